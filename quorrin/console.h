@@ -1,0 +1,20 @@
+// The editor's console: the help text and the menu loop that reads commands
+// and answers from standard input and carries them out on the cue table.
+#pragma once
+
+#include "cue_table.h"
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace quorrin {
+
+void Help(std::ostream& out);
+
+// Runs the menu until "x" or the end of input; returns the exit status.
+// `loadedFile` is the file the table came from, which is never saved over.
+int32_t runMenu(CueTable& table, int32_t timeFields, const std::string& loadedFile,
+                std::istream& in, std::ostream& out);
+
+} // namespace quorrin

@@ -1,0 +1,56 @@
+// Whole-table edits and time searches.
+#include "cue_edits.h"
+
+namespace quorrin {
+
+float FindMax(const CueTable& table) {
+    float last = 0.0f;
+    for (const auto& entries : table.slots)
+        for (const CueEntry& entry : entries)
+            if (entry.time > last) last = entry.time;
+    return last;
+}
+
+float FindMin(const CueTable& table, float last) {
+    float first = last;
+    for (const auto& entries : table.slots)
+        for (const CueEntry& entry : entries)
+            if (entry.time < first) first = entry.time;
+    return first;
+}
+
+bool ScaleTimes(CueTable& table, float factor) {
+    // The bounds are compared in double, so 0.001 typed in is accepted.
+    if (!(factor >= 0.001 && factor <= 1000.0)) return false;
+    for (auto& entries : table.slots) {
+        for (CueEntry& entry : entries) {
+            entry.time *= factor;
+            entry.ramp *= factor;
+        }
+    }
+    return true;
+}
+
+void MoveTimes(CueTable& table, float seconds) {
+    for (auto& entries : table.slots)
+        for (CueEntry& entry : entries)
+            entry.time += seconds;
+}
+
+void AdjustVolumes(CueTable& table, float dB) {
+    for (auto& entries : table.slots)
+        for (CueEntry& entry : entries)
+            entry.level += dB;
+}
+
+std::optional<float> ScanTimes(const CueTable& table, float after) {
+    // No upper bound on the gap: a song scaled up a thousandfold still lists
+    // every time.
+    std::optional<float> next;
+    for (const auto& entries : table.slots)
+        for (const CueEntry& entry : entries)
+            if (entry.time > after && (!next || entry.time < *next)) next = entry.time;
+    return next;
+}
+
+} // namespace quorrin

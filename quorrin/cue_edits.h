@@ -1,0 +1,31 @@
+// The edits the editor makes to a whole cue table, and the searches over its
+// times. Every edit applies to all entries of all slots (channels, submixes
+// and master alike) in single precision, as the file values are held.
+#pragma once
+
+#include "cue_table.h"
+
+#include <optional>
+
+namespace quorrin {
+
+// Latest time of all entries, never below 0 (0 for an empty table).
+float FindMax(const CueTable& table);
+
+// Earliest time of all entries, never above `last` (the result of FindMax).
+float FindMin(const CueTable& table, float last);
+
+// Multiplies every time and every ramp length by `factor` when it lies in
+// 0.001 to 1000; returns whether it did.
+bool ScaleTimes(CueTable& table, float factor);
+
+// Adds `seconds` to every time.
+void MoveTimes(CueTable& table, float seconds);
+
+// Adds `dB` to every level.
+void AdjustVolumes(CueTable& table, float dB);
+
+// Earliest time strictly after `after`, or none when no entry is later.
+std::optional<float> ScanTimes(const CueTable& table, float after);
+
+} // namespace quorrin

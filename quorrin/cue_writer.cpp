@@ -1,0 +1,98 @@
+// Cue table to fader-file text. Numbers are written with the C conversions
+// of the file format: times "%.3f" (whole minutes, seconds and milliseconds
+// "%.0f"), levels "%.2f", ramps "%.3f".
+#include "cue_writer.h"
+
+#include "cue_edits.h"
+#include "text_format.h"
+
+#include <cmath>
+
+namespace quorrin {
+
+namespace {
+
+// Adding +0 turns -0 into 0, so a whole number never prints as "-0".
+double withoutNegativeZero(double value) {
+    return value + 0.0;
+}
+
+void appendHeader(std::string& out, const CueTable& table) {
+    appendFormat(out, "%s\n", table.header.c_str());
+    if (!table.nameLine.empty()) appendFormat(out, "%s\n", table.nameLine.c_str());
+    out += '\n';
+}
+
+void appendEntry(std::string& out, int32_t slot, const CueEntry& entry) {
+    double level = entry.level;
+    if (slot == kMasterSlot)
+        appendFormat(out, "v\tM\t%.2f\n", level);
+    else if (slot >= kChannelCount)
+        appendFormat(out, "v\tG\t%i\t%.2f\n", static_cast<int>(slot - kChannelCount + 1), level);
+    else
+        appendFormat(out, "v\t%i\t%.2f\n", static_cast<int>(slot), level);
+    if (entry.ramp != 0.0f) appendFormat(out, "rmp\t%.3f\n", static_cast<double>(entry.ramp));
+}
+
+} // namespace
+
+std::string timeLine(float seconds, int32_t timeFields) {
+    double time = seconds;
+    if (timeFields == 1) return formatText("\nt\t%.3f\n", time);
+    // Whole minutes are counted only from 60 s up, so earlier (and negative)
+    // times keep everything in the seconds field.
+    double minutes = time >= 60.0 ? std::floor(time / 60.0) : 0.0;
+    double remaining = time - minutes * 60.0;
+    if (timeFields == 2) return formatText("\nt\t%.0f\t%.3f\n", minutes, remaining);
+    double wholeSeconds = std::trunc(remaining);
+    double milliseconds = (remaining - wholeSeconds) * 1000.0;
+    return formatText("\nt\t%.0f\t%.0f\t%.0f\n", withoutNegativeZero(minutes),
+                      withoutNegativeZero(wholeSeconds), withoutNegativeZero(milliseconds));
+}
+
+std::string Format1(const CueTable& table, int32_t timeFields) {
+    std::string out;
+    appendHeader(out, table);
+    for (int32_t slot = 0; slot < kSlotCount; ++slot) {
+        for (const CueEntry& entry : table.slots[static_cast<size_t>(slot)]) {
+            out += timeLine(entry.time, timeFields);
+            appendEntry(out, slot, entry);
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+std::string Format2(const CueTable& table, int32_t timeFields) {
+    std::string out;
+    appendHeader(out, table);
+    for (std::optional<float> now = ScanTimes(table, -1.0f); now; now = ScanTimes(table, *now)) {
+        out += timeLine(*now, timeFields);
+        for (int32_t slot = 0; slot < kSlotCount; ++slot)
+            for (const CueEntry& entry : table.slots[static_cast<size_t>(slot)])
+                if (entry.time == *now) appendEntry(out, slot, entry);
+    }
+    return out;
+}
+
+std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering) {
+    return ordering == Ordering::byChannels ? Format1(table, timeFields)
+                                            : Format2(table, timeFields);
+}
+
+std::string formatEntryCounts(const CueTable& table) {
+    std::string out = "\nEntries:\n";
+    for (int32_t slot = 0; slot < kSlotCount; ++slot) {
+        int count = static_cast<int>(table.slots[static_cast<size_t>(slot)].size());
+        if (count == 0) continue;
+        if (slot == kMasterSlot)
+            appendFormat(out, "ch M:  %i\n", count);
+        else if (slot >= kChannelCount)
+            appendFormat(out, "ch G%i:  %i\n", static_cast<int>(slot - kChannelCount + 1), count);
+        else
+            appendFormat(out, "ch %i:  %i\n", static_cast<int>(slot), count);
+    }
+    return out;
+}
+
+} // namespace quorrin

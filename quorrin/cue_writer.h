@@ -1,0 +1,31 @@
+// Writing a cue table as fader-file text, ordered by channels (each entry
+// under its own time line) or by times (one time line per distinct time, the
+// entries at that time below it in slot order), with 1, 2 or 3 time fields.
+// The text opens with the file's first word, and after "begin" with the
+// mix-name line, so the mixer reads the same name again.
+#pragma once
+
+#include "cue_table.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quorrin {
+
+enum class Ordering { byTimes, byChannels };
+
+// "\nt\t...\n" for a time of `seconds` with `timeFields` fields.
+std::string timeLine(float seconds, int32_t timeFields);
+
+// Text ordered by channels.
+std::string Format1(const CueTable& table, int32_t timeFields);
+
+// Text ordered by times. Entries at -1 s or earlier are left out.
+std::string Format2(const CueTable& table, int32_t timeFields);
+
+std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering);
+
+// "\nEntries:\n" and one "ch ...:  count" line per slot that holds entries.
+std::string formatEntryCounts(const CueTable& table);
+
+} // namespace quorrin

@@ -1,0 +1,296 @@
+// Fader file loading and cue parsing.
+//
+// Tokens are separated by tabs and newlines, as the mixer reads them, but a
+// line's fields are never taken from the next line: a "t" or "v" line that is
+// short of fields reads the missing ones as 0 instead of swallowing the line
+// below it. A run of tabs counts as one separator. Numbers are read as a
+// leading decimal number of the field; text that is not a number counts as 0,
+// as it does for the mixer. Values beyond single precision are refused.
+#include "fader_loader.h"
+
+#include "text_format.h"
+
+#include <cerrno>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace quorrin {
+
+ReadStatus ReadFile(const std::string& name, std::string& text, std::string& reason) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
+                                                         &std::fclose);
+    if (!file) return ReadStatus::notFound;
+    text.clear();
+    char block[8192];
+    for (;;) {
+        size_t got = std::fread(block, 1, sizeof block, file.get());
+        text.append(block, got);
+        if (got < sizeof block) break;
+    }
+    if (std::ferror(file.get())) {
+        reason = std::strerror(errno);
+        return ReadStatus::readError;
+    }
+    return ReadStatus::ok;
+}
+
+namespace {
+
+// Walks the tab-separated fields of one line.
+class LineFields {
+  public:
+    explicit LineFields(std::string_view line) : rest_(line) {}
+
+    // The next field, skipping a run of tabs; empty at the end of the line.
+    std::string_view next() {
+        skipTabs();
+        size_t end = rest_.find('\t');
+        std::string_view field = rest_.substr(0, end);
+        rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end);
+        return field;
+    }
+
+    // Everything left on the line, as the last field of a line is read.
+    std::string_view remainder() {
+        skipTabs();
+        return rest_;
+    }
+
+    // How many fields are left, without using them up.
+    int32_t countLeft() const {
+        LineFields copy = *this;
+        int32_t count = 0;
+        while (!copy.next().empty())
+            ++count;
+        return count;
+    }
+
+  private:
+    void skipTabs() {
+        while (!rest_.empty() && rest_.front() == '\t')
+            rest_.remove_prefix(1);
+    }
+    std::string_view rest_;
+};
+
+struct Number {
+    double value = 0.0;
+    bool inRange = true;
+};
+
+// Reads the leading decimal number of a field, 0 when there is none.
+Number readNumber(std::string_view field) {
+    std::string copy(field);
+    Number number;
+    number.value = std::strtod(copy.c_str(), nullptr);
+    if (!std::isfinite(number.value) || std::fabs(number.value) > FLT_MAX) {
+        number.value = 0.0;
+        number.inRange = false;
+    }
+    return number;
+}
+
+enum class LastEntry {
+    none,    // no "v" line yet: a ramp has nothing to attach to
+    skipped, // the last "v" line was refused: its ramp goes with it
+    kept,    // the last "v" line added an entry
+};
+
+class Parser {
+  public:
+    Parser(int32_t timeFields, std::string_view fileName, std::vector<std::string>& messages)
+        : timeFields_(timeFields), fileName_(fileName), messages_(messages) {}
+
+    void parseLine(std::string_view line, int32_t lineNumber);
+    CueTable& table() { return table_; }
+
+  private:
+    void note(const char* what);
+    float number(std::string_view field);
+    void readTime(LineFields& fields);
+    void readVolume(LineFields& fields);
+    void readRamp(LineFields& fields);
+    bool readSlot(LineFields& fields, int32_t& slot);
+
+    CueTable table_;
+    int32_t timeFields_;
+    std::string_view fileName_;
+    std::vector<std::string>& messages_;
+    int32_t lineNumber_ = 0;
+    bool haveHeader_ = false;
+    bool expectNameLine_ = false; // after "begin", the mix-name line comes next
+    bool warnedTimeFields_ = false;
+    float currentTime_ = 0.0f; // seconds; 0 before the first "t" line
+    LastEntry last_ = LastEntry::none;
+    int32_t lastSlot_ = 0;
+};
+
+bool isCueWord(std::string_view word) {
+    return word == "t" || word == "v" || word == "rmp";
+}
+
+void Parser::note(const char* what) {
+    messages_.push_back(formatText("%.*s line %d: %s", static_cast<int>(fileName_.size()),
+                                   fileName_.data(), static_cast<int>(lineNumber_), what));
+}
+
+float Parser::number(std::string_view field) {
+    Number read = readNumber(field);
+    if (!read.inRange) {
+        std::string what(field.substr(0, field.find('\t')));
+        note(formatText("%s is out of range; 0 is used", what.c_str()).c_str());
+    }
+    return static_cast<float>(read.value);
+}
+
+void Parser::parseLine(std::string_view line, int32_t lineNumber) {
+    lineNumber_ = lineNumber;
+    LineFields fields(line);
+    if (!haveHeader_) {
+        std::string_view first = fields.next();
+        if (first.empty()) return;
+        table_.header = first;
+        haveHeader_ = true;
+        expectNameLine_ = first == "begin";
+    } else if (expectNameLine_) {
+        LineFields probe(line);
+        std::string_view first = probe.next();
+        if (first.empty()) return;
+        expectNameLine_ = false;
+        // A file whose cues follow "begin" directly has no name line; the
+        // cue line must not be taken for one.
+        if (!isCueWord(first)) {
+            table_.nameLine = line;
+            return;
+        }
+    }
+    for (std::string_view word = fields.next(); !word.empty(); word = fields.next()) {
+        if (word == "t") {
+            readTime(fields);
+            return;
+        }
+        if (word == "v") {
+            readVolume(fields);
+            return;
+        }
+        if (word == "rmp") {
+            readRamp(fields);
+            return;
+        }
+    }
+}
+
+void Parser::readTime(LineFields& fields) {
+    int32_t found = fields.countLeft();
+    if (found != timeFields_ && !warnedTimeFields_) {
+        warnedTimeFields_ = true;
+        note(formatText("found %d time fields where %d are read; times may be wrong (the "
+                        "second argument sets the count)",
+                        static_cast<int>(found), static_cast<int>(timeFields_))
+                 .c_str());
+    }
+    double seconds = 0.0;
+    if (timeFields_ == 1) {
+        seconds = number(fields.remainder());
+    } else if (timeFields_ == 2) {
+        double minutes = number(fields.next());
+        seconds = number(fields.remainder()) + minutes * 60.0;
+    } else {
+        double minutes = number(fields.next());
+        double wholeSeconds = number(fields.next());
+        double milliseconds = number(fields.remainder());
+        seconds = wholeSeconds + minutes * 60.0 + milliseconds / 1000.0;
+    }
+    if (std::fabs(seconds) > FLT_MAX) {
+        note("the time is out of range; 0 is used");
+        seconds = 0.0;
+    }
+    currentTime_ = static_cast<float>(seconds);
+}
+
+// Reads a channel field: a number 0 to 127, "M" for the master, or "G"
+// followed by a submix number 1 to 8 in the next field.
+bool Parser::readSlot(LineFields& fields, int32_t& slot) {
+    std::string field(fields.next());
+    if (field == "M") {
+        slot = kMasterSlot;
+        return true;
+    }
+    bool group = field == "G";
+    if (group) field = fields.next();
+    char* end = nullptr;
+    errno = 0;
+    long long value = std::strtoll(field.c_str(), &end, 10);
+    if (field.empty()) {
+        note("the channel number is missing; entry skipped");
+        return false;
+    }
+    if (end == field.c_str()) {
+        note(formatText("%s%s is not a channel number; entry skipped", group ? "G " : "",
+                        field.c_str())
+                 .c_str());
+        return false;
+    }
+    bool outOfRange = errno == ERANGE;
+    if (group) {
+        if (outOfRange || value < 1 || value > kGroupCount) {
+            note(
+                formatText("submix G%s is outside G1 to G8; entry skipped", field.c_str()).c_str());
+            return false;
+        }
+        slot = groupSlot(static_cast<int32_t>(value));
+        return true;
+    }
+    if (outOfRange || value < 0 || value >= kChannelCount) {
+        note(formatText("channel %s is outside 0 to 127; entry skipped", field.c_str()).c_str());
+        return false;
+    }
+    slot = static_cast<int32_t>(value);
+    return true;
+}
+
+void Parser::readVolume(LineFields& fields) {
+    int32_t slot = 0;
+    last_ = LastEntry::skipped;
+    if (!readSlot(fields, slot)) return;
+    float level = number(fields.remainder());
+    std::vector<CueEntry>& entries = table_.slots[static_cast<size_t>(slot)];
+    if (entries.size() >= static_cast<size_t>(kMaxEntries)) {
+        note("the channel already holds 512 entries; entry skipped");
+        return;
+    }
+    entries.push_back(CueEntry{currentTime_, level, 0.0f});
+    last_ = LastEntry::kept;
+    lastSlot_ = slot;
+}
+
+void Parser::readRamp(LineFields& fields) {
+    float ramp = number(fields.remainder());
+    if (last_ == LastEntry::none) {
+        note("rmp line before any v line; ignored");
+        return;
+    }
+    if (last_ == LastEntry::kept) table_.slots[static_cast<size_t>(lastSlot_)].back().ramp = ramp;
+}
+
+} // namespace
+
+CueTable ParseBuffer(std::string_view text, int32_t timeFields, std::string_view fileName,
+                     std::vector<std::string>& messages) {
+    Parser parser(timeFields, fileName, messages);
+    int32_t lineNumber = 0;
+    while (!text.empty()) {
+        size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        parser.parseLine(line, ++lineNumber);
+    }
+    return std::move(parser.table());
+}
+
+} // namespace quorrin

@@ -1,0 +1,91 @@
+// Sample decoding of 16-bit, 24-bit and float input.
+//
+// The float decoder works on the float's own value: scaling a float by 2^23
+// in double precision is exact, so truncating that product gives the same
+// integer as assembling sign, exponent and mantissa by hand. Only the
+// exponent-255 patterns (infinities and NaNs) have no float value to scale;
+// by the same rule they are far beyond full scale and saturate with their sign.
+#include "audio/sample_decode.h"
+
+#include <cassert>
+#include <cstring>
+#include <limits>
+
+namespace tarvex {
+
+namespace {
+
+// Truncates toward zero and saturates at the 32-bit limits.
+int32_t truncateSaturate(double v) {
+    if (v >= 2147483648.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483649.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+int32_t decode16(const uint8_t* b) {
+    return b[0] * 256 + static_cast<int8_t>(b[1]) * 65536;
+}
+
+int32_t decode24(const uint8_t* b) {
+    return b[0] + b[1] * 256 + static_cast<int8_t>(b[2]) * 65536;
+}
+
+int32_t decodeFloat(const uint8_t* b) {
+    return Float32Convert(b[0], b[1], b[2], b[3]);
+}
+
+template <int32_t (*Decode)(const uint8_t*)>
+void decodeBlock(const uint8_t* raw, int32_t bytes, int32_t fileChannels, int32_t frames,
+                 int32_t* left, int32_t* right) {
+    if (fileChannels == 2) {
+        for (int32_t i = 0; i < frames; ++i, raw += 2 * bytes) {
+            left[i] = Decode(raw);
+            right[i] = Decode(raw + bytes);
+        }
+    } else {
+        for (int32_t i = 0; i < frames; ++i, raw += bytes)
+            left[i] = Decode(raw);
+    }
+}
+
+} // namespace
+
+int32_t Float32Convert(int b0, int b1, int b2, int b3) {
+    const uint32_t bits =
+        (static_cast<uint32_t>(b0) & 0xFFu) | ((static_cast<uint32_t>(b1) & 0xFFu) << 8) |
+        ((static_cast<uint32_t>(b2) & 0xFFu) << 16) | ((static_cast<uint32_t>(b3) & 0xFFu) << 24);
+    const bool negative = (bits >> 31) != 0;
+    if (((bits >> 23) & 0xFFu) == 0xFFu) {
+        return negative ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max();
+    }
+    float value;
+    static_assert(sizeof(value) == sizeof(bits));
+    std::memcpy(&value, &bits, sizeof(value));
+    return truncateSaturate(static_cast<double>(value) * kChannelFullScale);
+}
+
+void decodeSamples(std::span<const uint8_t> raw, int32_t bytesPerSample, int32_t fileChannels,
+                   int32_t frames, std::span<int32_t> left, std::span<int32_t> right) {
+    if (frames < 1) return;
+    [[maybe_unused]] const size_t count = static_cast<size_t>(frames);
+    assert(fileChannels == 1 || fileChannels == 2);
+    assert(raw.size() >= count * static_cast<size_t>(fileChannels * bytesPerSample));
+    assert(left.size() >= count);
+    assert(fileChannels == 1 || right.size() >= count);
+    switch (bytesPerSample) {
+    case 2:
+        decodeBlock<decode16>(raw.data(), 2, fileChannels, frames, left.data(), right.data());
+        break;
+    case 3:
+        decodeBlock<decode24>(raw.data(), 3, fileChannels, frames, left.data(), right.data());
+        break;
+    case 4:
+        decodeBlock<decodeFloat>(raw.data(), 4, fileChannels, frames, left.data(), right.data());
+        break;
+    default:
+        assert(false && "bytes per sample must be 2, 3 or 4");
+        break;
+    }
+}
+
+} // namespace tarvex

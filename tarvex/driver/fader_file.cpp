@@ -1,0 +1,148 @@
+// Fader file loading and header keywords.
+#include "driver/fader_file.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "driver/console.h"
+#include "driver/preferences.h"
+#include "driver/text_fields.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr const char* kDefaultFaderName = "faders.txt";
+
+double askDefaultLevel(std::FILE* input) {
+    warn("faders.txt file was not found\nEnter the default fader value or -999 to exit.\n");
+    std::fflush(stdout);
+    char line[256];
+    if (input == nullptr || std::fgets(line, sizeof line, input) == nullptr)
+        stopRun(1, "No default fader value was given; exiting.\n");
+    char* end = nullptr;
+    const double value = std::strtod(line, &end);
+    if (end == line) stopRun(1, "\"%.40s\" is not a fader value; exiting.\n", line);
+    return value;
+}
+
+// Writes the template as "faders.txt", unless that name already holds a file
+// (another fader file was named on the command line): the user's script is
+// never replaced. The text is used in either case.
+void writeTemplate(const std::string& text) {
+    std::error_code ec;
+    if (std::filesystem::exists(kDefaultFaderName, ec)) {
+        warn("%s exists and is left as it is; mixing with the new template.\n", kDefaultFaderName);
+        return;
+    }
+    std::FILE* f = std::fopen(kDefaultFaderName, "wb");
+    bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    if (f != nullptr && std::fclose(f) != 0) ok = false;
+    if (!ok) warn("Could not write %s; mixing with the new template.\n", kDefaultFaderName);
+}
+
+} // namespace
+
+std::string faderTemplate(int channelCount, double level) {
+    std::string text = "begin\ntest_mix\n\nt\t0\t0\t0\n";
+    const int n = channelCount < kMaxChannels ? channelCount : kMaxChannels;
+    char line[64];
+    for (int c = 1; c <= n; ++c) {
+        std::snprintf(line, sizeof line, "v\t%i\t%.1f\n", c, level);
+        text += line;
+    }
+    text += "end\n";
+    return text;
+}
+
+void loadFaderFile(MixSession& s, std::FILE* input) {
+    std::string raw;
+    if (!readWholeFile(s.tracks.fadersPath, raw)) {
+        const double level = askDefaultLevel(input);
+        if (level == -999.0) stopRun(1, "%s", "");
+        raw = faderTemplate(s.tracks.channelCount, level);
+        writeTemplate(raw);
+    }
+    FramedText framed = frameAfterBegin(dropCarriageReturns(raw));
+    if (s.prefs.verbosity > 1) {
+        const auto lines = pointToLines(framed.text);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const int n = static_cast<int>(i) + 1;
+            if (lines[i].find("\t\t") != std::string_view::npos)
+                warn("\n>>>  Warning: extra tab on line %i of fader file.\n", n);
+            if (lines[i].find("\t ") != std::string_view::npos)
+                warn("\n>>>  Warning: extra space on line %i of fader file.\n", n);
+        }
+    }
+    RemoveSpaces(framed.text);
+    s.fader.faderText = std::move(framed.text);
+    s.fader.firstLine = framed.firstLine;
+}
+
+void readStartOffsets(MixSession& s) {
+    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+    const uint32_t rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : 44100;
+    s.fader.startOffset.fill(0);
+    auto channelOf = [&](const KeywordHit& hit, const char* keyword, std::size_t needed) {
+        if (text.valueCount(hit) < needed) {
+            warn("%s line %d: \"%s\" needs %zu values; line ignored.\n",
+                 s.tracks.fadersPath.c_str(), text.fileLine(hit), keyword, needed);
+            return 0;
+        }
+        const int32_t c = parseInt(text.value(hit, 0));
+        if (c < 1 || c > kMaxChannels) {
+            warn("%s line %d: \"%s\" channel %d is outside 1 to %d; line ignored.\n",
+                 s.tracks.fadersPath.c_str(), text.fileLine(hit), keyword, c, kMaxChannels);
+            return 0;
+        }
+        return static_cast<int>(c);
+    };
+    // Every tstamp first, then every sstamp: an sstamp adds to its channel's
+    // tstamp wherever it stands in the file.
+    for (const KeywordHit& hit : text.find("tstamp"))
+        if (const int c = channelOf(hit, "tstamp", 4))
+            s.fader.startOffset[c] = timeFieldsToSamples(parseDouble(text.value(hit, 1)),
+                                                         parseDouble(text.value(hit, 2)),
+                                                         parseDouble(text.value(hit, 3)), rate);
+    for (const KeywordHit& hit : text.find("sstamp"))
+        if (const int c = channelOf(hit, "sstamp", 2))
+            s.fader.startOffset[c] += parseLong(text.value(hit, 1));
+
+    int64_t song = 0;
+    bool any = false;
+    for (int c = 1; c <= s.tracks.channelCount; ++c) {
+        if (s.tracks.channelOn[c] == 0) continue;
+        const int64_t end = s.fader.startOffset[c] + s.tracks.wavFrames[c];
+        if (!any || end > song) song = end;
+        any = true;
+    }
+    s.tracks.songLength = song;
+}
+
+void settleMixName(MixSession& s) {
+    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+    KeywordHit hit;
+    if (prefs.last("oname", hit)) {
+        if (prefs.valueCount(hit) == 0) {
+            warn("%s line %d: \"oname\" needs a name on its line; ignored.\n",
+                 s.tracks.prefsPath.c_str(), prefs.fileLine(hit));
+        } else {
+            s.prefs.mixNameOverrideSet = true;
+            s.prefs.mixNameOverride = std::string(prefs.restOfLine(hit));
+        }
+    }
+    if (s.prefs.mixNameOverrideSet) {
+        s.fader.mixName = s.prefs.mixNameOverride;
+    } else {
+        s.fader.mixName.clear();
+        for (std::string_view line : pointToLines(s.fader.faderText))
+            if (!line.empty()) {
+                s.fader.mixName = std::string(line);
+                break;
+            }
+    }
+    s.fader.outputPath =
+        (s.prefs.mixDirSet ? s.prefs.mixDir : std::string()) + s.fader.mixName + ".wav";
+}
+
+} // namespace tarvex

@@ -1,0 +1,29 @@
+// The fader file: loading (or creating it from a typed-in level), its layout
+// warnings, the mix name and output path, and the channel start offsets.
+//
+// The text after the "begin" line is kept for the whole run with every space
+// removed; each later reader works on its own view of it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "driver/mix_session.h"
+
+namespace tarvex {
+
+// Loads the fader file into `session.fader`. When it is missing, asks for a
+// default level on `input` and writes a template "faders.txt" (never over an
+// existing one). Ends the run with status 1 on -999 or when no value comes.
+void loadFaderFile(MixSession& session, std::FILE* input);
+
+// The template written for a missing fader file.
+std::string faderTemplate(int channelCount, double level);
+
+// Applies the `tstamp` and `sstamp` lines and settles the song length.
+void readStartOffsets(MixSession& session);
+
+// Settles the mix name (`oname` or the first line) and the output path.
+void settleMixName(MixSession& session);
+
+} // namespace tarvex

@@ -1,0 +1,179 @@
+// The run-wide state of one mix.
+//
+// `MixSession` is owned by the run driver for the whole run. Every stage
+// writes its results into its own group here and later stages read them:
+// settings and texts first (prefs, tracks, fader), then the output set-up and
+// block buffers, then the per-run results of the mix loop (meters). Nothing
+// in here is static, so two runs in one process never share state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "engine/metering.h"
+
+namespace tarvex {
+
+// Channel slot layout: 0 the master, 1..127 the input channels, 128..135 the
+// submixes 1..8, 136 spare.
+constexpr int kSlotCount = 137;
+constexpr int kMasterSlot = 0;
+constexpr int kMaxChannels = 127;
+constexpr int kSubmixCount = 8;
+constexpr int groupSlot(int n) {
+    return 127 + n;
+}
+// Peak tables: the channel slots plus the two reverb sends.
+constexpr int kPeakEntries = 139;
+constexpr int kRecursiveSendPeak = 137;
+constexpr int kTapSendPeak = 138;
+// Buses: 0 the direct bus, 1..8 the submixes.
+constexpr int kBusCount = 9;
+
+// Longest line accepted in the track list.
+constexpr std::size_t kMaxTrackLine = 255;
+
+// Settings of the preferences file.
+struct PrefsSettings {
+    std::string prefsText;           // the file's text after its "begin" line
+    int firstLine = 1;               // file line number of the first line of prefsText
+    int32_t verbosity = 2;           // console detail; 2 is the normal level
+    bool mixDirSet = false;          // `mixdir` given
+    std::string mixDir;              // directory prefix of the mix, preview and tap files
+    bool previewDirSet = false;      // `predir` given
+    std::string previewDir;          // directory prefix of the preview file
+    bool backupDirSet = false;       // `bakdir` given
+    std::string backupDir;           // directory prefix of the report and fader copy
+    bool wavDirSet = false;          // `wavdir` given
+    std::string wavDir;              // directory prefix of the input WAV files
+    int32_t trackListMode = 2;       // track-list layout 0, 1 or 2
+    bool trackListTab = false;       // track-list fields separated by tabs
+    bool previewMode = false;        // render only the preview window
+    int32_t startFields = 3;         // time fields of `start` (1..3)
+    int32_t cutFields = 3;           // time fields of `xin` and `xout` (1..3)
+    int32_t timeFields = 3;          // time fields of the fader file's `t` lines (1..3)
+    int64_t renderStart = 0;         // first song sample of the render window
+    int64_t renderLength = 0;        // frames in the render window
+    int64_t cutIn = 0;               // `xin` in samples, 0 without it
+    bool percentMode = false;        // fader levels in percent
+    bool tempoMode = false;          // `t` lines in musical time
+    bool launchSet = false;          // `launch` given
+    std::string launchCommand;       // shell command run at the very end
+    bool monoOut = false;            // fold the output to mono
+    double monoGain = 1.0;           // fold gain of each side, 0.125..1.0
+    float rampSpeed = 0.0f;          // default ramp speed, dB per second
+    int32_t ditherBits = 1;          // dither depth 0..8
+    int32_t outBits = 24;            // output sample size, 16 or 24
+    int64_t automationOffset = 0;    // shift of all automation times, samples
+    bool mixNameOverrideSet = false; // `oname` given
+    std::string mixNameOverride;     // mix name from `oname`
+};
+
+// The track list and the facts of every input file.
+struct TrackTable {
+    std::string tracksPath = "tracks.txt";           // track list
+    std::string fadersPath = "faders.txt";           // fader file
+    std::string prefsPath = "prefs.txt";             // preferences
+    int32_t channelCount = 0;                        // lines of the track list, 1..127
+    std::vector<std::string> trackNames;             // entry k: file name of channel k+1
+    std::array<int32_t, kSlotCount> channelOn{};     // 1 while the channel takes part
+    std::array<int32_t, kSlotCount> soloFlags{};     // 1 for channels marked solo
+    std::array<int32_t, kSlotCount> trackListOn{};   // on flags as they stood before mixing
+    std::array<int32_t, kSlotCount> wavOk{};         // 1 when the header was accepted
+    std::array<int32_t, kSlotCount> wavChannels{};   // 1 mono, 2 stereo
+    std::array<int64_t, kSlotCount> wavDataOffset{}; // byte position of the first sample
+    std::array<uint32_t, kSlotCount> wavRate{};      // sample rate, Hz (44100)
+    std::array<int64_t, kSlotCount> wavFrames{};     // frames available
+    std::array<int32_t, kSlotCount> wavBytes{};      // bytes per sample, 2..4
+    std::array<int32_t, kSlotCount> wavBits{};       // bits per sample, 16/24/32
+    uint32_t sampleRate = 0;                         // rate shared by all channels that are on
+    int64_t songLength = 0;                          // end of the longest channel, samples
+    float meterWindow = 0.0f;                        // samples in a tenth of a second
+};
+
+// The fader file and what is read from its header.
+struct FaderScript {
+    std::string faderText;  // text after the "begin" line, spaces removed
+    int firstLine = 1;      // file line number of the first line of faderText
+    std::string mixName;    // name of the mix
+    std::string outputPath; // mix file, or the preview file
+    std::array<int64_t, kSlotCount> startOffset{}; // song sample where a channel starts
+};
+
+// Output format and the open output stream.
+struct OutputSetup {
+    int32_t outBits = 24;        // 16 or 24
+    int32_t outChannels = 2;     // 1 for mono output
+    double monoGain = 1.0;       // fold gain of each side
+    int32_t ditherBits = 1;      // 0..8
+    int32_t ditherOffset = 0;    // centre of the dither noise, output steps
+    int32_t ditherRange = 0;     // number of dither noise values
+    int32_t tapMode = 0;         // 0 none, 1 revTap, 2 rtnTap
+    std::string tapPath;         // tap file
+    std::FILE* stream = nullptr; // mix file, open for appending during the loop
+};
+
+// Routing: which bus each slot feeds and which buses exist.
+struct RoutingTable {
+    std::array<int32_t, kBusCount> busFlags{1}; // bus in use; bus 0 always
+    // route[slot][bus] is 1 when the channel feeds that bus
+    std::array<std::array<uint8_t, kBusCount>, kSlotCount> route{};
+};
+
+// Which reverbs take part (their return is present or they are a master insert).
+struct ReverbFlags {
+    bool recursivePresent = false; // the recursive room reverb is in use
+    bool tapPresent = false;       // the discrete tap reverb is in use
+};
+
+// Block buffers, allocated once before the first block.
+struct BlockBuffers {
+    std::vector<uint8_t> raw;                     // one block of a file's sample bytes
+    std::vector<int32_t> channelL, channelR;      // channel block, 2^23 then 2^31 scale
+    std::vector<double> workL, workR;             // effect-chain work area
+    std::vector<std::vector<int32_t>> busL, busR; // mix buses 0..8 (unused ones empty)
+    std::vector<int32_t> masterL, masterR;        // master accumulators, 2^31 scale
+    std::vector<int32_t> stageL, stageR;          // output samples after division
+    std::vector<int32_t> mono;                    // mono fold of the master
+    std::vector<uint8_t> outBytes;                // encoded output block
+};
+
+// Per-run results of the mix loop, read by the report.
+struct MixMeters {
+    std::array<double, kPeakEntries> peakL{}, peakR{}; // largest |sample|, 2^31 scale
+    std::array<int32_t, kSlotCount> clipFlags{};       // slot passed full scale in its effects
+    double outPeakL = 0.0, outPeakR = 0.0;             // largest |output sample|, output scale
+    int64_t outPeakPosL = 0, outPeakPosR = 0;          // song sample of each output peak
+    RmsMeter rms;                                      // master level meter
+    int32_t progressFlag = 1;                          // drives the progress messages
+};
+
+struct MixSession {
+    std::string banner;          // program banner, printed at verbosity 2
+    std::clock_t startClock = 0; // processor clock at start-up
+    PrefsSettings prefs;
+    TrackTable tracks;
+    FaderScript fader;
+    OutputSetup output;
+    RoutingTable routing;
+    ReverbFlags reverbs;
+    BlockBuffers buffers;
+    MixMeters meters;
+    std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel
+
+    MixSession() = default;
+    MixSession(const MixSession&) = delete;
+    MixSession& operator=(const MixSession&) = delete;
+    // A run that stops early still closes every file it opened.
+    ~MixSession() {
+        if (output.stream != nullptr) std::fclose(output.stream);
+        for (std::FILE* f : inputFiles)
+            if (f != nullptr) std::fclose(f);
+    }
+};
+
+} // namespace tarvex

@@ -1,0 +1,36 @@
+// The preferences file: console verbosity, directories, track-list layout,
+// render window, output format and the other run settings.
+//
+// The file is read in two stages: the file-level settings right at the start
+// (`loadPreferences`), the rest once the song length is known
+// (`checkPreferences`), and the automation offset after the routing lines
+// (`readAutomationOffset`). Keywords may stand anywhere, also first after the
+// "begin" line; where one repeats, the last counts unless said otherwise.
+#pragma once
+
+#include <string>
+
+#include "driver/mix_session.h"
+
+namespace tarvex {
+
+// The text of a new preferences file.
+extern const char* const kDefaultPrefsText;
+
+// Opens (or creates) the preferences file, prints its layout warnings and
+// reads `verbo`, the directories and the track-list layout. Prints the banner
+// at verbosity 2.
+void loadPreferences(MixSession& session);
+
+// Reads the render window and the output settings. Needs the song length and
+// the sample rate. Ends the run with status 2 on a bad render window.
+void checkPreferences(MixSession& session);
+
+// Reads the automation offset; prints it for every `offset` line.
+void readAutomationOffset(MixSession& session);
+
+// Time fields to samples: minutes, seconds and milliseconds (3 fields),
+// minutes and seconds (2) or seconds (1), truncated toward zero.
+int64_t timeFieldsToSamples(double minutes, double seconds, double millis, uint32_t rate);
+
+} // namespace tarvex

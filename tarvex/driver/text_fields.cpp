@@ -1,0 +1,289 @@
+// Control-file text helpers: framing, keyword lookup, numbers, limiters.
+#include "driver/text_fields.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "driver/console.h"
+
+namespace tarvex {
+
+namespace {
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+constexpr int kEntryRows = 136;
+
+} // namespace
+
+bool readWholeFile(const std::string& path, std::string& out) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    out.clear();
+    char chunk[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+        out.append(chunk, got);
+    const bool ok = std::ferror(f) == 0;
+    std::fclose(f);
+    return ok;
+}
+
+std::string dropCarriageReturns(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+FramedText frameAfterBegin(std::string_view text) {
+    // "begin" counts only as a whole word: a file name such as beginning.wav or
+    // a mix called beginner must never hide the lines before it.
+    std::size_t at = 0;
+    while ((at = text.find("begin", at)) != std::string_view::npos) {
+        const bool startOk = at == 0 || isBlank(text[at - 1]);
+        const std::size_t after = at + 5;
+        const bool endOk = after >= text.size() || isBlank(text[after]);
+        if (startOk && endOk) break;
+        ++at;
+    }
+    if (at == std::string_view::npos) return {std::string(text), 1};
+    int line = 1;
+    for (std::size_t i = 0; i < at; ++i)
+        if (text[i] == '\n') ++line;
+    const std::size_t nl = text.find('\n', at);
+    if (nl == std::string_view::npos) return {std::string(), line};
+    return {std::string(text.substr(nl)), line};
+}
+
+int64_t parseLong(std::string_view text) {
+    std::string copy(text);
+    errno = 0;
+    const long long v = std::strtoll(copy.c_str(), nullptr, 10);
+    return static_cast<int64_t>(v);
+}
+
+int32_t parseInt(std::string_view text) {
+    const int64_t v = parseLong(text);
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+double parseDouble(std::string_view text) {
+    std::string copy(text);
+    return std::strtod(copy.c_str(), nullptr);
+}
+
+std::vector<std::string_view> pointToLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n') {
+            lines.push_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+void RemoveSpaces(std::string& text) {
+    std::erase(text, ' ');
+}
+
+int32_t RemoveExtraString(std::string& text, std::string_view separator) {
+    if (separator.empty()) return 0;
+    const char sep = separator[0];
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out.push_back(text[i]);
+        if (text[i] == sep)
+            while (i + 1 < text.size() && text[i + 1] == sep)
+                ++i;
+    }
+    const auto removed = static_cast<int32_t>(text.size() - out.size());
+    text.swap(out);
+    return removed;
+}
+
+KeywordText::KeywordText(std::string text, int firstLine)
+    : text_(dropCarriageReturns(text)), firstLine_(firstLine) {
+    std::string_view all(text_);
+    for (std::string_view raw : pointToLines(all)) {
+        Line line{raw, {}, {}};
+        bool ended = false;
+        std::size_t start = 0;
+        for (std::size_t i = 0; i <= raw.size(); ++i) {
+            if (i < raw.size() && raw[i] != '\t') continue;
+            if (i > start) {
+                std::string_view field = raw.substr(start, i - start);
+                // Everything from the token "end" on is outside the file's body.
+                if (field == "end") {
+                    ended = true;
+                    break;
+                }
+                line.fields.push_back(field);
+                line.ends.push_back(i);
+            }
+            start = i + 1;
+        }
+        lines_.push_back(std::move(line));
+        if (ended) break;
+    }
+}
+
+std::vector<KeywordHit> KeywordText::find(std::string_view keyword) const {
+    std::vector<KeywordHit> hits;
+    for (std::size_t l = 0; l < lines_.size(); ++l)
+        for (std::size_t f = 0; f < lines_[l].fields.size(); ++f)
+            if (lines_[l].fields[f] == keyword) hits.push_back({l, f});
+    return hits;
+}
+
+bool KeywordText::first(std::string_view keyword, KeywordHit& hit) const {
+    for (std::size_t l = 0; l < lines_.size(); ++l)
+        for (std::size_t f = 0; f < lines_[l].fields.size(); ++f)
+            if (lines_[l].fields[f] == keyword) {
+                hit = {l, f};
+                return true;
+            }
+    return false;
+}
+
+bool KeywordText::last(std::string_view keyword, KeywordHit& hit) const {
+    const auto hits = find(keyword);
+    if (hits.empty()) return false;
+    hit = hits.back();
+    return true;
+}
+
+std::size_t KeywordText::valueCount(const KeywordHit& hit) const {
+    return lines_[hit.line].fields.size() - hit.field - 1;
+}
+
+std::string_view KeywordText::value(const KeywordHit& hit, std::size_t k) const {
+    const auto& fields = lines_[hit.line].fields;
+    const std::size_t at = hit.field + 1 + k;
+    return at < fields.size() ? fields[at] : std::string_view();
+}
+
+std::string_view KeywordText::restOfLine(const KeywordHit& hit) const {
+    const Line& line = lines_[hit.line];
+    std::size_t at = line.ends[hit.field];
+    while (at < line.raw.size() && line.raw[at] == '\t')
+        ++at;
+    // The line's kept fields end before a token "end", if the line holds one.
+    const std::size_t stop = line.ends.back();
+    if (at >= stop) return {};
+    return line.raw.substr(at, stop - at);
+}
+
+void CodetoInt(const KeywordText& text, std::string_view keyword, int32_t& out) {
+    for (const KeywordHit& hit : text.find(keyword))
+        if (text.valueCount(hit) > 0) out = parseInt(text.value(hit, 0));
+}
+
+void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
+                      int width, int fieldCount, int& anyMaster, int& codeMaster,
+                      const std::string& fileName) {
+    const std::size_t rows = static_cast<std::size_t>(kEntryRows) * static_cast<std::size_t>(width);
+    for (std::size_t i = 0; i < rows && i < table.size(); ++i)
+        table[i] = 0.0;
+    for (const KeywordHit& hit : text.find(code)) {
+        std::size_t k = 0;
+        std::string_view channel = text.value(hit, k++);
+        int64_t entry = 0;
+        if (channel == "G") {
+            entry = 127;
+            channel = text.value(hit, k++);
+        }
+        const int64_t number = parseLong(channel);
+        if (number != 0) entry += number;
+        if (channel == "M") {
+            anyMaster = 1;
+            codeMaster = 1;
+            entry = 0;
+        } else if (entry < 0) {
+            warn("%s line %d: the channel of this %.*s line is negative; line ignored.\n",
+                 fileName.c_str(), text.fileLine(hit), static_cast<int>(code.size()), code.data());
+            continue;
+        } else if (entry > 135) {
+            entry = 135;
+            warn(">>Channel number out of range or not specified!\n");
+        }
+        if (fieldCount < 2 || text.valueCount(hit) < k + static_cast<std::size_t>(fieldCount - 1)) {
+            warn("%s line %d: this %.*s line has fewer than %d values; line ignored.\n",
+                 fileName.c_str(), text.fileLine(hit), static_cast<int>(code.size()), code.data(),
+                 fieldCount - 1);
+            continue;
+        }
+        double* row =
+            table.data() + static_cast<std::size_t>(entry) * static_cast<std::size_t>(width);
+        row[0] = 1.0;
+        for (int col = 1; col < fieldCount - 1 && col < width; ++col)
+            row[col] = parseDouble(text.value(hit, k++));
+        // The last column takes the number that starts the rest of the line.
+        if (fieldCount - 1 < width) row[fieldCount - 1] = parseDouble(text.value(hit, k));
+    }
+}
+
+void checkValL(int64_t& value, int kind, double rate) {
+    if (kind == 10) {
+        if (value < 1) value = 1;
+        if (static_cast<double>(value) > 2.0 * rate)
+            value = static_cast<int64_t>(std::trunc(2.0 * rate));
+    } else if (kind == 11) {
+        if (value < 10) value = 10;
+        if (static_cast<double>(value) > 5.0 * rate)
+            value = static_cast<int64_t>(std::trunc(5.0 * rate));
+    }
+}
+
+void checkValD(double& value, int kind, double rate) {
+    switch (kind) {
+    case 12:
+        if (value < 1.0) value = 1.0;
+        if (value > 50.0) value = 50.0;
+        break;
+    case 20:
+        if (value > rate / 2.0) value = rate / 2.0;
+        if (value < 1.0) value = 1.0;
+        break;
+    case 21:
+        if (value < -15.0) value = -15.0;
+        if (value > 15.0) value = 15.0;
+        break;
+    case 22:
+        if (value < 0.01) value = 0.01;
+        if (value > 100.0) value = 100.0;
+        break;
+    default:
+        break;
+    }
+}
+
+void checkValF(float& value, int kind, double /*ignored*/) {
+    if (kind != 100) return;
+    if (value < 0.0f) value = 0.0f;
+    if (value > 100.0f) value = 100.0f;
+}
+
+void checkValI(int32_t& value, int kind) {
+    if (kind != 1) return;
+    if (static_cast<uint32_t>(value) >= 136u) {
+        value = 135;
+        warn(">>Channel number out of range or not specified!\n");
+    }
+}
+
+} // namespace tarvex

@@ -1,0 +1,27 @@
+// One input channel's pass through a block: read and decode its samples,
+// silence what lies before its start or past its end, run its effects, its
+// fader and pan, meter it and add it into the buses it feeds.
+//
+// Channel samples have full scale 2^23 from decoding to the end of the
+// effects, and 2^31 after the fader (a unity level multiplies by 256).
+#pragma once
+
+#include <cstdint>
+
+#include "driver/mix_session.h"
+
+namespace tarvex {
+
+// Runs channel c for the block [pos, pos + n). Clears the channel's playing
+// flag once its audio has ended. Runs in the mix loop.
+void runChannelStrip(MixSession& session, int c, int64_t pos, int32_t n);
+
+// a + b held at the 32-bit limits.
+inline int32_t saturatingAdd(int32_t a, int32_t b) {
+    const int64_t sum = static_cast<int64_t>(a) + b;
+    if (sum > 2147483647) return 2147483647;
+    if (sum < -2147483647 - 1) return -2147483647 - 1;
+    return static_cast<int32_t>(sum);
+}
+
+} // namespace tarvex

@@ -1,0 +1,32 @@
+// The mix loop: renders the render window block by block.
+//
+// Each block, in a fixed order: clear the master and buses, VCA gains, the
+// channel strips, submix automation and effects, the bus sum into the master,
+// submix sends and reverbs, master automation and effects, then the output
+// conversion, meters and progress. Every buffer is allocated once before the
+// first block; nothing is allocated inside the loop.
+#pragma once
+
+#include "driver/mix_session.h"
+
+namespace tarvex {
+
+// Largest block, in frames.
+constexpr int32_t kMaxBlockFrames = 131072;
+
+// Allocates every block buffer once.
+void allocateBlockBuffers(MixSession& session);
+
+// Block length and the save position that follows from it.
+struct BlockSize {
+    int32_t length;       // frames in this block
+    int32_t savePosition; // where the delay history of a block is taken
+};
+BlockSize blockSizeAt(int64_t pos, int64_t end);
+
+// Opens the mix file and the inputs, runs every block, closes the files and
+// prints the closing message. Ends the run with status 1 when the mix file
+// cannot be opened or written.
+void runMixLoop(MixSession& session);
+
+} // namespace tarvex

@@ -1,0 +1,117 @@
+// Output conversion of the master: dither, division, peaks, encoding.
+#include "engine/output_stage.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "audio/wav_output.h"
+#include "driver/console.h"
+#include "engine/metering.h"
+
+namespace tarvex {
+
+namespace {
+
+// Master samples reach the meter divided by 256, at 24-bit scale.
+constexpr int32_t kMeterDivisor = 256;
+
+int32_t clampToInt32(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+int32_t truncToInt32(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+// One draw of the dither noise, in output steps.
+int32_t ditherNoise(const OutputSetup& out) {
+    return out.ditherOffset - (std::rand() % out.ditherRange);
+}
+
+void updateOutputPeak(double& peak, int64_t& peakPos, int32_t v, int64_t pos) {
+    const double a = absSample(v);
+    if (a > peak) {
+        peak = a;
+        peakPos = pos;
+    }
+}
+
+} // namespace
+
+int32_t ditherOffsetFor(int32_t bits) {
+    return bits == 0 ? 0 : static_cast<int32_t>(std::pow(2.0, bits - 1));
+}
+
+int32_t ditherRangeFor(int32_t bits) {
+    return bits == 0 ? 0 : static_cast<int32_t>(std::pow(2.0, bits) + 1.0);
+}
+
+void writeOutputBlock(MixSession& s, int64_t pos, int32_t n) {
+    OutputSetup& out = s.output;
+    BlockBuffers& b = s.buffers;
+    MixMeters& m = s.meters;
+    const int shift = out.outBits == 16 ? 16 : 8;
+    const int64_t noiseStep = out.outBits == 16 ? 65536 : 256;
+    const bool dither = out.ditherBits != 0;
+    std::size_t bytes = 0;
+
+    if (out.outChannels == 2) {
+        for (int32_t i = 0; i < n; ++i) {
+            int32_t l = b.masterL[i];
+            int32_t r = b.masterR[i];
+            if (dither) {
+                // Always two draws per frame, left first; the noise never wraps
+                // a sample near full scale around.
+                const int32_t nl = ditherNoise(out);
+                const int32_t nr = ditherNoise(out);
+                l = clampToInt32(static_cast<int64_t>(l) + nl * noiseStep);
+                r = clampToInt32(static_cast<int64_t>(r) + nr * noiseStep);
+                b.masterL[i] = l;
+                b.masterR[i] = r;
+            }
+            b.stageL[i] = divideTowardZero(l, shift);
+            b.stageR[i] = divideTowardZero(r, shift);
+            updateOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL[i], pos + i);
+            updateOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR[i], pos + i);
+        }
+        MasterRMS(m.rms, b.masterL, b.masterR, s.tracks.meterWindow, kMeterDivisor, n);
+        if (out.outBits == 16) {
+            NUM16STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
+            bytes = static_cast<std::size_t>(n) * 4;
+        } else {
+            NUM24STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
+            bytes = static_cast<std::size_t>(n) * 6;
+        }
+    } else {
+        for (int32_t i = 0; i < n; ++i) {
+            int32_t v = truncToInt32(b.masterL[i] * out.monoGain + b.masterR[i] * out.monoGain);
+            if (dither) v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out) * noiseStep);
+            b.mono[i] = v;
+            b.stageL[i] = divideTowardZero(v, shift);
+            updateOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL[i], pos + i);
+        }
+        m.outPeakR = m.outPeakL;
+        m.outPeakPosR = m.outPeakPosL;
+        MasterRMS(m.rms, b.mono, b.mono, s.tracks.meterWindow, kMeterDivisor, n);
+        if (out.outBits == 16) {
+            NUM16MONO_TO_CHAR(b.stageL, b.outBytes, n);
+            bytes = static_cast<std::size_t>(n) * 2;
+        } else {
+            NUM24MONO_TO_CHAR(b.stageL, b.outBytes, n);
+            bytes = static_cast<std::size_t>(n) * 3;
+        }
+    }
+    if (std::fwrite(b.outBytes.data(), 1, bytes, out.stream) != bytes)
+        stopRun(1, "Could not write the mix file %s: %s\n", s.fader.outputPath.c_str(),
+                std::strerror(errno));
+}
+
+} // namespace tarvex

@@ -1,0 +1,173 @@
+// Statistics report and fader copy.
+#include "engine/report.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "automation/decibels.h"
+#include "driver/console.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr double kBusFullScale = 2147483648.0; // 2^31
+constexpr double kFloorDb = -144.0;
+
+void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& text, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list again;
+    va_copy(again, args);
+    const int need = std::vsnprintf(nullptr, 0, fmt, args);
+    va_end(args);
+    if (need > 0) {
+        const std::size_t at = text.size();
+        text.resize(at + static_cast<std::size_t>(need) + 1);
+        std::vsnprintf(text.data() + at, static_cast<std::size_t>(need) + 1, fmt, again);
+        text.resize(at + static_cast<std::size_t>(need));
+    }
+    va_end(again);
+}
+
+double dbOf(double raw, double ref) {
+    double out = 0.0;
+    RawTodB(raw, out, ref, kFloorDb);
+    return out;
+}
+
+// An average over no interval at all (silence, or a render shorter than a
+// tenth of a second) reads as the floor.
+double rmsDbOf(float sum, float count) {
+    if (count == 0.0f) return kFloorDb;
+    return dbOf(static_cast<double>(sum / count), 8388608.0);
+}
+
+bool writeFile(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        warn("Could not write %s: %s\n", path.c_str(), std::strerror(errno));
+        return false;
+    }
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    int error = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) warn("Could not write %s: %s\n", path.c_str(), std::strerror(error));
+    return ok;
+}
+
+std::string backupPrefix(const MixSession& s) {
+    return s.prefs.backupDirSet ? s.prefs.backupDir : std::string();
+}
+
+} // namespace
+
+void songTimeOf(int64_t position, uint32_t rate, float& minutes, float& seconds) {
+    const float at = static_cast<float>(position) / (static_cast<float>(rate) * 60.0f);
+    minutes = std::floor(at);
+    seconds = (at - minutes) * 60.0f;
+}
+
+std::string statsPathOf(const MixSession& s) {
+    return backupPrefix(s) + "stats_" + s.fader.mixName + ".txt";
+}
+
+std::string faderCopyPathOf(const MixSession& s) {
+    return backupPrefix(s) + "faders_" + s.fader.mixName + ".txt";
+}
+
+std::string reportText(const MixSession& s) {
+    const MixMeters& m = s.meters;
+    std::string text = "Peaks (dB):\n\n";
+    for (int c = 1; c <= s.tracks.channelCount; ++c) {
+        const double l = dbOf(m.peakL[c], kBusFullScale);
+        const double r = dbOf(m.peakR[c], kBusFullScale);
+        if (s.tracks.trackListOn[c] != 0) {
+            const std::string& name = s.tracks.trackNames[static_cast<std::size_t>(c) - 1];
+            const std::string cut = name.substr(0, name.find('.'));
+            appendf(text, "Ch %i\tL  %.2f\tR  %.2f\t%s", c, l, r, cut.c_str());
+        }
+        if (l > 0.0 || r > 0.0) text += "Channel Over!";
+        text += "\n";
+    }
+    const struct {
+        bool present;
+        int entry;
+        const char* format;
+        const char* over;
+    } sends[] = {
+        {s.reverbs.recursivePresent, kRecursiveSendPeak, "\nRev\tL  %.2f\tR  %.2f\t(send)",
+         "Reverb Over!"},
+        {s.reverbs.tapPresent, kTapSendPeak, "\nTrev\tL  %.2f\tR  %.2f\t(send)",
+         "Tap Reverb Over!"},
+    };
+    for (const auto& send : sends) {
+        if (!send.present) continue;
+        const double l = dbOf(m.peakL[send.entry], kBusFullScale);
+        const double r = dbOf(m.peakR[send.entry], kBusFullScale);
+        appendf(text, send.format, l, r);
+        if (l > 0.0 || r > 0.0) text += send.over;
+        text += "\n";
+    }
+    for (int k = 1; k <= kSubmixCount; ++k) {
+        if (s.routing.busFlags[k] == 0) continue;
+        const double l = dbOf(m.peakL[groupSlot(k)], kBusFullScale);
+        const double r = dbOf(m.peakR[groupSlot(k)], kBusFullScale);
+        appendf(text, "\nSub %i\tL  %.2f\tR  %.2f", k, l, r);
+        if (l > 0.0 || r > 0.0) text += "Submix Over!";
+        text += "\n";
+    }
+    const double rmsL = rmsDbOf(m.rms.sumL, m.rms.countL);
+    const double rmsR = rmsDbOf(m.rms.sumR, m.rms.countR);
+    appendf(text, "\nRMS\tL  %.2f\tR  %.2f\t(average)", rmsL, rmsR);
+    if (rmsL > 0.0 || rmsR > 0.0) text += "RMS Over!";
+    text += "\n";
+
+    const double outRef = s.output.outBits == 16 ? 32768.0 : 8388608.0;
+    const uint32_t rate = s.tracks.sampleRate;
+    float minutes = 0.0f, seconds = 0.0f;
+    const double outL = dbOf(m.outPeakL, outRef);
+    songTimeOf(m.outPeakPosL, rate, minutes, seconds);
+    appendf(text, "\nPeak Out L = %.2lf dB at %.0f min : %.3f sec", outL,
+            static_cast<double>(minutes), static_cast<double>(seconds));
+    if (outL > 0.0) text += "Main Out Left Over!";
+    text += "\n";
+    const double outR = dbOf(m.outPeakR, outRef);
+    songTimeOf(m.outPeakPosR, rate, minutes, seconds);
+    appendf(text, "Peak Out R = %.2lf dB at %.0f min : %.3f sec", outR,
+            static_cast<double>(minutes), static_cast<double>(seconds));
+    if (outR > 0.0) text += "Main Out Right Over";
+    text += "\n";
+
+    for (int c = 1; c <= kMaxChannels; ++c)
+        if (m.clipFlags[c] != 0)
+            appendf(text, "Channel %i is clipping after effects processing!\n", c);
+    for (int k = 1; k <= kSubmixCount; ++k)
+        if (m.clipFlags[groupSlot(k)] != 0)
+            appendf(text, "Submix %i is clipping after effects processing!\n", k);
+    if (m.clipFlags[kMasterSlot] != 0)
+        text += "Master channel is clipping after effects processing!\n";
+    text += "\n";
+    return text;
+}
+
+bool CreateTextFiles(const MixSession& s) {
+    std::string text = reportText(s);
+    const double t = static_cast<double>(std::clock() - s.startClock) / 1000000.0;
+    if (s.prefs.verbosity >= 1) warn("%s", text.c_str());
+    appendf(text, "Processing time = %.2lf sec\n", t);
+    if (s.prefs.verbosity >= 3) warn("\nProcessing time = %.2lf sec\n", t);
+    const bool statsOk = writeFile(statsPathOf(s), text);
+    const bool copyOk = writeFile(faderCopyPathOf(s), s.fader.faderText);
+    return statsOk && copyOk;
+}
+
+} // namespace tarvex

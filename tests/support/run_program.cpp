@@ -1,0 +1,195 @@
+// Child process runner: fork, chdir and execv in the child; in the parent one poll loop that
+// writes standard input and reads the combined output until the program closes its output.
+// SIGPIPE is blocked in the calling thread while input is written, so a program that exits
+// without reading its input cannot kill the test process; the pending signal is discarded.
+#include "run_program.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExecFailedStatus = 127;
+
+void closeFd(int& fd) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+}
+
+// Writes a message to standard error from the child between fork and exec, where only
+// async-signal-safe calls are allowed.
+void childFail(const char* what, const std::string& name) {
+    const char* reason = std::strerror(errno);
+    auto put = [](const char* s) {
+        size_t n = std::strlen(s);
+        while (n > 0) {
+            const ssize_t w = ::write(2, s, n);
+            if (w <= 0) return;
+            s += w;
+            n -= static_cast<size_t>(w);
+        }
+    };
+    put(what);
+    put(name.c_str());
+    put(": ");
+    put(reason);
+    put("\n");
+    ::_exit(kExecFailedStatus);
+}
+
+// Blocks SIGPIPE in this thread for the lifetime of the object; a SIGPIPE raised meanwhile by
+// our own writes is consumed before the old mask comes back.
+class SigpipeBlock {
+  public:
+    SigpipeBlock() {
+        sigemptyset(&pipeSet_);
+        sigaddset(&pipeSet_, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        sigpending(&pending);
+        wasPending_ = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipeSet_, &oldMask_);
+    }
+    ~SigpipeBlock() {
+        if (!wasPending_) {
+            // A SIGPIPE from our writes is pending while blocked; sigwait takes it off.
+            sigset_t pending;
+            sigemptyset(&pending);
+            int taken = 0;
+            if (sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1)
+                sigwait(&pipeSet_, &taken);
+        }
+        pthread_sigmask(SIG_SETMASK, &oldMask_, nullptr);
+    }
+    SigpipeBlock(const SigpipeBlock&) = delete;
+    SigpipeBlock& operator=(const SigpipeBlock&) = delete;
+
+  private:
+    sigset_t pipeSet_;
+    sigset_t oldMask_;
+    bool wasPending_ = false;
+};
+
+} // namespace
+
+RunResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                     const std::string& cwd, const std::string& stdinText, bool closeStdin,
+                     int timeoutSeconds) {
+    // argv is built before fork: the child must not allocate.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(exe.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    int inPipe[2];
+    int outPipe[2];
+    if (::pipe2(inPipe, O_CLOEXEC) != 0)
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
+    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
+        const int saved = errno;
+        ::close(inPipe[0]);
+        ::close(inPipe[1]);
+        throw std::runtime_error(std::string("pipe: ") + std::strerror(saved));
+    }
+
+    SigpipeBlock sigpipeBlock;
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int saved = errno;
+        for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1]})
+            ::close(fd);
+        throw std::runtime_error(std::string("fork: ") + std::strerror(saved));
+    }
+    if (pid == 0) {
+        // The child starts with the parent's mask; give the program the ordinary default.
+        sigset_t none;
+        sigemptyset(&none);
+        pthread_sigmask(SIG_SETMASK, &none, nullptr);
+        if (::dup2(inPipe[0], 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(outPipe[1], 2) < 0)
+            ::_exit(kExecFailedStatus);
+        if (::chdir(cwd.c_str()) != 0) childFail("cannot enter working directory ", cwd);
+        ::execv(exe.c_str(), argv.data());
+        childFail("cannot run ", exe);
+    }
+
+    ::close(inPipe[0]);
+    ::close(outPipe[1]);
+    int inFd = inPipe[1];
+    int outFd = outPipe[0];
+    ::fcntl(inFd, F_SETFL, ::fcntl(inFd, F_GETFL) | O_NONBLOCK);
+
+    RunResult result{0, {}};
+    size_t written = 0;
+    if (stdinText.empty() && closeStdin) closeFd(inFd);
+
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    bool timedOut = false;
+    char buffer[65536];
+    while (outFd >= 0) {
+        pollfd fds[2];
+        nfds_t count = 0;
+        fds[count++] = {outFd, POLLIN, 0};
+        const bool feeding = inFd >= 0 && written < stdinText.size();
+        if (feeding) fds[count++] = {inFd, POLLOUT, 0};
+
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            timedOut = true;
+            break;
+        }
+        const int ready =
+            ::poll(fds, count, static_cast<int>(std::min<int64_t>(left.count(), int64_t{1000})));
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = ::read(outFd, buffer, sizeof buffer);
+            if (n > 0) {
+                result.out.append(buffer, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                closeFd(outFd); // end of output: the program and its children closed it
+            }
+        }
+        if (feeding && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = ::write(inFd, stdinText.data() + written, stdinText.size() - written);
+            if (n > 0) {
+                written += static_cast<size_t>(n);
+                if (written == stdinText.size() && closeStdin) closeFd(inFd);
+            } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                closeFd(inFd); // the program stopped reading (EPIPE): drop the rest
+            }
+        }
+    }
+
+    if (timedOut) {
+        ::kill(pid, SIGKILL);
+        result.out += "\n[runProgram: killed after " + std::to_string(timeoutSeconds) + " s]\n";
+    }
+    closeFd(outFd);
+    closeFd(inFd);
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            throw std::runtime_error(std::string("waitpid: ") + std::strerror(errno));
+    }
+    if (WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.status = 128 + WTERMSIG(status);
+    }
+    return result;
+}

@@ -1,0 +1,297 @@
+// Whole runs of the built tarvex in temporary session folders: exact sums,
+// input formats, start offsets, preview windows, prompts, reports and the
+// refusals that protect the user's files.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kQuietPrefs = "begin\nverbo\t1\ndither\t0\noutbits\t16\nend\n";
+
+struct Wav {
+    uint16_t channels = 0;
+    uint32_t rate = 0;
+    uint16_t bits = 0;
+    uint32_t riffSize = 0;
+    uint32_t dataSize = 0;
+    std::vector<int32_t> samples; // interleaved
+};
+
+// Reads a mix file as this program writes it: a 44-byte header, then PCM.
+Wav readMix(const std::string& path) {
+    const std::vector<uint8_t> bytes = readBytes(path);
+    Wav w;
+    if (bytes.size() < 44) return w;
+    w.riffSize = readLe32(bytes, 4);
+    w.channels = readLe16(bytes, 22);
+    w.rate = readLe32(bytes, 24);
+    w.bits = readLe16(bytes, 34);
+    w.dataSize = readLe32(bytes, 40);
+    const std::size_t step = w.bits / 8;
+    for (std::size_t at = 44; at + step <= bytes.size(); at += step)
+        w.samples.push_back(step == 2 ? readLe16Signed(bytes, at) : readLe24Signed(bytes, at));
+    return w;
+}
+
+// Deterministic test signal in 16-bit steps.
+std::vector<int32_t> noise(std::size_t n, uint32_t seed, int32_t amplitude) {
+    std::vector<int32_t> v(n);
+    for (auto& x : v) {
+        seed = seed * 1664525u + 1013904223u;
+        x = static_cast<int32_t>((seed >> 8) % static_cast<uint32_t>(2 * amplitude + 1)) -
+            amplitude;
+    }
+    return v;
+}
+
+class Session {
+  public:
+    void text(const std::string& name, const std::string& body) { writeText(dir.file(name), body); }
+    void wav(const std::string& name, const WavLayout& layout, const std::vector<int32_t>& ints) {
+        ASSERT_TRUE(writeFileBytes(dir.file(name), makeWavBytesFromInts(layout, ints)));
+    }
+    void wavFloat(const std::string& name, const WavLayout& layout, const std::vector<double>& v) {
+        ASSERT_TRUE(writeFileBytes(dir.file(name), makeWavBytes(layout, v)));
+    }
+    RunResult run(const std::vector<std::string>& args = {}, const std::string& input = "") {
+        return runProgram(TARVEX_EXE, args, dir.path().string(), input);
+    }
+    bool exists(const std::string& name) const { return fs::exists(dir.file(name)); }
+    std::string file(const std::string& name) const { return dir.file(name); }
+    TempDir dir;
+};
+
+WavLayout layout(int32_t channels, SampleFormat format, uint32_t rate = 44100) {
+    WavLayout l;
+    l.channels = channels;
+    l.format = format;
+    l.rate = rate;
+    return l;
+}
+
+} // namespace
+
+TEST(EndToEnd, StereoSumAtUnityIsExactAndMatchesSox) {
+    Session s;
+    const auto a = noise(2 * 30000, 1, 12000);
+    const auto b = noise(2 * 20000, 2, 12000);
+    s.wav("a.wav", layout(2, SampleFormat::Pcm16), a);
+    s.wav("b.wav", layout(2, SampleFormat::Pcm16), b);
+    s.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", "begin\nsum\nend\n");
+    const RunResult r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("Done!  Created the file: sum.wav"), std::string::npos);
+
+    const Wav mix = readMix(s.file("sum.wav"));
+    EXPECT_EQ(mix.channels, 2);
+    EXPECT_EQ(mix.bits, 16);
+    EXPECT_EQ(mix.dataSize, 30000u * 4);
+    EXPECT_EQ(mix.riffSize, mix.dataSize + 36);
+    ASSERT_EQ(mix.samples.size(), a.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        ASSERT_EQ(mix.samples[i], a[i] + (i < b.size() ? b[i] : 0)) << i;
+
+    if (std::system("command -v sox >/dev/null 2>&1") != 0) GTEST_SKIP() << "sox is not installed";
+    const RunResult sox = runProgram(
+        "/bin/sh", {"-c", "sox -D -m -v 1 a.wav -v 1 b.wav -b 16 peer.wav"}, s.dir.path().string());
+    ASSERT_EQ(sox.status, 0) << sox.out;
+    const Wav peer = readMix(s.file("peer.wav"));
+    EXPECT_EQ(peer.samples, mix.samples);
+}
+
+TEST(EndToEnd, InputFormatsReachTheOutputExactly) {
+    Session s;
+    // 24-bit mono, float mono with a large metadata chunk and a "data" text
+    // inside a LIST chunk, and extensible float stereo.
+    const std::vector<int32_t> pcm24{2097152, -4194304, 12345, -1, 0, 8388607};
+    s.wav("p24.wav", layout(1, SampleFormat::Pcm24), pcm24);
+    WavLayout big = layout(1, SampleFormat::Float32);
+    std::vector<uint8_t> listBody{'I', 'N', 'F', 'O', 'd', 'a', 't', 'a', 0, 0, 0, 0};
+    big.chunksBeforeData.push_back({"LIST", listBody});
+    big.chunksBeforeData.push_back({"bext", std::vector<uint8_t>(384 * 1024, 0)});
+    s.wavFloat("f32.wav", big, {0.5, -0.25, 0.0, 0.0, 0.0, 0.0});
+    s.wavFloat("ext.wav", layout(2, SampleFormat::Float32Extensible),
+               {0.125, -0.125, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    s.text("tracks.txt", "begin\n1 p24.wav +\n2 f32.wav +\n3 ext.wav +\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\nend\n");
+    s.text("faders.txt", "begin\nfmt\nend\n");
+    const RunResult r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    const Wav mix = readMix(s.file("fmt.wav"));
+    ASSERT_EQ(mix.bits, 24);
+    ASSERT_EQ(mix.samples.size(), 12u);
+    EXPECT_EQ(mix.samples[0], 2097152 + 4194304 + 1048576);
+    EXPECT_EQ(mix.samples[1], 2097152 + 4194304 - 1048576);
+    EXPECT_EQ(mix.samples[2], -4194304 - 2097152);
+    EXPECT_EQ(mix.samples[4], 12345);
+    EXPECT_EQ(mix.samples[6], -1);
+    EXPECT_EQ(mix.samples[10], 8388607);
+    EXPECT_NE(r.out.find("Ch 2\tL  -6.02\tR  -6.02\tf32"), std::string::npos);
+}
+
+TEST(EndToEnd, LateStartAndPreviewMatchTheFullRender) {
+    Session s;
+    const auto a = noise(150000, 3, 9000);
+    const auto b = noise(140000, 4, 9000);
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), a);
+    s.wav("b.wav", layout(1, SampleFormat::Pcm16), b);
+    s.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", "begin\nlate\ntstamp\t2\t0\t0\t500\nsstamp\t2\t50\nend\n");
+    RunResult r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    const int64_t start = 22050 + 50;
+    const Wav full = readMix(s.file("late.wav"));
+    ASSERT_EQ(full.samples.size(), 2u * static_cast<std::size_t>(start + 140000));
+    for (int64_t f = 0; f < start + 140000; ++f) {
+        const int32_t expect = (f < 150000 ? a[f] : 0) + (f >= start ? b[f - start] : 0);
+        ASSERT_EQ(full.samples[2 * f], expect) << f;
+        ASSERT_EQ(full.samples[2 * f + 1], expect) << f;
+    }
+
+    // A preview of 1.5 s from 1.2 s crosses a block boundary and the late start.
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npre\ton\nsfields\t1\nstart\t1.2\n"
+                        "length\t1.5\nend\n");
+    r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    const Wav preview = readMix(s.file("preview.wav"));
+    const std::size_t from = 2 * 52920, count = 2 * 66150;
+    ASSERT_EQ(preview.samples.size(), count);
+    EXPECT_TRUE(std::equal(preview.samples.begin(), preview.samples.end(),
+                           full.samples.begin() + static_cast<std::ptrdiff_t>(from)));
+}
+
+TEST(EndToEnd, MonoFoldVerbosityZeroAndBackupDirectory) {
+    Session s;
+    s.wav("l.wav", layout(2, SampleFormat::Pcm16), {1000, 3000, -2000, -2000, 32767, 32767});
+    fs::create_directory(s.dir.path() / "old");
+    s.text("tracks.txt", "begin\n1 l.wav +\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t0\ndither\t0\noutbits\t16\nmono\t0\n"
+                        "bakdir\told/\nlaunch\ttouch launched.flag\nend\n");
+    s.text("faders.txt", "begin\nfold\nend\n");
+    const RunResult r = s.run();
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    const Wav mix = readMix(s.file("fold.wav"));
+    EXPECT_EQ(mix.channels, 1);
+    EXPECT_EQ(mix.samples, (std::vector<int32_t>{4000, -4000, 32767}));
+    EXPECT_TRUE(s.exists("old/stats_fold.txt"));
+    EXPECT_EQ(readText(s.file("old/faders_fold.txt")), "\nfold\nend\n");
+    EXPECT_TRUE(s.exists("launched.flag"));
+    const std::string stats = readText(s.file("old/stats_fold.txt"));
+    EXPECT_EQ(stats.rfind("Processing time = ", 0) == std::string::npos, true);
+    EXPECT_NE(stats.find("\nProcessing time = "), std::string::npos);
+}
+
+TEST(EndToEnd, MissingControlFiles) {
+    Session s;
+    RunResult r = s.run();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(
+        r.out.find("tracks.txt file was not found.\nCreate the file and run again.\nExiting..."),
+        std::string::npos);
+    EXPECT_NE(r.out.find("\nWarning: prefs.txt file was not found...\n...created one for you."),
+              std::string::npos);
+
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), {100, 200});
+    s.text("tracks.txt", "begin\n1 a.wav +\n2 a.wav +\n3 a.wav -\nend\n");
+    r = s.run({}, "-6\n");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readText(s.file("prefs.txt")),
+              "begin\npre\toff\nstart\t0\t0\t0\nlength\t0\noutbits\t24\n\nend\n");
+    EXPECT_NE(
+        r.out.find("faders.txt file was not found\nEnter the default fader value or -999 to exit."),
+        std::string::npos);
+    EXPECT_EQ(readText(s.file("faders.txt")),
+              "begin\ntest_mix\n\nt\t0\t0\t0\nv\t1\t-6.0\nv\t2\t-6.0\nv\t3\t-6.0\nend\n");
+    EXPECT_TRUE(s.exists("test_mix.wav"));
+
+    // An existing faders.txt is never replaced by a template for another name.
+    r = s.run({"tracks.txt", "other.txt"}, "-999\n");
+    EXPECT_EQ(r.status, 1);
+    r = s.run({"tracks.txt", "other.txt"}, "");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("No default fader value was given; exiting."), std::string::npos);
+    r = s.run({"tracks.txt", "other.txt"}, "0\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readText(s.file("faders.txt")),
+              "begin\ntest_mix\n\nt\t0\t0\t0\nv\t1\t-6.0\nv\t2\t-6.0\nv\t3\t-6.0\nend\n");
+}
+
+TEST(EndToEnd, OutputsNeverOverwriteInputs) {
+    Session s;
+    s.wav("kick.wav", layout(1, SampleFormat::Pcm16), {100, 200, 300});
+    const auto before = readBytes(s.file("kick.wav"));
+    s.text("tracks.txt", "begin\n1 kick.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", "begin\nkick\nend\n");
+    RunResult r = s.run();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("The mix file kick.wav would overwrite the track of channel 1 kick.wav"),
+              std::string::npos);
+    EXPECT_EQ(readBytes(s.file("kick.wav")), before);
+    EXPECT_FALSE(s.exists("stats_kick.txt"));
+
+    // The fader copy must not land on the fader file named on the command line.
+    s.text("faders_song.txt", "begin\nsong\nend\n");
+    r = s.run({"tracks.txt", "faders_song.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(readText(s.file("faders_song.txt")), "begin\nsong\nend\n");
+    EXPECT_FALSE(s.exists("song.wav"));
+}
+
+TEST(EndToEnd, FailuresAreNeverReportedAsSuccess) {
+    Session s;
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16, 44100), {1, 2, 3});
+    s.wav("b.wav", layout(1, SampleFormat::Pcm16, 48000), {1, 2, 3});
+    s.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t1\nmixdir\tno/such/dir/\nend\n");
+    s.text("faders.txt", "begin\nm\nend\n");
+    RunResult r = s.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(
+        r.out.find("The sample rate appears to be 44100\nThe file assigned to channel 2 has a "
+                   "different rate!"),
+        std::string::npos);
+
+    s.text("tracks.txt", "begin\n1 a.wav +\nend\n");
+    r = s.run();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("no/such/dir/m.wav"), std::string::npos);
+    EXPECT_NE(r.out.find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(r.out.find("Done!"), std::string::npos);
+
+    // A start offset that makes the song too long for a WAV file is refused
+    // before anything is written.
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", "begin\nm\ntstamp\t1\t0\t30000\t0\nend\n");
+    r = s.run();
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("too long for one WAV file"), std::string::npos);
+    EXPECT_FALSE(s.exists("m.wav"));
+}
+
+TEST(EndToEnd, EmptyPreviewWritesHeaderAndReports) {
+    Session s;
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), {1, 2, 3});
+    s.text("tracks.txt", "begin\n1 a.wav +\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t2\npre\ton\nlength\t0\nend\n");
+    s.text("faders.txt", "begin\nm\nend\n");
+    const RunResult r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readBytes(s.file("preview.wav")).size(), 44u);
+    EXPECT_EQ(readMix(s.file("preview.wav")).riffSize, 36u);
+    EXPECT_TRUE(s.exists("stats_m.txt"));
+    EXPECT_NE(r.out.find("Mixing...\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("1/4 done"), std::string::npos);
+}

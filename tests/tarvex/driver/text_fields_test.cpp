@@ -1,0 +1,121 @@
+// Control-file text helpers: framing, keyword lookup, effect-line table.
+#include "driver/text_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "driver/console.h"
+
+using namespace tarvex;
+
+TEST(FrameAfterBegin, TakesBeginOnlyAsAWholeWord) {
+    // A file name or mix name that merely contains the letters is not the marker.
+    EXPECT_EQ(frameAfterBegin("1 beginning.wav +\n2 b.wav +\n").text,
+              "1 beginning.wav +\n2 b.wav +\n");
+    EXPECT_EQ(frameAfterBegin("beginner\nv\t1\t0\n").text, "beginner\nv\t1\t0\n");
+
+    const FramedText framed = frameAfterBegin("# notes\nbegin\nmix\nend\n");
+    EXPECT_EQ(framed.text, "\nmix\nend\n");
+    EXPECT_EQ(framed.firstLine, 2);
+    // Text after "begin" on its own line is skipped with the line.
+    EXPECT_EQ(frameAfterBegin("begin here\nx\n").text, "\nx\n");
+    EXPECT_EQ(frameAfterBegin("begin").text, "");
+}
+
+TEST(TextHelpers, LinesSeparatorsAndNumbers) {
+    std::string text = "x   y z";
+    EXPECT_EQ(RemoveExtraString(text, " "), 2);
+    EXPECT_EQ(text, "x y z");
+
+    const auto lines = pointToLines("a\nb\n");
+    ASSERT_EQ(lines.size(), 3u); // two newlines, a last empty line
+    EXPECT_EQ(lines[2], "");
+
+    std::string spaced = " te st _mix ";
+    RemoveSpaces(spaced);
+    EXPECT_EQ(spaced, "test_mix");
+
+    EXPECT_EQ(parseInt("12abc"), 12);
+    EXPECT_EQ(parseInt("abc"), 0);
+    EXPECT_EQ(parseInt("99999999999"), 2147483647);
+    EXPECT_EQ(parseInt("-99999999999"), -2147483647 - 1);
+    EXPECT_DOUBLE_EQ(parseDouble("-6.5dB"), -6.5);
+    EXPECT_EQ(dropCarriageReturns("a\r\nb\r"), "a\nb\r");
+}
+
+TEST(KeywordText, FindsWholeTokensUpToEnd) {
+    const KeywordText text(
+        "\ntempo\nverbo\t3\nmixdir\t/tmp/my mixes/\t\nx\tverbo\t1\nend\nverbo\t9\n", 1);
+    // A keyword is seen even as the very first word after the begin line.
+    KeywordHit hit;
+    EXPECT_TRUE(text.first("tempo", hit));
+    EXPECT_EQ(text.fileLine(hit), 2);
+    // Keywords count anywhere on a line; nothing after "end" is read.
+    const auto hits = text.find("verbo");
+    ASSERT_EQ(hits.size(), 2u);
+    EXPECT_EQ(text.value(hits[1], 0), "1");
+    ASSERT_TRUE(text.first("mixdir", hit));
+    EXPECT_EQ(text.restOfLine(hit), "/tmp/my mixes/");
+    EXPECT_FALSE(text.first("temp", hit));
+    EXPECT_EQ(text.value(hits[0], 5), "");
+
+    int32_t bits = 7;
+    CodetoInt(KeywordText("\noutbits\t16\noutbits\t32\n", 1), "outbits", bits);
+    EXPECT_EQ(bits, 32);
+    CodetoInt(KeywordText("\nnothing\n", 1), "outbits", bits);
+    EXPECT_EQ(bits, 32);
+}
+
+TEST(ParamsFromBuffer, FillsRowsForChannelsGroupsAndMaster) {
+    std::vector<double> table(136 * 4, -1.0);
+    int anyMaster = 0, codeMaster = 0;
+    // A mix named "electric" must not end the scan before the effect lines.
+    const KeywordText text(
+        "\nelectric\nhp\tG\t2\t120\t0.7\nhp\t3\t80\t1.5\nhp\tM\t40\t2\nend\nhp\t4\t1\t1\n", 1);
+    ParamsFromBuffer(text, "hp", table, 4, 3, anyMaster, codeMaster, "faders.txt");
+    EXPECT_EQ(table[129 * 4 + 0], 1.0);
+    EXPECT_EQ(table[129 * 4 + 1], 120.0);
+    EXPECT_EQ(table[129 * 4 + 2], 0.7);
+    EXPECT_EQ(table[3 * 4 + 2], 1.5);
+    EXPECT_EQ(table[0 * 4 + 1], 40.0);
+    EXPECT_EQ(anyMaster, 1);
+    EXPECT_EQ(codeMaster, 1);
+    EXPECT_EQ(table[4 * 4 + 0], 0.0); // after "end"
+    EXPECT_EQ(table[5 * 4 + 3], 0.0); // the whole table was cleared
+
+    testing::internal::CaptureStdout();
+    ParamsFromBuffer(KeywordText("\nhp\t-3\t80\t1\nhp\t300\t90\t1\n", 1), "hp", table, 4, 3,
+                     anyMaster, codeMaster, "faders.txt");
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("faders.txt line 2"), std::string::npos);
+    EXPECT_NE(out.find(">>Channel number out of range or not specified!"), std::string::npos);
+    EXPECT_EQ(table[135 * 4 + 1], 90.0);
+    for (int r = 0; r < 135; ++r)
+        EXPECT_EQ(table[r * 4 + 0], 0.0) << r;
+}
+
+TEST(ValueLimiters, ClampAsDocumented) {
+    double hz = 30000.0;
+    checkValD(hz, 20, 44100.0);
+    EXPECT_EQ(hz, 22050.0);
+    double q = 0.0;
+    checkValD(q, 22, 44100.0);
+    EXPECT_EQ(q, 0.01);
+    int64_t attack = 0;
+    checkValL(attack, 10, 44100.0);
+    EXPECT_EQ(attack, 1);
+    int64_t release = 10'000'000;
+    checkValL(release, 11, 44100.0);
+    EXPECT_EQ(release, 220500);
+    float pct = 140.0f;
+    checkValF(pct, 100, 0.0);
+    EXPECT_EQ(pct, 100.0f);
+
+    testing::internal::CaptureStdout();
+    int32_t ch = -1;
+    checkValI(ch, 1);
+    EXPECT_EQ(ch, 135);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              ">>Channel number out of range or not specified!\n");
+}

@@ -1,0 +1,156 @@
+// End-to-end runs of the built program in a fresh directory, answers on
+// standard input: whole templates and dialogue transcripts against golden
+// files, and the ways a run can fail without harming an existing faders.txt.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "run_program.h"
+
+namespace velmont_test {
+namespace {
+
+const std::string kGolden = VELMONT_GOLDEN_DIR;
+const std::string kOldMix = "MixFilename\n\nt\t0\t0\t0\nv\t1\t-2.0\n\nend\n";
+
+// Model 1, two channels, all effects with their starting values.
+const std::string kModel1Answers = "1\n2\n-6\n1\n1\n";
+// Model 2, three channels, effects chosen one by one (7 counts as no), typed
+// values (three of them on one line).
+const std::string kModel2Answers = "2\n3\n0\n2\n1\n2\n1\n1\n2\n1\n7\n1\n2\n1\n2\n2\n"
+                                   "80\n432.3\n-2.5\n0.7\n10000 1.5 0.8\n-18\n5\n150\n4\n"
+                                   "-20\n4.41e2\n2.5\n-15\n60\n";
+// Model 3, two channels, all effects, every value typed.
+const std::string kModel3Answers = "3\n2\n-10.5\n1\n2\n90\n150\n2\n0.9\n1234.6\n-3\n1.2\n432.3\n"
+                                   "4\n0.5\n9000\n-1\n0.75\n-10\n2\n100\n3\n-14\n20\n300\n2\n"
+                                   "-16\n400\n2.5\n-1\n-8\n50\n-6\n90\n5\n";
+const std::string kConfirmation =
+    "The fader file has been created!\nRemove parenthesis around codes to activate effects.\n";
+
+RunResult runVelmont(const TempDir& dir, const std::string& input, uint64_t sizeLimit = 0) {
+    return runProgram(VELMONT_EXE, dir.path(), input, sizeLimit);
+}
+
+bool endsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+TEST(VelmontRun, WritesEachLayoutAsTheGoldenFiles) {
+    struct Case {
+        const std::string& answers;
+        const char* golden;
+        const char* transcript;
+    };
+    const Case cases[] = {
+        {kModel1Answers, "model1_all_defaults", nullptr},
+        {kModel2Answers, "model2_chosen_typed", "model2_chosen_typed_dialogue"},
+        {kModel3Answers, "model3_all_typed", "model3_all_typed_dialogue"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        writeFile(dir.file("faders.txt"), kOldMix);
+        const RunResult run = runVelmont(dir, c.answers);
+        EXPECT_EQ(run.status, 0) << c.golden << "\n" << run.err;
+        EXPECT_EQ(run.err, "") << c.golden;
+        EXPECT_EQ(readFile(dir.file("faders.txt")), readFile(kGolden + "/" + c.golden + ".txt"))
+            << c.golden;
+        EXPECT_EQ(dir.listing(), "faders.txt\n") << "no temporary file may be left behind";
+        EXPECT_TRUE(endsWith(run.out, kConfirmation)) << c.golden;
+        if (c.transcript != nullptr) {
+            EXPECT_EQ(run.out, readFile(kGolden + "/" + c.transcript + ".txt")) << c.transcript;
+        }
+    }
+}
+
+TEST(VelmontRun, ReplacingAFileKeepsItsPermissions) {
+    TempDir dir;
+    writeFile(dir.file("faders.txt"), kOldMix);
+    ASSERT_EQ(chmod(dir.file("faders.txt").c_str(), 0640), 0);
+    ASSERT_EQ(runVelmont(dir, kModel1Answers).status, 0);
+    struct stat info;
+    ASSERT_EQ(stat(dir.file("faders.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST(VelmontRun, ExitAtTheFirstQuestionLeavesTheFileAlone) {
+    TempDir dir;
+    writeFile(dir.file("faders.txt"), kOldMix);
+    const RunResult run = runVelmont(dir, "4\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(endsWith(run.out, "4. Exit.\nExiting\n")) << run.out;
+    EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
+}
+
+TEST(VelmontRun, EffectsAnswer4WritesNothingAndKeepsAnExistingMix) {
+    TempDir dir;
+    writeFile(dir.file("faders.txt"), kOldMix);
+    RunResult run = runVelmont(dir, "1\n8\n0\n4\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_FALSE(endsWith(run.out, kConfirmation));
+    EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
+
+    TempDir empty;
+    run = runVelmont(empty, "1\n8\n0\n4\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(readFile(empty.file("faders.txt")), "");
+    EXPECT_EQ(empty.listing(), "faders.txt\n");
+}
+
+// Cutting the answers off after any number of them must stop the run with a
+// message and leave the old file exactly as it was.
+TEST(VelmontRun, InputEndingAtAnyQuestionStopsAndKeepsTheOldFile) {
+    for (const std::string* answers : {&kModel2Answers, &kModel3Answers}) {
+        size_t cut = 0;
+        int questions = 0;
+        while ((cut = answers->find_first_of(" \n", cut + 1)) != std::string::npos &&
+               cut + 1 < answers->size()) {
+            ++questions;
+            TempDir dir;
+            writeFile(dir.file("faders.txt"), kOldMix);
+            const RunResult run = runVelmont(dir, answers->substr(0, cut + 1));
+            EXPECT_EQ(run.status, 2) << "after answer " << questions;
+            EXPECT_NE(run.err.find("input ended before the question"), std::string::npos)
+                << run.err;
+            EXPECT_NE(run.err.find("faders.txt was not changed"), std::string::npos) << run.err;
+            EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
+            EXPECT_EQ(dir.listing(), "faders.txt\n");
+        }
+        EXPECT_GT(questions, 15);
+    }
+}
+
+TEST(VelmontRun, AnAnswerThatIsNotANumberStopsWithoutWriting) {
+    TempDir dir;
+    const RunResult run = runVelmont(dir, "1\ntwo\n-6\n3\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "velmont: the answer \"two\" to \"Number of channels (1-127)?\" is not a "
+                       "number; faders.txt was not changed.\n");
+    EXPECT_EQ(dir.listing(), "");
+}
+
+TEST(VelmontRun, AFaderFileThatCannotBeOpenedIsReportedByName) {
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.file("faders.txt").c_str(), 0755), 0);
+    for (const char* answers : {"1\n2\n0\n3\n", "1\n2\n0\n4\n"}) {
+        const RunResult run = runVelmont(dir, answers);
+        EXPECT_EQ(run.status, 2) << answers;
+        EXPECT_EQ(run.err, "velmont: cannot open faders.txt for writing: Is a directory\n");
+        EXPECT_FALSE(endsWith(run.out, kConfirmation));
+    }
+    EXPECT_EQ(dir.listing(), "faders.txt\n");
+}
+
+// A file-size limit makes the write fail part-way, as a full disk would.
+TEST(VelmontRun, AWriteFailingPartWayKeepsTheOldFile) {
+    TempDir dir;
+    writeFile(dir.file("faders.txt"), kOldMix);
+    const RunResult run = runVelmont(dir, "2\n127\n0\n1\n1\n", 4096);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "velmont: cannot write faders.txt: File too large; the existing file "
+                       "was left as it was\n");
+    EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
+    EXPECT_EQ(dir.listing(), "faders.txt\n");
+}
+
+} // namespace
+} // namespace velmont_test

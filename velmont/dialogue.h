@@ -1,0 +1,28 @@
+// The question-and-answer dialogue that settles a template: layout model,
+// channel count, default fader value, effect groups and, on request, the value
+// of every effect parameter. Questions go to one stream and answers come from
+// another, so the dialogue runs the same on the console and in tests.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "velmont/template_settings.h"
+
+namespace velmont {
+
+struct DialogueOutcome {
+    enum class Kind {
+        Answered,   // every question was answered; settings are complete
+        ExitChosen, // the user chose "Exit" at the first question
+        InputFault, // the input ended or an answer was not a number
+    };
+    Kind kind = Kind::Answered;
+    TemplateSettings settings; // complete only when Answered
+    std::string fault;         // what went wrong, when InputFault
+};
+
+DialogueOutcome askTemplateQuestions(std::istream& in, std::ostream& out);
+
+} // namespace velmont

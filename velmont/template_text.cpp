@@ -1,0 +1,356 @@
+// Template text builder. Each fader-file line kind has one writer that formats
+// it and appends it to the text; the column headers and section titles that
+// precede a group of value lines have their own writers. Every effect line
+// except the two reverb sends starts with a parenthesis, which keeps it inert
+// in the mixer until the user removes it. The shelf lines carry no closing
+// parenthesis and band 2 prints its frequency with one decimal: mix scripts
+// written from earlier templates look that way, so the template keeps it.
+#include "velmont/template_text.h"
+
+#include <array>
+#include <cstdarg>
+#include <cstdio>
+
+namespace velmont {
+namespace {
+
+// Appends printf-style formatted text; the line grows as needed.
+__attribute__((format(printf, 2, 3))) void appendf(std::string& text, const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (length > 0) {
+        const size_t start = text.size();
+        text.resize(start + static_cast<size_t>(length) + 1);
+        std::vsnprintf(text.data() + start, static_cast<size_t>(length) + 1, format, again);
+        text.resize(start + static_cast<size_t>(length));
+    }
+    va_end(again);
+}
+
+double d(float value) {
+    return static_cast<double>(value);
+}
+int ch(int32_t channel) {
+    return static_cast<int>(channel);
+}
+
+// Value lines.
+void wrtHshelf(std::string& t, int32_t c, const EqValues& v) {
+    appendf(t, "(hshelf\t%i\t%.0f\t%.1f\t%.1f\n", ch(c), d(v.freq), d(v.gain), d(v.q));
+}
+void wrtLshelf(std::string& t, int32_t c, const EqValues& v) {
+    appendf(t, "(lshelf\t%i\t%.0f\t%.1f\t%.1f\n", ch(c), d(v.freq), d(v.gain), d(v.q));
+}
+void wrtBand1(std::string& t, int32_t c, const EqValues& v) {
+    appendf(t, "(band1)\t%i\t%.0f\t%.1f\t%.1f\n", ch(c), d(v.freq), d(v.gain), d(v.q));
+}
+void wrtBand2(std::string& t, int32_t c, const EqValues& v) {
+    appendf(t, "(band2)\t%i\t%.1f\t%.1f\t%.1f\n", ch(c), d(v.freq), d(v.gain), d(v.q));
+}
+void wrtHp(std::string& t, int32_t c, float freq) {
+    appendf(t, "(hp)\t%i\t%.0f\n", ch(c), d(freq));
+}
+void wrtLim(std::string& t, int32_t c, float thresh) {
+    appendf(t, "(lim)\t%i\t%.1f\n", ch(c), d(thresh));
+}
+void wrtNlc(std::string& t, int32_t c, const NlcValues& v) {
+    appendf(t, "(nlc)\t%i\t%.0f\t%.0f\t%.1f\n", ch(c), d(v.thresh), d(v.window), d(v.ratio));
+}
+void wrtComp(std::string& t, int32_t c, const CompressorValues& v) {
+    appendf(t, "(comp)\t%i\t%.1f\t%.0f\t%.0f\t%.1f\n", ch(c), d(v.thresh), d(v.attack),
+            d(v.release), d(v.ratio));
+}
+void wrtRms(std::string& t, int32_t c, const CompressorValues& v) {
+    appendf(t, "(rms)\t%i\t%.1f\t%.0f\t%.0f\t%.1f\n", ch(c), d(v.thresh), d(v.attack), d(v.release),
+            d(v.ratio));
+}
+void wrtRev(std::string& t, int32_t c, float level) {
+    appendf(t, "rev\t%i\t%.1f\n", ch(c), d(level));
+}
+void wrtTrev(std::string& t, int32_t c, float level) {
+    appendf(t, "trev\t%i\t%.1f\n", ch(c), d(level));
+}
+void wrtRtn(std::string& t, const ReturnValues& v) {
+    appendf(t, "(rtn)\t%.1f\t%.0f\n", d(v.level), d(v.size));
+}
+void wrtTrtn(std::string& t, const TapReturnValues& v) {
+    appendf(t, "(trtn)\t%.1f\t%.0f\t%.0f\n", d(v.level), d(v.size), d(v.taps));
+}
+void wrtPan(std::string& t, int32_t c, float pan) {
+    appendf(t, "p\t%i\t%.0f\n", ch(c), d(pan));
+}
+void wrtVol(std::string& t, int32_t c, float level) {
+    appendf(t, "v\t%i\t%.1f\n", ch(c), d(level));
+}
+void wrtTime(std::string& t) {
+    t += "t\t0\t0\t0\n";
+}
+
+// Column headers. "thesh" in the RMS header is how existing mix scripts spell it.
+void wrtTxtHshelf(std::string& t) {
+    t += "code\tchan\tfreq\tgain\tQ\n";
+}
+void wrtTxtLshelf(std::string& t) {
+    t += "code\tchan\tfreq\tgain\tQ\n";
+}
+void wrtTxtBand1(std::string& t) {
+    t += "code\tchan\tfreq\tgain\tQ\n";
+}
+void wrtTxtBand2(std::string& t) {
+    t += "code\tchan\tfreq\tgain\tQ\n";
+}
+void wrtTxtHp(std::string& t) {
+    t += "code\tchan\tfreq\n";
+}
+void wrtTxtLim(std::string& t) {
+    t += "code\tchan\tthresh\n";
+}
+void wrtTxtNlc(std::string& t) {
+    t += "code\tchan\tthresh\twindow\tratio\n";
+}
+void wrtTxtComp(std::string& t) {
+    t += "code\tchan\tthresh\tatt\trel\tratio\n";
+}
+void wrtTxtRms(std::string& t) {
+    t += "code\tchan\tthesh\tatt\trel\tratio\n";
+}
+void wrtTxtRev(std::string& t) {
+    t += "code\tchan\tlevel\n";
+}
+void wrtTxtTrev(std::string& t) {
+    t += "code\tchan\tlevel\n";
+}
+void wrtTxtRtn(std::string& t) {
+    t += "code\tlevel\tsize\n";
+}
+void wrtTxtTrtn(std::string& t) {
+    t += "code\tlevel\tsize\ttaps\n";
+}
+void wrtTxtPan(std::string& t) {
+    appendf(t, "code\tchan\t%%\n");
+}
+void wrtTxtTime(std::string& t) {
+    t += "code\tmin\tsec\tmsec\n";
+}
+
+// The per-channel effect kinds, in the order they appear within a channel and
+// across groups.
+enum class StripEffect { Hshelf, Band1, Band2, Lshelf, Hp, Nlc, Rms, Comp, Lim, Rev, Trev };
+
+constexpr std::array<StripEffect, 11> kStripOrder = {
+    StripEffect::Hshelf, StripEffect::Band1, StripEffect::Band2, StripEffect::Lshelf,
+    StripEffect::Hp,     StripEffect::Nlc,   StripEffect::Rms,   StripEffect::Comp,
+    StripEffect::Lim,    StripEffect::Rev,   StripEffect::Trev};
+
+bool isOn(const EffectFlags& on, StripEffect kind) {
+    switch (kind) {
+    case StripEffect::Hshelf:
+        return on.hshelf;
+    case StripEffect::Band1:
+        return on.band1;
+    case StripEffect::Band2:
+        return on.band2;
+    case StripEffect::Lshelf:
+        return on.lshelf;
+    case StripEffect::Hp:
+        return on.hp;
+    case StripEffect::Nlc:
+        return on.nlc;
+    case StripEffect::Rms:
+        return on.rms;
+    case StripEffect::Comp:
+        return on.comp;
+    case StripEffect::Lim:
+        return on.lim;
+    case StripEffect::Rev:
+        return on.rev;
+    case StripEffect::Trev:
+        return on.trev;
+    }
+    return false;
+}
+
+// Section title and column header of one effect group.
+void writeGroupHead(std::string& t, StripEffect kind) {
+    switch (kind) {
+    case StripEffect::Hshelf:
+        t += "\nHigh Shelf\n";
+        wrtTxtHshelf(t);
+        break;
+    case StripEffect::Band1:
+        t += "\nEQ Band 1\n";
+        wrtTxtBand1(t);
+        break;
+    case StripEffect::Band2:
+        t += "\nEQ Band 2\n";
+        wrtTxtBand2(t);
+        break;
+    case StripEffect::Lshelf:
+        t += "\nLow Shelf\n";
+        wrtTxtLshelf(t);
+        break;
+    case StripEffect::Hp:
+        t += "\nHigh Pass Filter\n";
+        wrtTxtHp(t);
+        break;
+    case StripEffect::Nlc:
+        t += "\nNon-Linear Compressor\n";
+        wrtTxtNlc(t);
+        break;
+    case StripEffect::Rms:
+        t += "\nLinear RMS Compressor\n";
+        wrtTxtRms(t);
+        break;
+    case StripEffect::Comp:
+        t += "\nLinear Peak Compressor\n";
+        wrtTxtComp(t);
+        break;
+    case StripEffect::Lim:
+        t += "\nLimiter\n";
+        wrtTxtLim(t);
+        break;
+    case StripEffect::Rev:
+        t += "\nReverb Send\n";
+        wrtTxtRev(t);
+        break;
+    case StripEffect::Trev:
+        t += "\nDiscrete Reverb Send\n";
+        wrtTxtTrev(t);
+        break;
+    }
+}
+
+// One value line of an effect group for one channel.
+void writeStripLine(std::string& t, StripEffect kind, int32_t c, const EffectValues& v) {
+    switch (kind) {
+    case StripEffect::Hshelf:
+        wrtHshelf(t, c, v.hshelf);
+        break;
+    case StripEffect::Band1:
+        wrtBand1(t, c, v.band1);
+        break;
+    case StripEffect::Band2:
+        wrtBand2(t, c, v.band2);
+        break;
+    case StripEffect::Lshelf:
+        wrtLshelf(t, c, v.lshelf);
+        break;
+    case StripEffect::Hp:
+        wrtHp(t, c, v.hpFreq);
+        break;
+    case StripEffect::Nlc:
+        wrtNlc(t, c, v.nlc);
+        break;
+    case StripEffect::Rms:
+        wrtRms(t, c, v.rms);
+        break;
+    case StripEffect::Comp:
+        wrtComp(t, c, v.comp);
+        break;
+    case StripEffect::Lim:
+        wrtLim(t, c, v.limThresh);
+        break;
+    case StripEffect::Rev:
+        wrtRev(t, c, kSendLevel);
+        break;
+    case StripEffect::Trev:
+        wrtTrev(t, c, kSendLevel);
+        break;
+    }
+}
+
+// Every enabled effect group of one channel, one value line each.
+void writeChannelEffects(std::string& t, int32_t channel, const TemplateSettings& s) {
+    for (StripEffect kind : kStripOrder) {
+        if (!isOn(s.on, kind)) continue;
+        writeGroupHead(t, kind);
+        writeStripLine(t, kind, channel, s.values);
+    }
+}
+
+// Pan and cue sections with all channels together (models 2 and 3).
+void writePanAndCues(std::string& t, const TemplateSettings& s) {
+    t += "\nPan\n";
+    wrtTxtPan(t);
+    for (int32_t n = 1; n <= s.channelCount; ++n)
+        wrtPan(t, n, 0);
+    t += "\nCue Times and Fader Levels\n";
+    wrtTxtTime(t);
+    wrtTime(t);
+    for (int32_t n = 1; n <= s.channelCount; ++n)
+        wrtVol(t, n, s.faderDefault);
+}
+
+// Model 1: each channel carries its effects, pan, cue time and level.
+void writeChannelStrips(std::string& t, const TemplateSettings& s) {
+    for (int32_t n = 1; n <= s.channelCount; ++n) {
+        appendf(t, "\n-- Channel %i --\n", ch(n));
+        writeChannelEffects(t, n, s);
+        t += "\nPan\n";
+        wrtTxtPan(t);
+        wrtPan(t, n, 0);
+        t += "\nCue Times and Fader Levels\n";
+        wrtTxtTime(t);
+        wrtTime(t);
+        wrtVol(t, n, s.faderDefault);
+        t += "\n";
+    }
+}
+
+// Model 2: one group per effect kind running over all channels.
+void writeByDataType(std::string& t, const TemplateSettings& s) {
+    for (StripEffect kind : kStripOrder) {
+        if (!isOn(s.on, kind)) continue;
+        writeGroupHead(t, kind);
+        for (int32_t n = 1; n <= s.channelCount; ++n)
+            writeStripLine(t, kind, n, s.values);
+    }
+    writePanAndCues(t, s);
+}
+
+// Model 3: effects by channel, then pan and levels of all channels together.
+void writeEffectsByChannel(std::string& t, const TemplateSettings& s) {
+    for (int32_t n = 1; n <= s.channelCount; ++n) {
+        if (s.effectsChoice != 3) appendf(t, "\n--Channel %i --\n", ch(n));
+        writeChannelEffects(t, n, s);
+    }
+    t += "\n--------------------------\n";
+    writePanAndCues(t, s);
+}
+
+} // namespace
+
+std::string buildTemplateText(const TemplateSettings& settings) {
+    std::string text = "MixFilename\n";
+    switch (settings.model) {
+    case 1:
+        writeChannelStrips(text, settings);
+        break;
+    case 2:
+        writeByDataType(text, settings);
+        break;
+    case 3:
+        writeEffectsByChannel(text, settings);
+        break;
+    default:
+        break;
+    }
+    if (settings.on.rev) {
+        text += "\nRecursive Reverb Return\n";
+        wrtTxtRtn(text);
+        wrtRtn(text, settings.values.rtn);
+    }
+    if (settings.on.trev) {
+        text += "\nDiscrete Reverb Return\n";
+        wrtTxtTrtn(text);
+        wrtTrtn(text, settings.values.trtn);
+    }
+    text += "\nend\n";
+    return text;
+}
+
+} // namespace velmont
