@@ -295,3 +295,37 @@ TEST(EndToEnd, EmptyPreviewWritesHeaderAndReports) {
     EXPECT_NE(r.out.find("Mixing...\n"), std::string::npos);
     EXPECT_EQ(r.out.find("1/4 done"), std::string::npos);
 }
+
+TEST(EndToEnd, LoudSumsAndDitherSaturateInsteadOfWrapping) {
+    Session s;
+    // Two tracks at 0.75 of full scale: the bus sum passes 2^31 and must hold
+    // at full scale, never wrap to a negative sample.
+    s.wavFloat("a.wav", layout(1, SampleFormat::Float32), std::vector<double>(64, 0.75));
+    s.wavFloat("c.wav", layout(1, SampleFormat::Float32), std::vector<double>(64, 0.75));
+    s.text("tracks.txt", "begin\n1 a.wav +\n2 c.wav +\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\nend\n");
+    s.text("faders.txt", "begin\nloud\nend\n");
+    RunResult r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (int32_t v : readMix(s.file("loud.wav")).samples)
+        ASSERT_EQ(v, 8388607);
+    EXPECT_NE(r.out.find("Peak Out L = -0.00 dB"), std::string::npos);
+
+    // Full-scale input with the widest dither stays at the top, never wraps.
+    s.wav("f.wav", layout(2, SampleFormat::Pcm16), std::vector<int32_t>(2000, 32767));
+    s.wav("g.wav", layout(2, SampleFormat::Pcm16), std::vector<int32_t>(2000, -32768));
+    s.text("tracks.txt", "begin\n1 f.wav +\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t8\noutbits\t16\nend\n");
+    r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    const Wav high = readMix(s.file("loud.wav"));
+    ASSERT_EQ(high.samples.size(), 2000u);
+    for (int32_t v : high.samples)
+        ASSERT_GE(v, 32767 - 128);
+
+    s.text("tracks.txt", "begin\n1 g.wav +\nend\n");
+    r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    for (int32_t v : readMix(s.file("loud.wav")).samples)
+        ASSERT_LE(v, -32768 + 128);
+}

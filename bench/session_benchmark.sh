@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Renders a large generated session and reports the realtime factor and the
+# peak memory of tarvex.
+#
+#   bench/session_benchmark.sh [build-dir] [tracks] [seconds]
+#
+# Makes <tracks> stereo 24-bit 48 kHz tracks of <seconds> seconds with sox in
+# a scratch folder (kept between runs), renders them with dither 0 and prints
+# the wall-clock time, the song seconds per wall-clock second and the peak
+# resident memory. Needs sox and GNU time.
+set -euo pipefail
+build=${1:-build}
+tracks=${2:-16}
+seconds=${3:-300}
+exe=$(cd "$build" && pwd)/tarvex/tarvex
+work=${BENCH_DIR:-/tmp/tarvex-bench-$tracks-$seconds}
+mkdir -p "$work"
+cd "$work"
+
+{
+    echo begin
+    for i in $(seq 1 "$tracks"); do
+        f=track$i.wav
+        if [ ! -f "$f" ]; then
+            sox -n -r 48000 -b 24 -c 2 "$f" synth "$seconds" sine $((100 * i)) pinknoise gain -15
+        fi
+        echo "$i $f +"
+    done
+    echo end
+} > tracks.txt
+printf 'begin\nverbo\t1\ndither\t0\noutbits\t24\nend\n' > prefs.txt
+printf 'begin\nbench_mix\nend\n' > faders.txt
+
+/usr/bin/time -v "$exe" > run.log 2> time.log
+wall=$(grep 'Elapsed (wall clock)' time.log | awk '{print $NF}')
+rss=$(grep 'Maximum resident set size' time.log | awk '{print $NF}')
+secs=$(echo "$wall" | awk -F: '{ if (NF == 3) print $1 * 3600 + $2 * 60 + $3; else print $1 * 60 + $2 }')
+echo "tracks: $tracks x ${seconds}s stereo 24-bit 48 kHz"
+echo "wall clock: ${secs}s   realtime factor: $(awk -v s="$seconds" -v w="$secs" 'BEGIN { printf "%.1f", s / w }')"
+echo "peak memory: ${rss} KiB"
