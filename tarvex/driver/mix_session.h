@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/level_tables.h"
 #include "engine/metering.h"
 
 namespace tarvex {
@@ -134,6 +135,7 @@ struct ReverbFlags {
 struct BlockBuffers {
     std::vector<uint8_t> raw;                     // one block of a file's sample bytes
     std::vector<int32_t> channelL, channelR;      // channel block, 2^23 then 2^31 scale
+    std::vector<int32_t> monoIn;                  // decoded mono samples for delay panning
     std::vector<double> workL, workR;             // effect-chain work area
     std::vector<std::vector<int32_t>> busL, busR; // mix buses 0..8 (unused ones empty)
     std::vector<int32_t> masterL, masterR;        // master accumulators, 2^31 scale
@@ -161,6 +163,7 @@ struct MixSession {
     OutputSetup output;
     RoutingTable routing;
     ReverbFlags reverbs;
+    AutomationSet automation;
     BlockBuffers buffers;
     MixMeters meters;
     std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel

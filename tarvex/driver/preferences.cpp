@@ -205,7 +205,6 @@ void checkPreferences(MixSession& s) {
             stopRun(2, "Head or tail set incorrectly in preferences!\n");
     }
 
-    p.timeFields = readFieldCount(s, text, "tfields", p.timeFields);
     if (text.first("v=percent", hit)) {
         p.percentMode = true;
         if (talk) warn("Faders using percent.\n");

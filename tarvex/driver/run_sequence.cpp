@@ -17,6 +17,9 @@
 #include "driver/mix_session.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
+#include "driver/routing_lines.h"
+#include "driver/tempo_map.h"
+#include "driver/time_entries.h"
 #include "driver/track_list.h"
 #include "engine/mix_loop.h"
 #include "engine/output_stage.h"
@@ -89,15 +92,6 @@ void setUpOutput(MixSession& s) {
                 std::strerror(errno));
 }
 
-// Submixes, their mutes and solos, and VCAs: until routing lines are read,
-// every channel feeds the direct bus.
-void setUpRouting(MixSession& s) {
-    for (int c = 1; c <= kMaxChannels; ++c)
-        s.routing.route[c][0] = 1;
-    s.routing.busFlags.fill(0);
-    s.routing.busFlags[0] = 1;
-}
-
 void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* input) {
     s.banner = kBanner;
     s.startClock = std::clock();
@@ -122,10 +116,12 @@ void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* i
     checkPreferences(s);
     setUpOutput(s);
 
-    setUpRouting(s);
+    readRoutingLines(s);
     readAutomationOffset(s);
-    // The tempo map, the time entries and level lines and the effect settings
-    // take their places here as they are built.
+    buildTempoMap(s);
+    readTimeEntries(s);
+    setUpPanGains(s);
+    // The effect settings take their place here once the effects exist.
 
     runMixLoop(s);
     const bool reportsOk = CreateTextFiles(s);

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "audio/sample_decode.h"
+#include "automation/level_automation.h"
+#include "automation/routing.h"
 #include "engine/metering.h"
 
 namespace tarvex {
@@ -14,8 +16,6 @@ namespace {
 // Channel samples beyond this (2^23) after the effects mark the channel as
 // clipping.
 constexpr int32_t kChannelFullScale = 8388608;
-// A unity fader level multiplies a channel by 256 (2^23 to 2^31 scale).
-constexpr int64_t kUnityFaderGain = 256;
 
 // Reads `frames` frames at byte `offset` into the raw buffer; whatever the
 // file cannot give (it ends early) reads as silence.
@@ -25,12 +25,24 @@ void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
     if (got < bytes) std::memset(raw + got, 0, bytes - got);
 }
 
-// The effect chain and effects gain of a channel. No effect exists yet, so the
-// samples pass unchanged; only the clip check runs.
+inline int32_t truncToInt32(double v) {
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int32_t>(v);
+}
+
+// The effect chain and effects gain of a channel, then the clip check. No
+// effect exists yet; the effects gain scales the channel in double precision.
 void runChannelEffects(MixSession& s, int c, int32_t n) {
+    auto& l = s.buffers.channelL;
+    auto& r = s.buffers.channelR;
+    const double gain = s.automation.slots.fxGain[c];
+    if (gain != 1.0)
+        for (int32_t i = 0; i < n; ++i) {
+            l[i] = truncToInt32(l[i] * gain);
+            r[i] = truncToInt32(r[i] * gain);
+        }
     if (s.meters.clipFlags[c] != 0) return;
-    const auto& l = s.buffers.channelL;
-    const auto& r = s.buffers.channelR;
     for (int32_t i = 0; i < n; ++i)
         if (l[i] > kChannelFullScale || l[i] < -kChannelFullScale || r[i] > kChannelFullScale ||
             r[i] < -kChannelFullScale) {
@@ -39,22 +51,17 @@ void runChannelEffects(MixSession& s, int c, int32_t n) {
         }
 }
 
-// Fader, pan, polarity and VCA of a channel: every channel plays at unity for
-// now, which lifts it from 2^23 to 2^31 scale.
-void runChannelFader(MixSession& s, int32_t n) {
-    auto lift = [](int32_t v) {
-        const int64_t x = v * kUnityFaderGain;
-        return static_cast<int32_t>(std::clamp<int64_t>(x, -2147483648LL, 2147483647LL));
-    };
-    for (int32_t i = 0; i < n; ++i) {
-        s.buffers.channelL[i] = lift(s.buffers.channelL[i]);
-        s.buffers.channelR[i] = lift(s.buffers.channelR[i]);
-    }
+// Fader, pan, polarity and VCA: the channel moves from 2^23 to 2^31 scale.
+void runChannelFader(MixSession& s, int c, int64_t pos, int32_t n) {
+    AutomationSet& au = s.automation;
+    AUTOMATE(pos, n, c, au.volume, au.levels, au.memory, s.buffers.channelL, s.buffers.channelR,
+             au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c], au.routing.panRight[c],
+             au.routing.vcaAssign, au.vcaGains);
 }
 
 } // namespace
 
-void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n) {
+void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n, int32_t savePosition) {
     TrackTable& t = s.tracks;
     BlockBuffers& b = s.buffers;
     const int64_t start = s.fader.startOffset[c];
@@ -77,10 +84,22 @@ void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n) {
     const std::size_t bytes =
         static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(count);
     readFrames(s.inputFiles[c], offset, bytes, b.raw.data());
-    decodeSamples(std::span<const uint8_t>(b.raw.data(), bytes), bytesPerSample, fileChannels,
-                  count, std::span<int32_t>(b.channelL).subspan(static_cast<std::size_t>(lead)),
-                  std::span<int32_t>(b.channelR).subspan(static_cast<std::size_t>(lead)));
-    if (fileChannels == 1) std::copy_n(b.channelL.begin() + lead, count, b.channelR.begin() + lead);
+    const std::span<const uint8_t> raw(b.raw.data(), bytes);
+    const auto from = static_cast<std::size_t>(lead);
+    PanRouting& pr = s.automation.routing;
+    if (fileChannels == 1 && pr.delayPanned[c] != 0) {
+        std::fill_n(b.monoIn.begin(), lead, 0);
+        decodeSamples(raw, bytesPerSample, 1, count, std::span<int32_t>(b.monoIn).subspan(from),
+                      std::span<int32_t>(b.channelR).subspan(from));
+        DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, s.automation.historyL[c],
+                  s.automation.historyR[c], b.channelL, b.channelR, savePosition);
+    } else {
+        decodeSamples(raw, bytesPerSample, fileChannels, count,
+                      std::span<int32_t>(b.channelL).subspan(from),
+                      std::span<int32_t>(b.channelR).subspan(from));
+        if (fileChannels == 1)
+            std::copy_n(b.channelL.begin() + lead, count, b.channelR.begin() + lead);
+    }
 
     // Past the end of its audio the channel is silent and is not read again.
     const int64_t audioEnd = start + t.wavFrames[c];
@@ -92,7 +111,7 @@ void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n) {
     if (audioEnd <= blockEnd) t.channelOn[c] = 0;
 
     runChannelEffects(s, c, n);
-    runChannelFader(s, n);
+    runChannelFader(s, c, pos, n);
 
     double& peakL = s.meters.peakL[c];
     double& peakR = s.meters.peakR[c];

@@ -14,7 +14,7 @@ namespace tarvex {
 
 // Runs channel c for the block [pos, pos + n). Clears the channel's playing
 // flag once its audio has ended. Runs in the mix loop.
-void runChannelStrip(MixSession& session, int c, int64_t pos, int32_t n);
+void runChannelStrip(MixSession& session, int c, int64_t pos, int32_t n, int32_t savePosition);
 
 // a + b held at the 32-bit limits.
 inline int32_t saturatingAdd(int32_t a, int32_t b) {

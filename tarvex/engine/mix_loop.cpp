@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "automation/level_automation.h"
 #include "driver/console.h"
 #include "driver/track_list.h"
 #include "engine/channel_strip.h"
@@ -49,17 +50,67 @@ void closeFiles(MixSession& s) {
                 std::strerror(mixOk ? errno : mixError));
 }
 
-// The stages below have their place in the block order; the ones that do
-// nothing yet are the routing, automation, effects and reverb stages still to
-// come, and they keep the mix at unity until then.
+inline int32_t truncToInt32(double v) {
+    if (v >= 2147483647.0) return 2147483647;
+    if (v <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<int32_t>(v);
+}
+
+// The stages below that do nothing yet are the effect and reverb stages still
+// to come; they keep their places in the block order.
 void rotateReverbReturns(MixSession&) {}
-void fillVcaGains(MixSession&, int64_t, int32_t) {}
-void automateSubmixes(MixSession&, int64_t, int32_t) {}
 void processSubmixes(MixSession&, int32_t) {}
 void sendSubmixesToReverbs(MixSession&, int32_t) {}
 void runReverbsInSendMode(MixSession&, int32_t) {}
-void automateMaster(MixSession&, int64_t, int32_t) {}
-void processMaster(MixSession&, int32_t) {}
+
+void fillVcaGains(MixSession& s, int64_t pos, int32_t n) {
+    AutomationSet& au = s.automation;
+    for (int vca = 1; vca < kVcaSlots; ++vca)
+        if (au.routing.vcaFlags[vca] != 0)
+            FillVCA(pos, n, vca, au.vca, au.vcaLevels, au.memory, au.vcaGains);
+}
+
+// Groups with level entries follow them like channels, at bus scale.
+void automateSubmixes(MixSession& s, int64_t pos, int32_t n) {
+    AutomationSet& au = s.automation;
+    for (int k = 1; k <= kSubmixCount; ++k) {
+        const int slot = groupSlot(k);
+        if (s.routing.busFlags[k] == 0 || au.slots.groupLevel[slot] == 0) continue;
+        AUTOMATE(pos, n, slot, au.volume, au.levels, au.memory,
+                 std::span<int32_t>(s.buffers.busL[k]).first(static_cast<std::size_t>(n)),
+                 std::span<int32_t>(s.buffers.busR[k]).first(static_cast<std::size_t>(n)),
+                 au.slots.polarity[slot], kBusDivisor, au.routing.panLeft[slot],
+                 au.routing.panRight[slot], au.routing.vcaAssign, au.vcaGains);
+    }
+}
+
+void automateMaster(MixSession& s, int64_t pos, int32_t n) {
+    AutomationSet& au = s.automation;
+    if (au.slots.masterLevel == 0) return;
+    AUTOMATE(pos, n, kMasterSlot, au.volume, au.levels, au.memory,
+             std::span<int32_t>(s.buffers.masterL).first(static_cast<std::size_t>(n)),
+             std::span<int32_t>(s.buffers.masterR).first(static_cast<std::size_t>(n)),
+             au.slots.polarity[kMasterSlot], kBusDivisor, au.routing.panLeft[kMasterSlot],
+             au.routing.panRight[kMasterSlot], au.routing.vcaAssign, au.vcaGains);
+}
+
+// The master's effects gain (its effect chain is still to come) and its clip
+// check against bus full scale.
+void processMaster(MixSession& s, int32_t n) {
+    if (s.automation.slots.masterEffects == 0) return;
+    auto& l = s.buffers.masterL;
+    auto& r = s.buffers.masterR;
+    const double gain = s.automation.slots.fxGain[kMasterSlot];
+    for (int32_t i = 0; i < n; ++i) {
+        const double vl = gain != 1.0 ? l[i] * gain : l[i];
+        const double vr = gain != 1.0 ? r[i] * gain : r[i];
+        if (s.meters.clipFlags[kMasterSlot] == 0 &&
+            (vl > 2147483648.0 || vl < -2147483648.0 || vr > 2147483648.0 || vr < -2147483648.0))
+            s.meters.clipFlags[kMasterSlot] = 1;
+        l[i] = truncToInt32(vl);
+        r[i] = truncToInt32(vr);
+    }
+}
 
 void clearMixBuffers(MixSession& s, int32_t n) {
     BlockBuffers& b = s.buffers;
@@ -123,6 +174,7 @@ void allocateBlockBuffers(MixSession& s) {
     b.raw.assign(kFrames * kMaxInputFrameBytes, 0);
     b.channelL.assign(kFrames, 0);
     b.channelR.assign(kFrames, 0);
+    b.monoIn.assign(kFrames, 0);
     b.workL.assign(kFrames, 0.0);
     b.workR.assign(kFrames, 0.0);
     b.masterL.assign(kFrames, 0);
@@ -156,6 +208,10 @@ void runMixLoop(MixSession& s) {
                 std::strerror(errno));
     openInputs(s);
     s.tracks.trackListOn = s.tracks.channelOn;
+    if (s.automation.routing.anyVca != 0)
+        s.automation.vcaGains.assign(static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
+    prepareAutomation(s.automation, s.prefs.renderStart, s.tracks.channelCount,
+                      s.fader.startOffset);
 
     const int64_t start = s.prefs.renderStart;
     const int64_t length = s.prefs.renderLength;
@@ -173,7 +229,7 @@ void runMixLoop(MixSession& s) {
         fillVcaGains(s, pos, n);
         for (int c = 1; c <= s.tracks.channelCount; ++c)
             if (s.tracks.channelOn[c] != 0 && s.fader.startOffset[c] < blockEnd)
-                runChannelStrip(s, c, pos, n);
+                runChannelStrip(s, c, pos, n, size.savePosition);
         automateSubmixes(s, pos, n);
         processSubmixes(s, n);
         sumBuses(s, n);

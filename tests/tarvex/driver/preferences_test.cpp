@@ -101,14 +101,13 @@ TEST(Preferences, OutputSettingsAndCorrections) {
     EXPECT_EQ(s->prefs.ditherBits, 1);
     EXPECT_NE(out.find("Dither is set out of range (0-8)"), std::string::npos);
 
-    s = sessionWith("mono\t-24\noutbits\t16\ndither\t0\nv=percent\ndbps\t3.5\ntfields\t7\n");
+    s = sessionWith("mono\t-24\noutbits\t16\ndither\t0\nv=percent\ndbps\t3.5\n");
     checkedOutput(*s);
     EXPECT_EQ(s->prefs.monoGain, 0.5);
     EXPECT_EQ(s->prefs.outBits, 16);
     EXPECT_EQ(s->prefs.ditherBits, 0);
     EXPECT_TRUE(s->prefs.percentMode);
     EXPECT_EQ(s->prefs.rampSpeed, 3.5f);
-    EXPECT_EQ(s->prefs.timeFields, 3);
 
     s = sessionWith("mono\t-6\n");
     checkedOutput(*s);

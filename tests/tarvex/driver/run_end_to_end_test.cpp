@@ -14,7 +14,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kQuietPrefs = "begin\nverbo\t1\ndither\t0\noutbits\t16\nend\n";
+// Pan law 0 puts mono channels on both sides at full level.
+const char* const kQuietPrefs = "begin\nverbo\t1\ndither\t0\noutbits\t16\npan\t0\nend\n";
+
+// A fader file that holds every channel at 0 dB from the start.
+std::string unityFaders(const std::string& mix, int channels, const std::string& extra = "") {
+    std::string text = "begin\n" + mix + "\n" + extra + "t\t0\t0\t0\n";
+    for (int c = 1; c <= channels; ++c)
+        text += "v\t" + std::to_string(c) + "\t0\n";
+    return text + "end\n";
+}
 
 struct Wav {
     uint16_t channels = 0;
@@ -87,7 +96,7 @@ TEST(EndToEnd, StereoSumAtUnityIsExactAndMatchesSox) {
     s.wav("b.wav", layout(2, SampleFormat::Pcm16), b);
     s.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend\n");
     s.text("prefs.txt", kQuietPrefs);
-    s.text("faders.txt", "begin\nsum\nend\n");
+    s.text("faders.txt", unityFaders("sum", 2));
     const RunResult r = s.run();
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("Done!  Created the file: sum.wav"), std::string::npos);
@@ -123,8 +132,8 @@ TEST(EndToEnd, InputFormatsReachTheOutputExactly) {
     s.wavFloat("ext.wav", layout(2, SampleFormat::Float32Extensible),
                {0.125, -0.125, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     s.text("tracks.txt", "begin\n1 p24.wav +\n2 f32.wav +\n3 ext.wav +\nend\n");
-    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\nend\n");
-    s.text("faders.txt", "begin\nfmt\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\npan\t0\nend\n");
+    s.text("faders.txt", unityFaders("fmt", 3));
     const RunResult r = s.run();
     ASSERT_EQ(r.status, 0) << r.out;
     const Wav mix = readMix(s.file("fmt.wav"));
@@ -147,7 +156,7 @@ TEST(EndToEnd, LateStartAndPreviewMatchTheFullRender) {
     s.wav("b.wav", layout(1, SampleFormat::Pcm16), b);
     s.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend\n");
     s.text("prefs.txt", kQuietPrefs);
-    s.text("faders.txt", "begin\nlate\ntstamp\t2\t0\t0\t500\nsstamp\t2\t50\nend\n");
+    s.text("faders.txt", unityFaders("late", 2, "tstamp\t2\t0\t0\t500\nsstamp\t2\t50\n"));
     RunResult r = s.run();
     ASSERT_EQ(r.status, 0) << r.out;
     const int64_t start = 22050 + 50;
@@ -161,7 +170,7 @@ TEST(EndToEnd, LateStartAndPreviewMatchTheFullRender) {
 
     // A preview of 1.5 s from 1.2 s crosses a block boundary and the late start.
     s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npre\ton\nsfields\t1\nstart\t1.2\n"
-                        "length\t1.5\nend\n");
+                        "length\t1.5\npan\t0\nend\n");
     r = s.run();
     ASSERT_EQ(r.status, 0) << r.out;
     const Wav preview = readMix(s.file("preview.wav"));
@@ -178,7 +187,7 @@ TEST(EndToEnd, MonoFoldVerbosityZeroAndBackupDirectory) {
     s.text("tracks.txt", "begin\n1 l.wav +\nend\n");
     s.text("prefs.txt", "begin\nverbo\t0\ndither\t0\noutbits\t16\nmono\t0\n"
                         "bakdir\told/\nlaunch\ttouch launched.flag\nend\n");
-    s.text("faders.txt", "begin\nfold\nend\n");
+    s.text("faders.txt", unityFaders("fold", 1));
     const RunResult r = s.run();
     ASSERT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
@@ -186,7 +195,7 @@ TEST(EndToEnd, MonoFoldVerbosityZeroAndBackupDirectory) {
     EXPECT_EQ(mix.channels, 1);
     EXPECT_EQ(mix.samples, (std::vector<int32_t>{4000, -4000, 32767}));
     EXPECT_TRUE(s.exists("old/stats_fold.txt"));
-    EXPECT_EQ(readText(s.file("old/faders_fold.txt")), "\nfold\nend\n");
+    EXPECT_EQ(readText(s.file("old/faders_fold.txt")), "\nfold\nt\t0\t0\t0\nv\t1\t0\nend\n");
     EXPECT_TRUE(s.exists("launched.flag"));
     const std::string stats = readText(s.file("old/stats_fold.txt"));
     EXPECT_EQ(stats.rfind("Processing time = ", 0) == std::string::npos, true);
@@ -303,8 +312,8 @@ TEST(EndToEnd, LoudSumsAndDitherSaturateInsteadOfWrapping) {
     s.wavFloat("a.wav", layout(1, SampleFormat::Float32), std::vector<double>(64, 0.75));
     s.wavFloat("c.wav", layout(1, SampleFormat::Float32), std::vector<double>(64, 0.75));
     s.text("tracks.txt", "begin\n1 a.wav +\n2 c.wav +\nend\n");
-    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\nend\n");
-    s.text("faders.txt", "begin\nloud\nend\n");
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\npan\t0\nend\n");
+    s.text("faders.txt", unityFaders("loud", 2));
     RunResult r = s.run();
     ASSERT_EQ(r.status, 0) << r.out;
     for (int32_t v : readMix(s.file("loud.wav")).samples)

@@ -1,0 +1,215 @@
+// Level automation of channels, groups, the master and the VCAs.
+#include "automation/level_automation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tarvex {
+
+namespace {
+
+constexpr double kLevelToRatio = 7.450580596923828e-9; // 2^-27
+
+inline int32_t truncToInt32(double v) {
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+inline int32_t levelFromdB(double dB) {
+    return truncToInt32(std::pow(10.0, dB / 20.0) * kUnityLevel);
+}
+
+inline int32_t signOf(int32_t v) {
+    return v < 0 ? -1 : 1;
+}
+
+// Starts entry `entry` of a slot; a ramp of 0 becomes 1 in the table.
+void startEntry(EntryTable& t, SlotAutomation& a, int slot, int32_t entry) {
+    const int32_t before = entry > 0 ? entry - 1 : 0;
+    a.previous[slot] = t.levels[t.at(before, slot)];
+    a.target[slot] = t.levels[t.at(entry, slot)];
+    a.startdB[slot] = levelTodB(a.previous[slot]);
+    a.enddB[slot] = levelTodB(a.target[slot]);
+    int64_t& ramp = t.ramps[t.at(entry, slot)];
+    if (ramp == 0) ramp = 1;
+    if (t.shapes[t.at(entry, slot)] == 1.0f)
+        a.step[slot] = (a.enddB[slot] - a.startdB[slot]) / static_cast<double>(ramp);
+    else
+        a.change[slot] = a.enddB[slot] - a.startdB[slot];
+    a.counter[slot] = 0;
+    if (a.index[slot] < a.maxIndex[slot]) ++a.index[slot];
+}
+
+// The ramp's dB value at the slot's counter, for the ramping entry `e`.
+double rampdB(const EntryTable& t, const SlotAutomation& a, int slot, int32_t e) {
+    const float shape = t.shapes[t.at(e, slot)];
+    if (shape == 1.0f) return a.startdB[slot] + static_cast<double>(a.counter[slot]) * a.step[slot];
+    const double ramp = static_cast<double>(t.ramps[t.at(e, slot)]);
+    return a.startdB[slot] +
+           a.change[slot] * std::pow(static_cast<double>(a.counter[slot]) / ramp, shape);
+}
+
+// The time of the next entry to start, or -1 when the slot has none left; a
+// slot never reads past its own entries.
+inline int64_t nextStart(const EntryTable& t, const SlotAutomation& a, int slot) {
+    const int32_t n = a.index[slot];
+    return n < a.maxIndex[slot] ? t.times[t.at(n, slot)] : -1;
+}
+
+inline void advanceRamp(const EntryTable& t, SlotAutomation& a, int slot) {
+    const int32_t e = a.index[slot] - 1;
+    if (a.counter[slot] < t.ramps[t.at(e, slot)]) ++a.counter[slot];
+}
+
+} // namespace
+
+double levelTodB(int32_t level) {
+    return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : -144.0;
+}
+
+void AUTOMATE(int64_t pos, int32_t count, int slot, EntryTable& table, SlotAutomation& state,
+              AutomationMemory& m, std::span<int32_t> left, std::span<int32_t> right,
+              int32_t polarity, double divisor, float panLeft, float panRight,
+              std::span<const int32_t> vcaAssign, std::span<const double> vcaGains) {
+    if (count <= 0) return;
+    // At the first sample of the song the gains apply at once.
+    if (pos == 0) {
+        m.OldPolarL[slot] = -signOf(left[0]);
+        m.OldPolarR[slot] = -signOf(right[0]);
+    }
+    const int32_t vca = vcaAssign[slot];
+    m.vca_base = vca * count;
+    const double* gains = vca != 0 ? vcaGains.data() + m.vca_base : nullptr;
+    int64_t due = nextStart(table, state, slot);
+    int32_t& oldL = m.OldPolarL[slot];
+    int32_t& oldR = m.OldPolarR[slot];
+    double& applyL = m.ApplyLeft[slot];
+    double& applyR = m.ApplyRight[slot];
+
+    for (int32_t i = 0; i < count; ++i) {
+        m.NewPolarL = signOf(left[i]);
+        m.NewPolarR = signOf(right[i]);
+        m.n = state.index[slot];
+        if (pos + i == due) {
+            startEntry(table, state, slot, m.n);
+            due = nextStart(table, state, slot);
+        }
+        const bool changedL = m.NewPolarL != oldL;
+        const bool changedR = m.NewPolarR != oldR;
+        bool newLevel = false;
+        if (state.current[slot] != state.target[slot]) {
+            advanceRamp(table, state, slot);
+            if (changedL || changedR) {
+                m.dBNewLevel = rampdB(table, state, slot, state.index[slot] - 1);
+                m.New_Level = levelFromdB(m.dBNewLevel);
+                state.current[slot] = m.New_Level;
+                newLevel = true;
+            }
+        } else {
+            m.New_Level = state.current[slot];
+            newLevel = true;
+        }
+        if (newLevel) {
+            const auto signedLevel =
+                static_cast<float>(static_cast<int64_t>(m.New_Level) * polarity);
+            if (changedL) applyL = static_cast<double>(signedLevel * panLeft) / divisor;
+            if (changedR) applyR = static_cast<double>(signedLevel * panRight) / divisor;
+        }
+        if (gains != nullptr) {
+            const double g = gains[i];
+            left[i] = truncToInt32(applyL * g * left[i]);
+            right[i] = truncToInt32(right[i] * applyR * g);
+        } else {
+            left[i] = truncToInt32(applyL * left[i]);
+            right[i] = truncToInt32(right[i] * applyR);
+        }
+        oldL = m.NewPolarL;
+        oldR = m.NewPolarR;
+    }
+}
+
+void FillVCA(int64_t pos, int32_t count, int vca, EntryTable& table, SlotAutomation& state,
+             AutomationMemory& m, std::span<double> out) {
+    double* gains = out.data() + static_cast<std::size_t>(vca) * static_cast<std::size_t>(count);
+    int64_t due = nextStart(table, state, vca);
+    for (int32_t i = 0; i < count; ++i) {
+        if (pos + i == due) {
+            startEntry(table, state, vca, state.index[vca]);
+            due = nextStart(table, state, vca);
+        }
+        if (state.current[vca] != state.target[vca]) {
+            advanceRamp(table, state, vca);
+            m.vcadBNewLevel = rampdB(table, state, vca, state.index[vca] - 1);
+            const double ratio = std::pow(10.0, m.vcadBNewLevel / 20.0);
+            state.current[vca] = truncToInt32(ratio * kUnityLevel);
+            gains[i] = ratio;
+        } else {
+            gains[i] = state.current[vca] * kLevelToRatio;
+        }
+    }
+}
+
+void InterpretLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slot) {
+    const int32_t first = t.levels[t.at(0, slot)];
+    auto settleAtFirst = [&] {
+        a.current[slot] = a.target[slot] = first;
+        a.startdB[slot] = levelTodB(first);
+    };
+    if (pos <= t.times[t.at(0, slot)]) {
+        a.index[slot] = 0;
+        settleAtFirst();
+        return;
+    }
+    int32_t k = 1;
+    while (k < a.maxIndex[slot] && t.times[t.at(k, slot)] < pos)
+        ++k;
+    if (k > a.maxIndex[slot]) k = a.maxIndex[slot];
+    a.index[slot] = k;
+    if (k <= 1) {
+        settleAtFirst();
+        return;
+    }
+    const int32_t e = k - 1;
+    const int64_t elapsed = pos - t.times[t.at(e, slot)];
+    const int64_t ramp = t.ramps[t.at(e, slot)];
+    if (elapsed >= ramp) {
+        a.current[slot] = a.target[slot] = t.levels[t.at(e, slot)];
+        return;
+    }
+    a.previous[slot] = t.levels[t.at(e - 1, slot)];
+    a.target[slot] = t.levels[t.at(e, slot)];
+    a.startdB[slot] = levelTodB(a.previous[slot]);
+    a.enddB[slot] = levelTodB(a.target[slot]);
+    a.change[slot] = a.enddB[slot] - a.startdB[slot];
+    a.step[slot] = ramp != 0 ? a.change[slot] / static_cast<double>(ramp) : 0.0;
+    a.counter[slot] = elapsed;
+    a.current[slot] = levelFromdB(rampdB(t, a, slot, e));
+}
+
+void prepareAutomation(AutomationSet& au, int64_t renderStart, int32_t channelCount,
+                       std::span<const int64_t> channelStart) {
+    if (renderStart > 0) {
+        for (int slot = 0; slot <= channelCount; ++slot)
+            InterpretLevel(au.levels, au.volume, renderStart, slot);
+        for (int slot = 128; slot < kEntrySlots; ++slot)
+            InterpretLevel(au.levels, au.volume, renderStart, slot);
+        for (int vca = 0; vca < kVcaSlots; ++vca)
+            InterpretLevel(au.vcaLevels, au.vca, renderStart, vca);
+    } else {
+        auto settle = [](SlotAutomation& a, const EntryTable& t, int slots) {
+            for (int s = 0; s < slots; ++s) {
+                a.current[s] = a.target[s] = t.levels[t.at(0, s)];
+                a.startdB[s] = levelTodB(a.current[s]);
+            }
+        };
+        settle(au.levels, au.volume, kEntrySlots);
+        settle(au.vcaLevels, au.vca, kVcaSlots);
+    }
+    for (int c = 1; c <= channelCount; ++c)
+        if (channelStart[c] != 0)
+            InterpretLevel(au.levels, au.volume, std::max(renderStart, channelStart[c]), c);
+}
+
+} // namespace tarvex

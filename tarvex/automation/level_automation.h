@@ -1,0 +1,46 @@
+// Level automation: plays the timed level entries as dB-domain ramps.
+//
+// An entry starts only at its exact sample position, in list order. While a
+// slot ramps, its level follows start dB + counter × step (straight) or
+// start dB + change × (counter / ramp)^shape (shaped). On channels, groups and
+// the master a new level reaches the audio only where the signal changes
+// sign, separately on each side, so gain steps land near zero. VCA gains are
+// computed every sample and multiply the gains of their channels.
+// Power and logarithm are taken only when an entry starts and at a sign
+// change of a ramping slot (every sample only for a ramping VCA).
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "automation/level_tables.h"
+
+namespace tarvex {
+
+// Channel automation divisor: a unity level multiplies by 256 (2^23 to 2^31).
+constexpr double kChannelDivisor = 524288.0;
+// Group and master divisor: a unity level multiplies by 1.
+constexpr double kBusDivisor = 134217728.0;
+
+// Applies automation to one block of one slot, in place on `left` and
+// `right`. `vcaGains` holds one block of `count` gains per VCA slot.
+// Runs in the mix loop.
+void AUTOMATE(int64_t pos, int32_t count, int slot, EntryTable& table, SlotAutomation& state,
+              AutomationMemory& memory, std::span<int32_t> left, std::span<int32_t> right,
+              int32_t polarity, double divisor, float panLeft, float panRight,
+              std::span<const int32_t> vcaAssign, std::span<const double> vcaGains);
+
+// Computes one block of gains for one VCA into out[vca × count + i].
+// Runs in the mix loop.
+void FillVCA(int64_t pos, int32_t count, int vca, EntryTable& table, SlotAutomation& state,
+             AutomationMemory& memory, std::span<double> out);
+
+// Sets one slot's automation state as it would stand at sample `pos`.
+void InterpretLevel(SlotAutomation& state, const EntryTable& table, int64_t pos, int slot);
+
+// Brings every slot to the render start before the first block: the state
+// at the start of the window, and for late-starting channels at their start.
+void prepareAutomation(AutomationSet& automation, int64_t renderStart, int32_t channelCount,
+                       std::span<const int64_t> channelStart);
+
+} // namespace tarvex

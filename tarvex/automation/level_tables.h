@@ -1,0 +1,127 @@
+// The timed level entries and the per-slot settings of the mix script.
+//
+// Levels are 32-bit integers with 2^27 as unity gain (0 dB); 0 is silence.
+// Entry tables are laid out as the automation reads them: row r holds entry r
+// of every slot, so entry r of slot s is at r × stride + s (stride 137 for
+// channel slots, 9 for VCAs). Times and ramps are in samples.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tarvex {
+
+constexpr int kEntrySlots = 137; // channel slots: master, 127 channels, 8 groups, spare
+constexpr int kVcaSlots = 9;     // VCA 1..8; slot 0 takes entries of an invalid VCA number
+constexpr int kMaxEntries = 512; // entries per slot and per VCA
+constexpr double kUnityLevel = 134217728.0; // 2^27
+constexpr int32_t kMaxLevel = 536870912;    // 2^29, about +12.04 dB
+
+// One table of timed level entries.
+struct EntryTable {
+    explicit EntryTable(int slots)
+        : stride(slots), levels(static_cast<std::size_t>(kMaxEntries) * slots, 0),
+          times(levels.size(), 0), ramps(levels.size(), 0), shapes(levels.size(), 1.0f),
+          count(static_cast<std::size_t>(slots), 0) {}
+    std::size_t at(int entry, int slot) const {
+        return static_cast<std::size_t>(entry) * static_cast<std::size_t>(stride) +
+               static_cast<std::size_t>(slot);
+    }
+    int stride;                  // slots per row
+    std::vector<int32_t> levels; // level units, 2^27 = 0 dB
+    std::vector<int64_t> times;  // song sample where the entry starts
+    std::vector<int64_t> ramps;  // ramp length in samples, 0 = none
+    std::vector<float> shapes;   // ramp exponent, 1.0 = straight in dB
+    std::vector<int32_t> count;  // entries per slot
+};
+
+// What the mix script sets for each slot apart from its level entries.
+struct SlotSettings {
+    std::array<int32_t, kEntrySlots> pan{};        // -100 (left) .. 100 (right)
+    std::array<int32_t, kEntrySlots> polarity{};   // 1 or -1
+    std::array<int32_t, kEntrySlots> delayPan{};   // `dp` value, 0 = not used
+    std::array<int32_t, kEntrySlots> groupLevel{}; // 1 when a group has level entries
+    int32_t masterLevel = 0;                       // 1 when the master has level entries
+    std::array<double, kEntrySlots> fxGain{};      // effects gain ratio, 1.0 = none
+    int32_t masterEffects = 0;                     // 1 when an `fxg` line addresses the master
+    SlotSettings() {
+        polarity.fill(1);
+        fxGain.fill(1.0);
+    }
+};
+
+// One section of the tempo map.
+struct TempoSection {
+    double samplesPerBeat; // rate × 60 / tempo
+    int32_t beatsPerBar;   // meter numerator
+    int32_t bars;          // length in bars
+    int64_t length;        // length in samples
+};
+
+// Routing and panning of every slot.
+struct PanRouting {
+    float panLaw = 3.0f;                            // dB down at the centre; 0 = delay pan
+    std::array<float, kEntrySlots> panLeft{};       // left gain
+    std::array<float, kEntrySlots> panRight{};      // right gain
+    std::array<int32_t, kEntrySlots> delay{};       // delay-pan delay in samples (signed)
+    std::array<int32_t, kEntrySlots> delayPanned{}; // 1 when DELAY_PAN builds the channel
+    std::array<int32_t, kEntrySlots> delayPanPan{}; // the pan DELAY_PAN places it by
+    std::array<int32_t, kVcaSlots> vcaFlags{};      // VCA in use
+    int32_t anyVca = 0;                             // some VCA in use
+    std::array<int32_t, kEntrySlots> vcaAssign{};   // VCA of each slot, 0 = none
+    std::array<int32_t, 9> soloFlags{};             // soloed submixes
+};
+
+// Automation state of a set of slots (137 channel slots or 9 VCAs).
+struct SlotAutomation {
+    explicit SlotAutomation(int slots)
+        : current(slots, 0), target(slots, 0), previous(slots, 0), index(slots, 0),
+          maxIndex(slots, 0), counter(slots, 0), startdB(slots, 0.0), step(slots, 0.0),
+          enddB(slots, 0.0), change(slots, 0.0) {}
+    std::vector<int32_t> current;  // level most recently computed
+    std::vector<int32_t> target;   // level of the entry that started last
+    std::vector<int32_t> previous; // level before that entry
+    std::vector<int32_t> index;    // next entry to start
+    std::vector<int32_t> maxIndex; // number of entries
+    std::vector<int64_t> counter;  // samples elapsed in the current ramp
+    std::vector<double> startdB;   // dB of the previous level
+    std::vector<double> step;      // dB per sample, straight ramps
+    std::vector<double> enddB;     // dB of the target level
+    std::vector<double> change;    // end dB - start dB, shaped ramps
+};
+
+// Memory that the channel automation keeps from sample to sample and block to
+// block; scratch values of the sample being processed included.
+struct AutomationMemory {
+    std::array<int32_t, kEntrySlots> OldPolarL{}; // sign of the last left sample
+    std::array<int32_t, kEntrySlots> OldPolarR{}; // sign of the last right sample
+    std::array<double, kEntrySlots> ApplyLeft{};  // gain now applied to the left side
+    std::array<double, kEntrySlots> ApplyRight{}; // gain now applied to the right side
+    int32_t New_Level = 0;                        // level computed for this sample
+    int32_t NewPolarL = 0, NewPolarR = 0;         // signs of this sample
+    int32_t n = 0;                                // entry index read at the sample's start
+    double dBNewLevel = 0.0;                      // dB of the ramp at this sample
+    int32_t vca_base = 0;                         // VCA slot offset in the gain buffer
+    double vcadBNewLevel = 0.0;                   // VCA ramp dB at this sample
+};
+
+// Everything the automation reads and keeps.
+struct AutomationSet {
+    EntryTable volume{kEntrySlots}; // VolumeEntryTable
+    EntryTable vca{kVcaSlots};      // VcaEntryTable
+    SlotSettings slots;
+    std::vector<TempoSection> tempoMap;
+    PanRouting routing;
+    SlotAutomation levels{kEntrySlots};
+    SlotAutomation vcaLevels{kVcaSlots};
+    AutomationMemory memory;
+    std::array<std::array<int32_t, 256>, 128> historyL{}; // delay-pan history, left
+    std::array<std::array<int32_t, 256>, 128> historyR{}; // delay-pan history, right
+    std::vector<double> vcaGains;                         // one block of gains per VCA slot
+};
+
+// dB of a level: -20 × log10(2^27 / x), -144 for silence (or a negative level).
+double levelTodB(int32_t level);
+
+} // namespace tarvex

@@ -1,0 +1,106 @@
+// Routing lines of the fader file.
+#include "driver/routing_lines.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "automation/routing.h"
+#include "driver/console.h"
+#include "driver/text_fields.h"
+
+namespace tarvex {
+
+namespace {
+
+// A bus or VCA number read as an unsigned integer: a minus sign makes it huge.
+uint64_t unsignedNumber(std::string_view field) {
+    const std::string text(field);
+    return std::strtoull(text.c_str(), nullptr, 10);
+}
+
+} // namespace
+
+void readRoutingLines(MixSession& s) {
+    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+    RoutingTable& r = s.routing;
+    PanRouting& pr = s.automation.routing;
+    for (auto& row : r.route)
+        row.fill(0);
+    r.busFlags.fill(0);
+
+    // The last `sub` line of a bus gives its list.
+    std::array<std::string, kBusCount> lists;
+    for (const KeywordHit& hit : text.find("sub")) {
+        const uint64_t bus = unsignedNumber(text.value(hit, 0));
+        if (text.valueCount(hit) == 0 || bus >= kBusCount) {
+            warn("Submix number out of range!\n");
+            continue;
+        }
+        r.busFlags[bus] = 1;
+        lists[bus] = std::string(text.value(hit, 1));
+    }
+    for (int bus = 0; bus < kBusCount; ++bus)
+        if (r.busFlags[bus] != 0) RouteChannel(lists[bus], bus, r.route);
+    for (int c = 0; c <= kMaxChannels; ++c) {
+        bool toSubmix = false;
+        for (int bus = 1; bus < kBusCount; ++bus)
+            if (r.route[c][bus] != 0) toSubmix = true;
+        if (!toSubmix) r.route[c][0] = 1;
+    }
+    r.busFlags[0] = 1;
+
+    for (const KeywordHit& hit : text.find("submu")) {
+        const int32_t k = parseInt(text.value(hit, 0));
+        if (k >= 1 && k <= kSubmixCount) r.busFlags[k] = 0;
+    }
+    pr.soloFlags.fill(0);
+    bool anySolo = false;
+    for (const KeywordHit& hit : text.find("subso")) {
+        const int32_t k = parseInt(text.value(hit, 0));
+        if (k >= 1 && k <= kSubmixCount) {
+            pr.soloFlags[k] = 1;
+            anySolo = true;
+        }
+    }
+    if (anySolo) {
+        r.busFlags[0] = 0;
+        for (int k = 1; k <= kSubmixCount; ++k)
+            if (pr.soloFlags[k] == 0) r.busFlags[k] = 0;
+    }
+    CheckFeederMutes(r.busFlags, r.route, s.tracks.channelOn, kBusCount, s.tracks.channelCount + 1);
+
+    pr.vcaFlags.fill(0);
+    pr.anyVca = 0;
+    pr.vcaAssign.fill(0);
+    std::array<std::string, kVcaSlots> vcaLists;
+    for (const KeywordHit& hit : text.find("VCA:")) {
+        const uint64_t vca = unsignedNumber(text.value(hit, 0));
+        if (text.valueCount(hit) == 0 || vca < 1 || vca > 8) {
+            warn("VCA fader out of range!\n");
+            continue;
+        }
+        pr.vcaFlags[vca] = 1;
+        pr.anyVca = 1;
+        vcaLists[vca] = std::string(text.value(hit, 1));
+    }
+    for (int vca = 1; vca < kVcaSlots; ++vca)
+        if (pr.vcaFlags[vca] != 0) RouteVCA(vcaLists[vca], vca, pr.vcaAssign);
+}
+
+void setUpPanGains(MixSession& s) {
+    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+    KeywordHit hit;
+    const bool given = prefs.first("pan", hit) && prefs.valueCount(hit) > 0;
+    PanRouting& pr = s.automation.routing;
+    pr.panLaw = panLawOf(given, given ? parseDouble(prefs.value(hit, 0)) : 0.0);
+    std::array<int32_t, kSlotCount> mono{};
+    for (int c = 1; c <= s.tracks.channelCount; ++c)
+        mono[c] = s.tracks.wavChannels[c] == 1 ? 1 : 0;
+    if (!setUpPanning(pr, s.automation.slots, s.tracks.channelCount, mono, s.tracks.sampleRate))
+        stopRun(2,
+                "A sample rate of %u Hz needs a delay-pan delay of %d samples or more; delay "
+                "panning works up to about 408000 Hz.\n",
+                s.tracks.sampleRate, kDelayHistory);
+}
+
+} // namespace tarvex

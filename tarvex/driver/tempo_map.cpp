@@ -1,0 +1,80 @@
+// Tempo map reader and bar/beat/tick conversion.
+#include "driver/tempo_map.h"
+
+#include <cmath>
+
+#include "driver/console.h"
+#include "driver/text_fields.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr std::size_t kMaxSections = 128;
+constexpr float kTicksPerBeat = 480.0f;
+
+int64_t truncSamples(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 9.0e18) return INT64_MAX;
+    if (v <= -9.0e18) return INT64_MIN;
+    return static_cast<int64_t>(v);
+}
+
+} // namespace
+
+void buildTempoMap(MixSession& s) {
+    if (!s.prefs.tempoMode) return;
+    if (s.prefs.verbosity == 2) warn("Constructing tempo map...\n");
+    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+    const double rate = s.tracks.sampleRate;
+    std::vector<TempoSection>& map = s.automation.tempoMap;
+    map.clear();
+    for (const KeywordHit& hit : text.find("tmap")) {
+        if (text.valueCount(hit) < 3)
+            stopRun(2, "%s line %d: a tmap line needs a tempo, beats per bar and bars.\n",
+                    s.tracks.fadersPath.c_str(), text.fileLine(hit));
+        const double tempo = parseDouble(text.value(hit, 0));
+        if (!(tempo > 0.0))
+            stopRun(2,
+                    "%s line %d: a tempo of %g beats per minute cannot be used; it must be "
+                    "above 0.\n",
+                    s.tracks.fadersPath.c_str(), text.fileLine(hit), tempo);
+        if (map.size() == kMaxSections)
+            stopRun(2,
+                    "%s line %d: more than %zu tmap lines; the tempo map holds at most %zu "
+                    "sections.\n",
+                    s.tracks.fadersPath.c_str(), text.fileLine(hit), kMaxSections, kMaxSections);
+        TempoSection section{};
+        section.samplesPerBeat = rate * (60.0 / tempo);
+        section.beatsPerBar = parseInt(text.value(hit, 1));
+        section.bars = parseInt(text.value(hit, 2));
+        section.length = truncSamples(section.bars * section.samplesPerBeat * section.beatsPerBar);
+        map.push_back(section);
+    }
+    if (map.empty()) stopRun(2, "Tempo mode is on, but no tempos or meters have been entered!\n");
+}
+
+int64_t tempoPosition(std::span<const TempoSection> map, float bar, float beat, float tick,
+                      int64_t offset) {
+    int32_t passedBars = 0;
+    int64_t passedSamples = 0;
+    std::size_t k = 0;
+    while (k < map.size() && static_cast<float>(passedBars + map[k].bars) < bar) {
+        passedBars += map[k].bars;
+        passedSamples += map[k].length;
+        ++k;
+    }
+    const TempoSection& section = map[k < map.size() ? k : map.size() - 1];
+    const float barsIn = bar - static_cast<float>(passedBars) - 1.0f;
+    double position = std::trunc(static_cast<double>(passedSamples) +
+                                 barsIn * section.samplesPerBeat * section.beatsPerBar);
+    if (beat > 0.0f)
+        position = std::trunc(position + (beat - 1.0f) * section.samplesPerBeat);
+    else if (beat < 0.0f)
+        position = std::trunc(position + beat * section.samplesPerBeat);
+    position = std::trunc(position + (tick / kTicksPerBeat) * section.samplesPerBeat +
+                          static_cast<double>(offset));
+    return truncSamples(position);
+}
+
+} // namespace tarvex

@@ -1,0 +1,522 @@
+// Timeline reader: time entries, level lines and the per-slot lines.
+#include "driver/time_entries.h"
+
+#include <cmath>
+#include <limits>
+
+#include "automation/level_automation.h"
+#include "driver/console.h"
+#include "driver/tempo_map.h"
+#include "driver/text_fields.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr double kMaxTrimRatio = 15.848931924611133; // +24 dB
+constexpr float kDefaultRampSpeed = 192.0f;          // dB per second
+
+int64_t truncSamples(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();
+    if (v <= -9.0e18) return std::numeric_limits<int64_t>::min();
+    return static_cast<int64_t>(v);
+}
+
+int32_t truncLevel(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+enum class LevelKind { None, Volume, Vca };
+
+// The reading state of the timeline pass.
+struct Reader {
+    MixSession& s;
+    const KeywordText& text;
+    AutomationSet& au;
+    const std::string& file;
+    int64_t cursor = 0;       // time cursor, samples
+    float entryOffset = 0.0f; // shift of the latest entry by `ofs`, samples
+    LevelKind kind = LevelKind::None;
+    int lastSlot = -1;       // slot or VCA of the latest entry
+    int32_t lastIndex = -1;  // its index, -1 when there is none to change
+    int32_t timeEntries = 0; // `t` lines read
+
+    EntryTable& lastTable() { return kind == LevelKind::Vca ? au.vca : au.volume; }
+    std::size_t lastAt() { return lastTable().at(lastIndex, lastSlot); }
+};
+
+struct ChannelField {
+    int slot = 0;         // channel slot 0..135
+    std::size_t used = 0; // fields taken
+    bool master = false;  // the field was "M"
+};
+
+// Reads the channel field of a line: "M", "G" then n, or a channel number.
+ChannelField channelField(const KeywordText& text, const KeywordHit& hit) {
+    ChannelField f;
+    std::string_view field = text.value(hit, 0);
+    int64_t base = 0;
+    f.used = 1;
+    if (field == "G") {
+        base = 127;
+        field = text.value(hit, 1);
+        f.used = 2;
+    }
+    const int64_t n = parseLong(field);
+    int64_t slot = base + n;
+    if (field == "M") {
+        slot = 0;
+        f.master = true;
+    }
+    auto limited = static_cast<int32_t>(slot < std::numeric_limits<int32_t>::min() ||
+                                                slot > std::numeric_limits<int32_t>::max()
+                                            ? -1
+                                            : slot);
+    checkValI(limited, 1);
+    f.slot = limited;
+    return f;
+}
+
+bool enoughValues(Reader& r, const KeywordHit& hit, std::size_t needed, const char* line) {
+    if (r.text.valueCount(hit) >= needed) return true;
+    warn("%s line %d: this %s line is missing a value; line ignored.\n", r.file.c_str(),
+         r.text.fileLine(hit), line);
+    return false;
+}
+
+bool haveLatestEntry(Reader& r, const KeywordHit& hit, const char* line) {
+    if (r.lastIndex >= 0) return true;
+    warn("%s line %d: this %s line follows no level entry; line ignored.\n", r.file.c_str(),
+         r.text.fileLine(hit), line);
+    return false;
+}
+
+void readTimeLine(Reader& r, const KeywordHit& hit) {
+    const int32_t fields = r.s.prefs.timeFields;
+    if (r.text.valueCount(hit) < static_cast<std::size_t>(fields))
+        stopRun(2, "%s line %d: a t line needs %d time field%s here.\n", r.file.c_str(),
+                r.text.fileLine(hit), fields, fields == 1 ? "" : "s");
+    auto field = [&](std::size_t k) {
+        return static_cast<float>(parseDouble(r.text.value(hit, k)));
+    };
+    int64_t position = 0;
+    const int64_t offset = r.s.prefs.automationOffset;
+    if (r.s.prefs.tempoMode) {
+        const float tick = fields == 3 ? field(2) : 0.0f;
+        position = tempoPosition(r.au.tempoMap, field(0), field(1), tick, offset);
+    } else {
+        float minutes = 0.0f, seconds = 0.0f, millis = 0.0f;
+        if (fields == 1) {
+            seconds = field(0);
+        } else {
+            minutes = field(0);
+            seconds = field(1);
+            if (fields == 3) millis = field(2);
+        }
+        const double total = static_cast<double>(seconds) + static_cast<double>(minutes) * 60.0 +
+                             static_cast<double>(millis) / 1000.0;
+        position = truncSamples(total * r.s.tracks.sampleRate) + offset;
+    }
+    ++r.timeEntries;
+    if (position > r.s.tracks.songLength)
+        stopRun(2, "Error:  Time entry %i exceeds song length\n", r.timeEntries);
+    if (position < 0) stopRun(2, "Error:  Time entry %i is less than zero\n", r.timeEntries);
+    r.cursor = position;
+}
+
+void addEntry(Reader& r, const KeywordHit& hit, EntryTable& table, int slot, int32_t level,
+              LevelKind kind) {
+    r.kind = kind;
+    r.entryOffset = 0.0f;
+    int32_t& count = table.count[static_cast<std::size_t>(slot)];
+    if (count >= kMaxEntries) {
+        warn("%s line %d: %s %s already holds %d entries; this entry is ignored.\n", r.file.c_str(),
+             r.text.fileLine(hit), kind == LevelKind::Vca ? "VCA" : "channel",
+             kind == LevelKind::Vca ? std::to_string(slot).c_str() : slotName(slot).c_str(),
+             kMaxEntries);
+        r.lastIndex = -1;
+        return;
+    }
+    const std::size_t at = table.at(count, slot);
+    table.levels[at] = level;
+    table.times[at] = r.cursor;
+    table.ramps[at] = 0;
+    table.shapes[at] = 1.0f;
+    r.lastSlot = slot;
+    r.lastIndex = count;
+    ++count;
+}
+
+void readVolumeLine(Reader& r, const KeywordHit& hit) {
+    const ChannelField ch = channelField(r.text, hit);
+    if (!enoughValues(r, hit, ch.used + 1, "v")) return;
+    // The slot is limited before it is flagged, so the flag never lands
+    // outside the table.
+    if (ch.slot > 127) r.au.slots.groupLevel[ch.slot] = 1;
+    if (ch.master) r.au.slots.masterLevel = 1;
+    double value = parseDouble(r.text.value(hit, ch.used));
+    const bool percent = r.s.prefs.percentMode;
+    CheckFader(value, percent ? 1 : 0, ch.slot, r.au.volume.count[ch.slot]);
+    addEntry(r, hit, r.au.volume, ch.slot, levelOfFader(value, percent), LevelKind::Volume);
+}
+
+void readVcaLine(Reader& r, const KeywordHit& hit) {
+    if (!enoughValues(r, hit, 2, "vca")) return;
+    int32_t vca = parseInt(r.text.value(hit, 0));
+    if (vca > 8 || vca < 1) vca = 0;
+    double value = parseDouble(r.text.value(hit, 1));
+    const bool percent = r.s.prefs.percentMode;
+    CheckFader(value, percent ? 1 : 0, vca, r.au.vca.count[vca]);
+    addEntry(r, hit, r.au.vca, vca, levelOfFader(value, percent), LevelKind::Vca);
+}
+
+void readRampLine(Reader& r, const KeywordHit& hit) {
+    if (!enoughValues(r, hit, 1, "rmp") || !haveLatestEntry(r, hit, "rmp")) return;
+    const bool vca = r.kind == LevelKind::Vca;
+    int64_t ramp = truncSamples(r.s.tracks.sampleRate * parseDouble(r.text.value(hit, 0)));
+    const float start = static_cast<float>(r.cursor) + r.entryOffset;
+    const auto song = static_cast<float>(r.s.tracks.songLength);
+    bool clip = false;
+    if (r.cursor == 0 || r.lastIndex == 0) {
+        warn("Error:  A ramp was found under an initial volume entry (channel %i).\nThis is for "
+             "initial volume only.\n",
+             r.lastSlot);
+        ramp = 0;
+        if (start > song) clip = true;
+    } else {
+        clip = static_cast<float>(ramp) + start > song;
+    }
+    if (clip) {
+        ramp = truncSamples(song - start);
+        warn(vca ? "Adjusted vca ramp that exceeded song length (channel %i)\n"
+                 : "Adjusted volume ramp that exceeded song length (channel %i)\n",
+             r.lastSlot);
+    }
+    if (ramp < 0) {
+        warn(vca ? "Error:  Time entry for vca ramp is less than zero. Ramp reset to 0.\n"
+                 : "Error:  Time entry for volume ramp is less than zero. Ramp reset to 0.\n");
+        ramp = 0;
+    }
+    r.lastTable().ramps[r.lastAt()] = ramp;
+}
+
+void readShapeLine(Reader& r, const KeywordHit& hit) {
+    if (!enoughValues(r, hit, 1, "shape") || !haveLatestEntry(r, hit, "shape")) return;
+    const auto shape = static_cast<float>(parseDouble(r.text.value(hit, 0)));
+    if (shape >= 0.125f && shape <= 8.0f) r.lastTable().shapes[r.lastAt()] = shape;
+}
+
+// `ofs` moves the latest entry (a VCA entry when the latest level line was
+// a `vca` line).
+void readOffsetLine(Reader& r, const KeywordHit& hit) {
+    if (!enoughValues(r, hit, 1, "ofs") || !haveLatestEntry(r, hit, "ofs")) return;
+    const auto shift =
+        static_cast<float>(parseDouble(r.text.value(hit, 0)) * r.s.tracks.sampleRate);
+    int64_t& time = r.lastTable().times[r.lastAt()];
+    time = truncSamples(static_cast<double>(static_cast<float>(time) + shift));
+    r.entryOffset = shift;
+}
+
+void readTimelinePass(Reader& r) {
+    const KeywordText& text = r.text;
+    for (std::size_t line = 0; line < text.lineCount(); ++line) {
+        const auto& fields = text.fields(line);
+        for (std::size_t f = 0; f < fields.size(); ++f) {
+            const std::string_view tok = fields[f];
+            const KeywordHit hit{line, f};
+            bool known = true;
+            if (tok == "t") {
+                readTimeLine(r, hit);
+            } else if (tok == "v") {
+                readVolumeLine(r, hit);
+            } else if (tok == "vca") {
+                readVcaLine(r, hit);
+            } else if (tok == "p" || tok == "pol") {
+                const ChannelField ch = channelField(text, hit);
+                if (!enoughValues(r, hit, ch.used + 1, tok == "p" ? "p" : "pol")) break;
+                const int32_t value = parseInt(text.value(hit, ch.used));
+                if (tok == "p")
+                    r.au.slots.pan[ch.slot] = value;
+                else
+                    r.au.slots.polarity[ch.slot] = (value == -1 || value == 1) ? value : 1;
+            } else if (tok == "rmp") {
+                readRampLine(r, hit);
+            } else if (tok == "shape") {
+                readShapeLine(r, hit);
+            } else if (tok == "ofs") {
+                readOffsetLine(r, hit);
+            } else if (tok == "inc") {
+                if (!enoughValues(r, hit, 1, "inc")) break;
+                r.cursor = truncSamples(static_cast<double>(r.cursor) +
+                                        static_cast<float>(r.s.tracks.sampleRate) *
+                                            parseDouble(text.value(hit, 0)));
+            } else {
+                known = false;
+            }
+            // A known line takes the rest of its line; other tokens are
+            // passed one at a time.
+            if (known) break;
+        }
+    }
+}
+
+void readTimeFieldCount(MixSession& s) {
+    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+    for (const KeywordHit& hit : prefs.find("tfields")) {
+        if (prefs.valueCount(hit) == 0) continue;
+        const int32_t v = parseInt(prefs.value(hit, 0));
+        s.prefs.timeFields = (v >= 1 && v <= 3) ? v : 3;
+        if (s.prefs.verbosity != 2) continue;
+        if (s.prefs.timeFields == 1)
+            warn("Using 1 time field\n");
+        else
+            warn("Using %i time fields\n", s.prefs.timeFields);
+    }
+    if (s.prefs.tempoMode && s.prefs.timeFields == 1)
+        stopRun(2, "Tempo mode needs 2 or 3 time fields (bar, beat and tick), but tfields is 1.\n");
+}
+
+void readDelayPans(MixSession& s, const KeywordText& text) {
+    for (const KeywordHit& hit : text.find("dp")) {
+        if (text.valueCount(hit) < 2) continue;
+        const int64_t ch = parseLong(text.value(hit, 0));
+        if (ch < 0 || ch >= kEntrySlots) {
+            warn("%s line %d: dp channel %lld has no slot; line ignored.\n",
+                 s.tracks.fadersPath.c_str(), text.fileLine(hit), static_cast<long long>(ch));
+            continue;
+        }
+        int32_t value = parseInt(text.value(hit, 1));
+        if (value < -100 || value > 100) value = 0;
+        s.automation.slots.delayPan[static_cast<std::size_t>(ch)] = value;
+    }
+}
+
+void scaleEntries(EntryTable& t, int slot, int32_t rows, double ratio) {
+    for (int32_t n = 0; n < rows; ++n) {
+        int32_t& level = t.levels[t.at(n, slot)];
+        level = truncLevel(level * ratio);
+    }
+}
+
+void readTrims(MixSession& s, const KeywordText& text) {
+    AutomationSet& au = s.automation;
+    std::array<double, kEntrySlots> ratio{};
+    std::array<bool, kEntrySlots> on{};
+    for (const KeywordHit& hit : text.find("trim")) {
+        const ChannelField ch = channelField(text, hit);
+        if (text.valueCount(hit) < ch.used + 1) continue;
+        const double value = parseDouble(text.value(hit, ch.used));
+        const double r = s.prefs.percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
+        if (r > kMaxTrimRatio) {
+            warn("Channel %i volume trim set above 24 dB. Trim bypassed.\n", ch.slot);
+            continue;
+        }
+        // A negative percentage would turn levels negative; it is refused.
+        if (r < 0.0) {
+            warn("Channel %i volume trim set below 0 percent. Trim bypassed.\n", ch.slot);
+            continue;
+        }
+        ratio[ch.slot] = r;
+        on[ch.slot] = true;
+    }
+    for (int slot = 0; slot < kEntrySlots; ++slot)
+        if (on[slot]) scaleEntries(au.volume, slot, au.volume.count[slot], ratio[slot]);
+}
+
+void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
+    AutomationSet& au = s.automation;
+    bool scaled = false;
+    double factor = 1.0;
+    for (const KeywordHit& hit : text.find("scale")) {
+        if (text.valueCount(hit) == 0) continue;
+        const double f = parseDouble(text.value(hit, 0));
+        if (f > 8.0) {
+            warn("Scale function value is set above 8.  Scale bypassed\n");
+            continue;
+        }
+        // A negative factor would give negative levels, which have no dB
+        // value to ramp through; it is refused like one above 8.
+        if (f < 0.0) {
+            warn("Scale function value is set below 0.  Scale bypassed\n");
+            continue;
+        }
+        factor = f;
+        scaled = true;
+    }
+    if (scaled)
+        for (int slot = 1; slot <= kMaxChannels; ++slot)
+            scaleEntries(au.volume, slot, kMaxEntries, factor);
+
+    bool trimmed = false;
+    double trim = 1.0;
+    for (const KeywordHit& hit : text.find("mtrim")) {
+        if (text.valueCount(hit) == 0) continue;
+        const double dB = parseDouble(text.value(hit, 0));
+        if (dB > 24.0) {
+            warn("Master Trim is set above allowed value of 24 dB\n Master trim bypassed\n");
+            continue;
+        }
+        trim = std::pow(10.0, dB / 20.0);
+        trimmed = true;
+    }
+    if (trimmed)
+        for (int slot = 1; slot <= kMaxChannels; ++slot)
+            scaleEntries(au.volume, slot, kMaxEntries, trim);
+}
+
+void readEffectsGains(MixSession& s, const KeywordText& text) {
+    SlotSettings& slots = s.automation.slots;
+    slots.fxGain.fill(1.0);
+    for (const KeywordHit& hit : text.find("fxg")) {
+        const ChannelField ch = channelField(text, hit);
+        if (text.valueCount(hit) < ch.used + 1) continue;
+        if (ch.master) slots.masterEffects = 1;
+        double gain = std::pow(10.0, parseDouble(text.value(hit, ch.used)) / 20.0);
+        if (gain > 15.9 || gain < -15.9) gain = 1.0;
+        slots.fxGain[ch.slot] = gain;
+    }
+}
+
+void validate(MixSession& s) {
+    AutomationSet& au = s.automation;
+    for (int slot = 0; slot < kEntrySlots; ++slot) {
+        int32_t& pan = au.slots.pan[slot];
+        if (pan < -100 || pan > 100) {
+            warn("Pan on channel %i appears to be set wrong.  Setting to 0.\n", slot);
+            pan = 0;
+        }
+    }
+    EntryTable& t = au.volume;
+    for (int slot = 0; slot < kEntrySlots; ++slot)
+        for (int32_t n = 0; n < t.count[slot]; ++n) {
+            int32_t& level = t.levels[t.at(n, slot)];
+            if (level > kMaxLevel || level < -kMaxLevel) {
+                level = 0;
+                warn(">> Warning! Volume entry %i on channel %i is above +12 dB.  \nEntry reset to "
+                     "-144 dB\n",
+                     n + 1, slot);
+            }
+        }
+}
+
+// Entries start strictly in list order: one whose time is not later than the
+// one before it is never reached, and neither is any entry after it.
+void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t, int slots, bool vca) {
+    for (int slot = 0; slot < slots; ++slot)
+        for (int32_t n = 1; n < t.count[slot]; ++n)
+            if (t.times[t.at(n, slot)] <= t.times[t.at(n - 1, slot)]) {
+                warn("%s: %s %s entry %d is not later than the entry before it; it and the "
+                     "entries after it never start.\n",
+                     s.tracks.fadersPath.c_str(), vca ? "VCA" : "channel",
+                     vca ? std::to_string(slot).c_str() : slotName(slot).c_str(), n + 1);
+                break;
+            }
+}
+
+void clipRamps(EntryTable& t, int slot) {
+    for (int32_t n = 0; n + 1 < t.count[slot]; ++n) {
+        const int64_t time = t.times[t.at(n, slot)];
+        const int64_t next = t.times[t.at(n + 1, slot)];
+        int64_t& ramp = t.ramps[t.at(n, slot)];
+        // A ramp never runs into the next entry; entries out of order get none.
+        if (time + ramp > next) ramp = next > time ? next - time : 0;
+    }
+}
+
+void settleRamps(MixSession& s) {
+    AutomationSet& au = s.automation;
+    EntryTable& t = au.volume;
+    const float speed = s.prefs.rampSpeed > 0.0f ? s.prefs.rampSpeed : kDefaultRampSpeed;
+    const double rate = s.tracks.sampleRate;
+    auto defaults = [&](int slot) {
+        for (int32_t n = 1; n < t.count[slot]; ++n) {
+            int64_t& ramp = t.ramps[t.at(n, slot)];
+            if (ramp != 0) continue;
+            const double jump = std::fabs(levelTodB(t.levels[t.at(n, slot)]) -
+                                          levelTodB(t.levels[t.at(n - 1, slot)]));
+            ramp = truncSamples(jump * rate / speed);
+        }
+        clipRamps(t, slot);
+    };
+    for (int slot = 0; slot <= s.tracks.channelCount; ++slot)
+        defaults(slot);
+    for (int slot = 128; slot < kEntrySlots; ++slot)
+        defaults(slot);
+    for (int vca = 0; vca < kVcaSlots; ++vca)
+        clipRamps(au.vca, vca);
+
+    warnAboutUnreachableEntries(s, t, kEntrySlots, false);
+    warnAboutUnreachableEntries(s, au.vca, kVcaSlots, true);
+    for (int slot = 0; slot < kEntrySlots; ++slot) {
+        au.levels.maxIndex[slot] = t.count[slot];
+        au.levels.index[slot] = 0;
+    }
+    for (int vca = 0; vca < kVcaSlots; ++vca) {
+        au.vcaLevels.maxIndex[vca] = au.vca.count[vca];
+        au.vcaLevels.index[vca] = 0;
+    }
+}
+
+} // namespace
+
+std::string slotName(int slot) {
+    if (slot == 0) return "M";
+    if (slot > 127) return "G " + std::to_string(slot - 127);
+    return std::to_string(slot);
+}
+
+void CheckFader(double& value, int mode, int fader, int entry) {
+    if (mode == 0) {
+        if (value > 12.02) {
+            warn(">> Warning: fader %i (entry %i) set above 12.02 dB\n", fader, entry + 1);
+            value = 12.02;
+        }
+        if (value < -144.0) value = -144.0;
+    } else {
+        if (value > 400.0) {
+            warn(">> Warning: fader %i (entry %i) set above 400 percent\n", fader, entry + 1);
+            value = 400.0;
+        }
+        if (value < 0.0) {
+            warn(">> Warning: fader %i (entry %i) set below 0 percent\n", fader, entry + 1);
+            value = 0.0;
+        }
+    }
+    if (!(value == value)) value = mode == 0 ? -144.0 : 0.0;
+}
+
+int32_t levelOfFader(double value, bool percent) {
+    if (percent) return truncLevel(value / 100.0 * kUnityLevel);
+    return truncLevel(std::pow(10.0, value / 20.0) * kUnityLevel);
+}
+
+void readTimeEntries(MixSession& s) {
+    readTimeFieldCount(s);
+    if (s.prefs.verbosity == 2) warn("Reading volume and pan settings...\n");
+    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+    Reader reader{s, text, s.automation, s.tracks.fadersPath};
+    readTimelinePass(reader);
+    if (s.prefs.verbosity == 2) {
+        if (reader.timeEntries == 0)
+            warn("No time entries found!\n");
+        else if (reader.timeEntries == 1)
+            warn("Counted 1 time entry.\n");
+        else
+            warn("Counted %i time entries.\n", reader.timeEntries);
+    }
+    readDelayPans(s, text);
+    readTrims(s, text);
+    readScaleAndMasterTrim(s, text);
+    readEffectsGains(s, text);
+    validate(s);
+    settleRamps(s);
+    for (int c = 1; c <= s.tracks.channelCount; ++c)
+        if (s.tracks.channelOn[c] != 0 && s.automation.volume.count[c] == 0)
+            warn("Channel %d has no volume entry (v line) and stays silent.\n", c);
+}
+
+} // namespace tarvex

@@ -1,0 +1,29 @@
+// Reads the mix script's timeline into the level tables: `t` lines set the
+// time cursor, `v` and `vca` lines add level entries at it, `rmp`, `shape`
+// and `ofs` change the most recent entry, `p`, `pol`, `dp`, `trim`, `scale`,
+// `mtrim` and `fxg` set per-slot values. The finished tables are validated,
+// get their default ramps, and ramps that would run into the next entry are
+// cut short.
+#pragma once
+
+#include <string>
+
+#include "driver/mix_session.h"
+
+namespace tarvex {
+
+// A fader value in dB (mode 0) or percent (mode 1) held to its range; prints
+// a warning naming the fader and the 1-based entry when it is too high.
+void CheckFader(double& value, int mode, int fader, int entry);
+
+// The level of a fader value: percent or dB, 2^27 = unity.
+int32_t levelOfFader(double value, bool percent);
+
+// Reads every timeline line and settles the level tables. Ends the run with
+// status 2 on a time outside the song or a `t` line without its fields.
+void readTimeEntries(MixSession& session);
+
+// "M", "G n" or the channel number of a slot, for messages.
+std::string slotName(int slot);
+
+} // namespace tarvex
