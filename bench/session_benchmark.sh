@@ -29,7 +29,16 @@ cd "$work"
     echo end
 } > tracks.txt
 printf 'begin\nverbo\t1\ndither\t0\noutbits\t24\nend\n' > prefs.txt
-printf 'begin\nbench_mix\nend\n' > faders.txt
+# Every channel gets a level, a pan and a fade in and out.
+{
+    printf 'begin\nbench_mix\nt\t0\t0\t0\n'
+    for i in $(seq 1 "$tracks"); do printf 'v\t%d\t-40\np\t%d\t%d\n' "$i" "$i" $((i * 10 % 200 - 100)); done
+    printf 't\t0\t5\t0\n'
+    for i in $(seq 1 "$tracks"); do printf 'v\t%d\t-6\nrmp\t4\nshape\t0.5\n' "$i"; done
+    printf 't\t0\t%d\t0\n' $((seconds - 10))
+    for i in $(seq 1 "$tracks"); do printf 'v\t%d\t-60\nrmp\t8\n' "$i"; done
+    printf 'end\n'
+} > faders.txt
 
 /usr/bin/time -v "$exe" > run.log 2> time.log
 wall=$(grep 'Elapsed (wall clock)' time.log | awk '{print $NF}')

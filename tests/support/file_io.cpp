@@ -1,5 +1,7 @@
 #include "file_io.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -21,6 +23,16 @@ void writeText(const std::string& path, const std::string& text) {
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.close();
     if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+    std::error_code ec;
+    std::vector<std::string> names;
+    for (std::filesystem::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    if (ec) throw std::runtime_error("cannot list " + path + ": " + ec.message());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 namespace {

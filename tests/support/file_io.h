@@ -13,6 +13,11 @@ std::string readText(const std::string& path);
 std::vector<uint8_t> readBytes(const std::string& path);
 void writeText(const std::string& path, const std::string& text);
 
+// Names of the entries of a directory (files and subdirectories, without "." and ".."), sorted,
+// so a test can check that a program left nothing behind. Throws std::runtime_error when the
+// directory cannot be read.
+std::vector<std::string> listDirectory(const std::string& path);
+
 // Little-endian numbers at a byte offset; throw std::out_of_range when the bytes run out.
 uint16_t readLe16(std::span<const uint8_t> bytes, size_t offset);
 uint32_t readLe32(std::span<const uint8_t> bytes, size_t offset);

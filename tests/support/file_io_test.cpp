@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -25,6 +26,19 @@ TEST(FileIo, MissingFilesThrow) {
     EXPECT_THROW(readText(dir.file("absent.txt")), std::runtime_error);
     EXPECT_THROW(readBytes(dir.file("absent.wav")), std::runtime_error);
     EXPECT_THROW(writeText(dir.file("no/such/dir.txt"), "x"), std::runtime_error);
+}
+
+TEST(FileIo, ListDirectoryGivesSortedNames) {
+    TempDir dir;
+    EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{});
+    writeText(dir.file("b.txt"), "");
+    writeText(dir.file("a.wav"), "x");
+    std::filesystem::create_directory(dir.path() / "sub");
+    writeText(dir.file("sub/inner.txt"), "not listed");
+    writeText(dir.file(".hidden"), "");
+    EXPECT_EQ(listDirectory(dir.path()),
+              (std::vector<std::string>{".hidden", "a.wav", "b.txt", "sub"}));
+    EXPECT_THROW(listDirectory(dir.file("absent")), std::runtime_error);
 }
 
 TEST(FileIo, LittleEndianReaders) {

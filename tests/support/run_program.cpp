@@ -1,5 +1,6 @@
-// Child process runner: fork, chdir and execv in the child; in the parent one poll loop that
-// writes standard input and reads the combined output until the program closes its output.
+// Child process runner: fork, chdir, limits and execv in the child; in the parent one poll loop
+// that writes standard input and reads the output pipes (one, or two when standard error is
+// kept apart) until the program has closed them all.
 // SIGPIPE is blocked in the calling thread while input is written, so a program that exits
 // without reading its input cannot kill the test process; the pending signal is discarded.
 #include "run_program.h"
@@ -11,9 +12,11 @@
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <initializer_list>
 #include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -80,35 +83,61 @@ class SigpipeBlock {
     bool wasPending_ = false;
 };
 
+// Makes a pipe whose ends close on exec; on failure closes `alsoClose` and throws.
+void makePipe(int (&ends)[2], std::initializer_list<int> alsoClose) {
+    if (::pipe2(ends, O_CLOEXEC) == 0) return;
+    const int saved = errno;
+    for (int fd : alsoClose)
+        if (fd >= 0) ::close(fd);
+    throw std::runtime_error(std::string("pipe: ") + std::strerror(saved));
+}
+
+// One output pipe of the program and the text it has delivered so far.
+struct Capture {
+    int fd;
+    std::string* text;
+};
+
 } // namespace
 
 RunResult runProgram(const std::string& exe, const std::vector<std::string>& args,
                      const std::string& cwd, const std::string& stdinText, bool closeStdin,
                      int timeoutSeconds) {
-    // argv is built before fork: the child must not allocate.
+    RunOptions options;
+    options.stdinText = stdinText;
+    options.closeStdin = closeStdin;
+    options.timeoutSeconds = timeoutSeconds;
+    return runProgram(exe, args, cwd, options);
+}
+
+RunResult runProgram(const std::string& exe, const std::vector<std::string>& args,
+                     const std::string& cwd, const RunOptions& options) {
+    // argv and the limit are built before fork: the child must not allocate.
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(exe.c_str()));
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    rlimit sizeLimit{};
+    if (options.fileSizeLimit) {
+        sizeLimit.rlim_cur = static_cast<rlim_t>(*options.fileSizeLimit);
+        sizeLimit.rlim_max = sizeLimit.rlim_cur;
+    }
 
     int inPipe[2];
     int outPipe[2];
-    if (::pipe2(inPipe, O_CLOEXEC) != 0)
-        throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
-    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
-        const int saved = errno;
-        ::close(inPipe[0]);
-        ::close(inPipe[1]);
-        throw std::runtime_error(std::string("pipe: ") + std::strerror(saved));
-    }
+    int errPipe[2] = {-1, -1};
+    makePipe(inPipe, {});
+    makePipe(outPipe, {inPipe[0], inPipe[1]});
+    if (options.separateStderr) makePipe(errPipe, {inPipe[0], inPipe[1], outPipe[0], outPipe[1]});
+    const int childErr = options.separateStderr ? errPipe[1] : outPipe[1];
 
     SigpipeBlock sigpipeBlock;
     const pid_t pid = ::fork();
     if (pid < 0) {
         const int saved = errno;
-        for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1]})
-            ::close(fd);
+        for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})
+            if (fd >= 0) ::close(fd);
         throw std::runtime_error(std::string("fork: ") + std::strerror(saved));
     }
     if (pid == 0) {
@@ -116,32 +145,46 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
         sigset_t none;
         sigemptyset(&none);
         pthread_sigmask(SIG_SETMASK, &none, nullptr);
-        if (::dup2(inPipe[0], 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(outPipe[1], 2) < 0)
+        if (::dup2(inPipe[0], 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(childErr, 2) < 0)
             ::_exit(kExecFailedStatus);
         if (::chdir(cwd.c_str()) != 0) childFail("cannot enter working directory ", cwd);
+        if (options.fileSizeLimit) {
+            // An ignored signal stays ignored across exec.
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            sigemptyset(&ignore.sa_mask);
+            if (::sigaction(SIGXFSZ, &ignore, nullptr) != 0 ||
+                ::setrlimit(RLIMIT_FSIZE, &sizeLimit) != 0)
+                childFail("cannot limit the file size for ", exe);
+        }
         ::execv(exe.c_str(), argv.data());
         childFail("cannot run ", exe);
     }
 
     ::close(inPipe[0]);
     ::close(outPipe[1]);
+    if (errPipe[1] >= 0) ::close(errPipe[1]);
     int inFd = inPipe[1];
-    int outFd = outPipe[0];
     ::fcntl(inFd, F_SETFL, ::fcntl(inFd, F_GETFL) | O_NONBLOCK);
 
-    RunResult result{0, {}};
+    RunResult result;
+    Capture captures[2] = {{outPipe[0], &result.out}, {errPipe[0], &result.err}};
+    const std::string& input = options.stdinText;
     size_t written = 0;
-    if (stdinText.empty() && closeStdin) closeFd(inFd);
+    if (input.empty() && options.closeStdin) closeFd(inFd);
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(options.timeoutSeconds);
     bool timedOut = false;
     char buffer[65536];
-    while (outFd >= 0) {
-        pollfd fds[2];
-        nfds_t count = 0;
-        fds[count++] = {outFd, POLLIN, 0};
-        const bool feeding = inFd >= 0 && written < stdinText.size();
-        if (feeding) fds[count++] = {inFd, POLLOUT, 0};
+    while (captures[0].fd >= 0 || captures[1].fd >= 0) {
+        // Slots 0 and 1 follow the captures (a closed one has fd -1, which poll skips); slot 2
+        // is standard input while there is text left to feed.
+        pollfd fds[3];
+        for (int i = 0; i < 2; ++i)
+            fds[i] = {captures[i].fd, POLLIN, 0};
+        const bool feeding = inFd >= 0 && written < input.size();
+        fds[2] = {feeding ? inFd : -1, POLLOUT, 0};
 
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
@@ -150,24 +193,25 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
             break;
         }
         const int ready =
-            ::poll(fds, count, static_cast<int>(std::min<int64_t>(left.count(), int64_t{1000})));
+            ::poll(fds, 3, static_cast<int>(std::min<int64_t>(left.count(), int64_t{1000})));
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
-        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-            const ssize_t n = ::read(outFd, buffer, sizeof buffer);
+        for (int i = 0; i < 2; ++i) {
+            if (captures[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+            const ssize_t n = ::read(captures[i].fd, buffer, sizeof buffer);
             if (n > 0) {
-                result.out.append(buffer, static_cast<size_t>(n));
+                captures[i].text->append(buffer, static_cast<size_t>(n));
             } else if (n == 0 || errno != EINTR) {
-                closeFd(outFd); // end of output: the program and its children closed it
+                closeFd(captures[i].fd); // end of output: the program and its children closed it
             }
         }
-        if (feeding && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
-            const ssize_t n = ::write(inFd, stdinText.data() + written, stdinText.size() - written);
+        if (feeding && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = ::write(inFd, input.data() + written, input.size() - written);
             if (n > 0) {
                 written += static_cast<size_t>(n);
-                if (written == stdinText.size() && closeStdin) closeFd(inFd);
+                if (written == input.size() && options.closeStdin) closeFd(inFd);
             } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
                 closeFd(inFd); // the program stopped reading (EPIPE): drop the rest
             }
@@ -176,9 +220,11 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
 
     if (timedOut) {
         ::kill(pid, SIGKILL);
-        result.out += "\n[runProgram: killed after " + std::to_string(timeoutSeconds) + " s]\n";
+        result.out +=
+            "\n[runProgram: killed after " + std::to_string(options.timeoutSeconds) + " s]\n";
     }
-    closeFd(outFd);
+    for (Capture& c : captures)
+        closeFd(c.fd);
     closeFd(inFd);
 
     int status = 0;

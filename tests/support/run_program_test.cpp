@@ -55,6 +55,51 @@ TEST(RunProgram, KeepsStandardInputOpenWhenAsked) {
 TEST(RunProgram, CapturesStandardErrorInOrder) {
     const RunResult r = sh("echo one; echo two >&2; echo three");
     EXPECT_EQ(r.out, "one\ntwo\nthree\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(RunProgram, KeepsStandardErrorApartWhenAsked) {
+    RunOptions apart;
+    apart.separateStderr = true;
+    apart.stdinText = "in\n";
+    const RunResult r =
+        runProgram(kSh, {"-c", "echo one; echo two >&2; cat; echo four >&2"}, "/", apart);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "one\nin\n");
+    EXPECT_EQ(r.err, "two\nfour\n");
+
+    // Both pipes full at once: each must be drained while the other waits.
+    const RunResult big = runProgram(
+        kSh, {"-c", "head -c 3000000 /dev/zero >&2 & head -c 4000000 /dev/zero; wait"}, "/", apart);
+    EXPECT_EQ(big.status, 0);
+    EXPECT_EQ(big.out.size(), 4000000u);
+    EXPECT_EQ(big.err.size(), 3000000u);
+
+    // Why a program could not start is on its standard error.
+    TempDir dir;
+    const RunResult missing = runProgram(dir.file("no-such-program"), {}, "/", apart);
+    EXPECT_EQ(missing.status, 127);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("no-such-program"), std::string::npos) << missing.err;
+}
+
+TEST(RunProgram, FileSizeLimitFailsWritesWithoutKillingTheProgram) {
+    TempDir dir;
+    const std::string script = "head -c 10000 /dev/zero > big.bin; echo \"status $?\"; "
+                               "head -c 10000 /dev/zero | wc -c";
+    const RunResult free = runProgram(kSh, {"-c", script}, dir.path().string());
+    EXPECT_EQ(free.out, "status 0\n10000\n");
+    EXPECT_EQ(std::filesystem::file_size(dir.file("big.bin")), 10000u);
+
+    RunOptions limited;
+    limited.fileSizeLimit = 4096;
+    limited.separateStderr = true;
+    const RunResult r = runProgram(kSh, {"-c", script}, dir.path().string(), limited);
+    EXPECT_EQ(r.status, 0) << "the program goes on after the failed write";
+    // The file stops at the limit and the writer sees an error; pipes are not limited.
+    EXPECT_EQ(r.out, "status 1\n10000\n");
+    EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.file("big.bin")), 4096u);
 }
 
 TEST(RunProgram, RunsInTheGivenDirectory) {

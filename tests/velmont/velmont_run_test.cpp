@@ -1,12 +1,14 @@
 // End-to-end runs of the built program in a fresh directory, answers on
 // standard input: whole templates and dialogue transcripts against golden
-// files, and the ways a run can fail without harming an existing faders.txt.
+// files, templates that tarvex mixes, and the ways a run can fail without
+// harming an existing faders.txt.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "run_program.h"
+#include <optional>
 
-namespace velmont_test {
+#include "test_support.h"
+
 namespace {
 
 const std::string kGolden = VELMONT_GOLDEN_DIR;
@@ -26,8 +28,15 @@ const std::string kModel3Answers = "3\n2\n-10.5\n1\n2\n90\n150\n2\n0.9\n1234.6\n
 const std::string kConfirmation =
     "The fader file has been created!\nRemove parenthesis around codes to activate effects.\n";
 
-RunResult runVelmont(const TempDir& dir, const std::string& input, uint64_t sizeLimit = 0) {
-    return runProgram(VELMONT_EXE, dir.path(), input, sizeLimit);
+using Names = std::vector<std::string>;
+
+RunResult runVelmont(const TempDir& dir, const std::string& input,
+                     std::optional<uint64_t> sizeLimit = std::nullopt) {
+    RunOptions options;
+    options.stdinText = input;
+    options.separateStderr = true;
+    options.fileSizeLimit = sizeLimit;
+    return runProgram(VELMONT_EXE, {}, dir.path(), options);
 }
 
 bool endsWith(const std::string& text, const std::string& tail) {
@@ -48,23 +57,68 @@ TEST(VelmontRun, WritesEachLayoutAsTheGoldenFiles) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        writeFile(dir.file("faders.txt"), kOldMix);
+        writeText(dir.file("faders.txt"), kOldMix);
         const RunResult run = runVelmont(dir, c.answers);
         EXPECT_EQ(run.status, 0) << c.golden << "\n" << run.err;
         EXPECT_EQ(run.err, "") << c.golden;
-        EXPECT_EQ(readFile(dir.file("faders.txt")), readFile(kGolden + "/" + c.golden + ".txt"))
+        EXPECT_EQ(readText(dir.file("faders.txt")), readText(kGolden + "/" + c.golden + ".txt"))
             << c.golden;
-        EXPECT_EQ(dir.listing(), "faders.txt\n") << "no temporary file may be left behind";
+        EXPECT_EQ(listDirectory(dir.path()), Names{"faders.txt"})
+            << "no temporary file may be left behind";
         EXPECT_TRUE(endsWith(run.out, kConfirmation)) << c.golden;
         if (c.transcript != nullptr) {
-            EXPECT_EQ(run.out, readFile(kGolden + "/" + c.transcript + ".txt")) << c.transcript;
+            EXPECT_EQ(run.out, readText(kGolden + "/" + c.transcript + ".txt")) << c.transcript;
         }
+    }
+}
+
+// What velmont writes is meant to be mixed: every layout, with all, some or no effect groups,
+// must render in tarvex without a layout warning, and as the parenthesised effect lines are
+// inert (and the reverb sends go nowhere without an active return), the mix must be the one that
+// the bare fader levels give.
+TEST(VelmontRun, EveryLayoutIsAFaderFileTarvexMixes) {
+    struct Case {
+        const char* what;
+        const std::string& answers;
+        int32_t channels;
+        const char* level; // the default fader value answered
+    };
+    const std::string model1Plain = "1\n3\n-6\n3\n";
+    const std::string model2Plain = "2\n3\n-6\n3\n";
+    const std::string model3Plain = "3\n3\n-6\n3\n";
+    const Case cases[] = {
+        {"model 1, all effects", kModel1Answers, 2, "-6"},
+        {"model 2, chosen effects", kModel2Answers, 3, "0"},
+        {"model 3, all effects", kModel3Answers, 2, "-10.5"},
+        {"model 1, no effects", model1Plain, 3, "-6"},
+        {"model 2, no effects", model2Plain, 3, "-6"},
+        {"model 3, no effects", model3Plain, 3, "-6"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ASSERT_EQ(runVelmont(dir, c.answers).status, 0);
+        writeSessionInputs(dir, c.channels, 4410);
+        const RunResult mix = runProgram(TARVEX_EXE, {}, dir.path());
+        EXPECT_EQ(mix.status, 0) << mix.out;
+        EXPECT_EQ(linesContaining(mix.out, ">>>  Warning"), Names{}) << mix.out;
+
+        std::string bare = "begin\nbare\n\nt\t0\t0\t0\n";
+        for (int32_t ch = 1; ch <= c.channels; ++ch)
+            bare += "v\t" + std::to_string(ch) + "\t" + c.level + "\n";
+        writeText(dir.file("bare.txt"), bare + "end\n");
+        const RunResult reference = runProgram(TARVEX_EXE, {"tracks.txt", "bare.txt"}, dir.path());
+        ASSERT_EQ(reference.status, 0) << reference.out;
+        // The mix is named after velmont's first line.
+        const std::vector<uint8_t> rendered = readBytes(dir.file("MixFilename.wav"));
+        EXPECT_GT(rendered.size(), 44u);
+        EXPECT_TRUE(rendered == readBytes(dir.file("bare.wav"))) << "the template changes the mix";
     }
 }
 
 TEST(VelmontRun, ReplacingAFileKeepsItsPermissions) {
     TempDir dir;
-    writeFile(dir.file("faders.txt"), kOldMix);
+    writeText(dir.file("faders.txt"), kOldMix);
     ASSERT_EQ(chmod(dir.file("faders.txt").c_str(), 0640), 0);
     ASSERT_EQ(runVelmont(dir, kModel1Answers).status, 0);
     struct stat info;
@@ -74,26 +128,26 @@ TEST(VelmontRun, ReplacingAFileKeepsItsPermissions) {
 
 TEST(VelmontRun, ExitAtTheFirstQuestionLeavesTheFileAlone) {
     TempDir dir;
-    writeFile(dir.file("faders.txt"), kOldMix);
+    writeText(dir.file("faders.txt"), kOldMix);
     const RunResult run = runVelmont(dir, "4\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(endsWith(run.out, "4. Exit.\nExiting\n")) << run.out;
-    EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
+    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
 }
 
 TEST(VelmontRun, EffectsAnswer4WritesNothingAndKeepsAnExistingMix) {
     TempDir dir;
-    writeFile(dir.file("faders.txt"), kOldMix);
+    writeText(dir.file("faders.txt"), kOldMix);
     RunResult run = runVelmont(dir, "1\n8\n0\n4\n");
     EXPECT_EQ(run.status, 0);
     EXPECT_FALSE(endsWith(run.out, kConfirmation));
-    EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
+    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
 
     TempDir empty;
     run = runVelmont(empty, "1\n8\n0\n4\n");
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(readFile(empty.file("faders.txt")), "");
-    EXPECT_EQ(empty.listing(), "faders.txt\n");
+    EXPECT_EQ(readText(empty.file("faders.txt")), "");
+    EXPECT_EQ(listDirectory(empty.path()), Names{"faders.txt"});
 }
 
 // Cutting the answers off after any number of them must stop the run with a
@@ -106,14 +160,14 @@ TEST(VelmontRun, InputEndingAtAnyQuestionStopsAndKeepsTheOldFile) {
                cut + 1 < answers->size()) {
             ++questions;
             TempDir dir;
-            writeFile(dir.file("faders.txt"), kOldMix);
+            writeText(dir.file("faders.txt"), kOldMix);
             const RunResult run = runVelmont(dir, answers->substr(0, cut + 1));
             EXPECT_EQ(run.status, 2) << "after answer " << questions;
             EXPECT_NE(run.err.find("input ended before the question"), std::string::npos)
                 << run.err;
             EXPECT_NE(run.err.find("faders.txt was not changed"), std::string::npos) << run.err;
-            EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
-            EXPECT_EQ(dir.listing(), "faders.txt\n");
+            EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
+            EXPECT_EQ(listDirectory(dir.path()), Names{"faders.txt"});
         }
         EXPECT_GT(questions, 15);
     }
@@ -125,7 +179,7 @@ TEST(VelmontRun, AnAnswerThatIsNotANumberStopsWithoutWriting) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "velmont: the answer \"two\" to \"Number of channels (1-127)?\" is not a "
                        "number; faders.txt was not changed.\n");
-    EXPECT_EQ(dir.listing(), "");
+    EXPECT_EQ(listDirectory(dir.path()), Names{});
 }
 
 TEST(VelmontRun, AFaderFileThatCannotBeOpenedIsReportedByName) {
@@ -137,20 +191,19 @@ TEST(VelmontRun, AFaderFileThatCannotBeOpenedIsReportedByName) {
         EXPECT_EQ(run.err, "velmont: cannot open faders.txt for writing: Is a directory\n");
         EXPECT_FALSE(endsWith(run.out, kConfirmation));
     }
-    EXPECT_EQ(dir.listing(), "faders.txt\n");
+    EXPECT_EQ(listDirectory(dir.path()), Names{"faders.txt"});
 }
 
 // A file-size limit makes the write fail part-way, as a full disk would.
 TEST(VelmontRun, AWriteFailingPartWayKeepsTheOldFile) {
     TempDir dir;
-    writeFile(dir.file("faders.txt"), kOldMix);
+    writeText(dir.file("faders.txt"), kOldMix);
     const RunResult run = runVelmont(dir, "2\n127\n0\n1\n1\n", 4096);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, "velmont: cannot write faders.txt: File too large; the existing file "
                        "was left as it was\n");
-    EXPECT_EQ(readFile(dir.file("faders.txt")), kOldMix);
-    EXPECT_EQ(dir.listing(), "faders.txt\n");
+    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
+    EXPECT_EQ(listDirectory(dir.path()), Names{"faders.txt"});
 }
 
 } // namespace
-} // namespace velmont_test
