@@ -17,7 +17,9 @@ namespace {
 void fourConstantTracks(Session& s, std::size_t frames = 2000) {
     std::string list = "begin\n";
     for (int k = 1; k <= 4; ++k) {
-        const std::string name = "c" + std::to_string(k) + ".wav";
+        std::string name = "c";
+        name += std::to_string(k);
+        name += ".wav";
         s.wav(name, layout(1, SampleFormat::Pcm16), std::vector<int32_t>(frames, 1000 * k));
         list += std::to_string(k) + " " + name + " +\n";
     }
