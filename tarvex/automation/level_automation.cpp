@@ -1,5 +1,6 @@
 // Level automation of channels, groups, the master and the VCAs.
 #include "automation/level_automation.h"
+#include "audio/saturate.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,12 +11,6 @@ namespace tarvex {
 namespace {
 
 constexpr double kLevelToRatio = 7.450580596923828e-9; // 2^-27
-
-inline int32_t truncToInt32(double v) {
-    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 inline int32_t levelFromdB(double dB) {
     return truncToInt32(std::pow(10.0, dB / 20.0) * kUnityLevel);

@@ -1,5 +1,6 @@
 // Preferences file reader.
 #include "driver/preferences.h"
+#include "audio/saturate.h"
 
 #include <cmath>
 #include <cstdio>
@@ -18,13 +19,6 @@ const char* const kDefaultPrefsText =
 namespace {
 
 constexpr const char* kDefaultPrefsName = "prefs.txt";
-
-int64_t saturateToSamples(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();
-    if (v <= -9.0e18) return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(v);
-}
 
 // A keyword's values must stand on its own line; one without them is ignored.
 bool hasValues(const MixSession& s, const KeywordText& text, const KeywordHit& hit,
@@ -58,7 +52,7 @@ int64_t readTime(const KeywordText& text, const KeywordHit& hit, int32_t fields,
 // Seconds to samples for `head` and `tail`: floor in single precision.
 int64_t secondsFloorSingle(double seconds, uint32_t rate) {
     const float samples = static_cast<float>(seconds) * static_cast<float>(rate);
-    return saturateToSamples(std::floor(static_cast<double>(samples)));
+    return truncToSamples(std::floor(static_cast<double>(samples)));
 }
 
 int32_t readFieldCount(const MixSession& s, const KeywordText& text, const char* keyword,
@@ -113,7 +107,7 @@ std::string createDefaultPrefs() {
 
 int64_t timeFieldsToSamples(double minutes, double seconds, double millis, uint32_t rate) {
     const double total = minutes * 60.0 + seconds + millis / 1000.0;
-    return saturateToSamples(std::trunc(total * static_cast<double>(rate)));
+    return truncToSamples(std::trunc(total * static_cast<double>(rate)));
 }
 
 void loadPreferences(MixSession& s) {
@@ -174,7 +168,7 @@ void checkPreferences(MixSession& s) {
                 stopRun(2, "Error: Preview start time in preferences is less than zero.\n");
         }
         if (lastWithValues(s, text, "length", 1, hit))
-            p.renderLength = saturateToSamples(std::trunc(parseDouble(text.value(hit, 0)) * rate));
+            p.renderLength = truncToSamples(std::trunc(parseDouble(text.value(hit, 0)) * rate));
         if (p.renderLength < 0) stopRun(2, "Head or tail set incorrectly in preferences!\n");
     }
 

@@ -1,5 +1,6 @@
 // Tempo map reader and bar/beat/tick conversion.
 #include "driver/tempo_map.h"
+#include "audio/saturate.h"
 
 #include <cmath>
 
@@ -12,13 +13,6 @@ namespace {
 
 constexpr std::size_t kMaxSections = 128;
 constexpr float kTicksPerBeat = 480.0f;
-
-int64_t truncSamples(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 9.0e18) return INT64_MAX;
-    if (v <= -9.0e18) return INT64_MIN;
-    return static_cast<int64_t>(v);
-}
 
 } // namespace
 
@@ -48,7 +42,8 @@ void buildTempoMap(MixSession& s) {
         section.samplesPerBeat = rate * (60.0 / tempo);
         section.beatsPerBar = parseInt(text.value(hit, 1));
         section.bars = parseInt(text.value(hit, 2));
-        section.length = truncSamples(section.bars * section.samplesPerBeat * section.beatsPerBar);
+        section.length =
+            truncToSamples(section.bars * section.samplesPerBeat * section.beatsPerBar);
         map.push_back(section);
     }
     if (map.empty()) stopRun(2, "Tempo mode is on, but no tempos or meters have been entered!\n");
@@ -74,7 +69,7 @@ int64_t tempoPosition(std::span<const TempoSection> map, float bar, float beat, 
         position = std::trunc(position + beat * section.samplesPerBeat);
     position = std::trunc(position + (tick / kTicksPerBeat) * section.samplesPerBeat +
                           static_cast<double>(offset));
-    return truncSamples(position);
+    return truncToSamples(position);
 }
 
 } // namespace tarvex

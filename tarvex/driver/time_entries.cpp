@@ -1,5 +1,6 @@
 // Timeline reader: time entries, level lines and the per-slot lines.
 #include "driver/time_entries.h"
+#include "audio/saturate.h"
 
 #include <cmath>
 #include <limits>
@@ -15,20 +16,6 @@ namespace {
 
 constexpr double kMaxTrimRatio = 15.848931924611133; // +24 dB
 constexpr float kDefaultRampSpeed = 192.0f;          // dB per second
-
-int64_t truncSamples(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();
-    if (v <= -9.0e18) return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(v);
-}
-
-int32_t truncLevel(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 enum class LevelKind { None, Volume, Vca };
 
@@ -119,7 +106,7 @@ void readTimeLine(Reader& r, const KeywordHit& hit) {
         }
         const double total = static_cast<double>(seconds) + static_cast<double>(minutes) * 60.0 +
                              static_cast<double>(millis) / 1000.0;
-        position = truncSamples(total * r.s.tracks.sampleRate) + offset;
+        position = truncToSamples(total * r.s.tracks.sampleRate) + offset;
     }
     ++r.timeEntries;
     if (position > r.s.tracks.songLength)
@@ -177,7 +164,7 @@ void readVcaLine(Reader& r, const KeywordHit& hit) {
 void readRampLine(Reader& r, const KeywordHit& hit) {
     if (!enoughValues(r, hit, 1, "rmp") || !haveLatestEntry(r, hit, "rmp")) return;
     const bool vca = r.kind == LevelKind::Vca;
-    int64_t ramp = truncSamples(r.s.tracks.sampleRate * parseDouble(r.text.value(hit, 0)));
+    int64_t ramp = truncToSamples(r.s.tracks.sampleRate * parseDouble(r.text.value(hit, 0)));
     const float start = static_cast<float>(r.cursor) + r.entryOffset;
     const auto song = static_cast<float>(r.s.tracks.songLength);
     bool clip = false;
@@ -191,7 +178,7 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
         clip = static_cast<float>(ramp) + start > song;
     }
     if (clip) {
-        ramp = truncSamples(song - start);
+        ramp = truncToSamples(song - start);
         warn(vca ? "Adjusted vca ramp that exceeded song length (channel %i)\n"
                  : "Adjusted volume ramp that exceeded song length (channel %i)\n",
              r.lastSlot);
@@ -217,7 +204,7 @@ void readOffsetLine(Reader& r, const KeywordHit& hit) {
     const auto shift =
         static_cast<float>(parseDouble(r.text.value(hit, 0)) * r.s.tracks.sampleRate);
     int64_t& time = r.lastTable().times[r.lastAt()];
-    time = truncSamples(static_cast<double>(static_cast<float>(time) + shift));
+    time = truncToSamples(static_cast<double>(static_cast<float>(time) + shift));
     r.entryOffset = shift;
 }
 
@@ -251,9 +238,9 @@ void readTimelinePass(Reader& r) {
                 readOffsetLine(r, hit);
             } else if (tok == "inc") {
                 if (!enoughValues(r, hit, 1, "inc")) break;
-                r.cursor = truncSamples(static_cast<double>(r.cursor) +
-                                        static_cast<float>(r.s.tracks.sampleRate) *
-                                            parseDouble(text.value(hit, 0)));
+                r.cursor = truncToSamples(static_cast<double>(r.cursor) +
+                                          static_cast<float>(r.s.tracks.sampleRate) *
+                                              parseDouble(text.value(hit, 0)));
             } else {
                 known = false;
             }
@@ -298,7 +285,7 @@ void readDelayPans(MixSession& s, const KeywordText& text) {
 void scaleEntries(EntryTable& t, int slot, int32_t rows, double ratio) {
     for (int32_t n = 0; n < rows; ++n) {
         int32_t& level = t.levels[t.at(n, slot)];
-        level = truncLevel(level * ratio);
+        level = truncToInt32(level * ratio);
     }
 }
 
@@ -438,7 +425,7 @@ void settleRamps(MixSession& s) {
             if (ramp != 0) continue;
             const double jump = std::fabs(levelTodB(t.levels[t.at(n, slot)]) -
                                           levelTodB(t.levels[t.at(n - 1, slot)]));
-            ramp = truncSamples(jump * rate / speed);
+            ramp = truncToSamples(jump * rate / speed);
         }
         clipRamps(t, slot);
     };
@@ -490,8 +477,8 @@ void CheckFader(double& value, int mode, int fader, int entry) {
 }
 
 int32_t levelOfFader(double value, bool percent) {
-    if (percent) return truncLevel(value / 100.0 * kUnityLevel);
-    return truncLevel(std::pow(10.0, value / 20.0) * kUnityLevel);
+    if (percent) return truncToInt32(value / 100.0 * kUnityLevel);
+    return truncToInt32(std::pow(10.0, value / 20.0) * kUnityLevel);
 }
 
 void readTimeEntries(MixSession& s) {

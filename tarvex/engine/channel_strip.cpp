@@ -1,5 +1,6 @@
 // Channel strip of the mix loop.
 #include "engine/channel_strip.h"
+#include "audio/saturate.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,12 +24,6 @@ void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
     std::size_t got = 0;
     if (fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0) got = std::fread(raw, 1, bytes, f);
     if (got < bytes) std::memset(raw + got, 0, bytes - got);
-}
-
-inline int32_t truncToInt32(double v) {
-    if (v >= 2147483647.0) return 2147483647;
-    if (v <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<int32_t>(v);
 }
 
 // The effect chain and effects gain of a channel, then the clip check. No

@@ -1,5 +1,6 @@
 // The block loop of the mix.
 #include "engine/mix_loop.h"
+#include "audio/saturate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -48,12 +49,6 @@ void closeFiles(MixSession& s) {
     if (!mixOk || !closed)
         stopRun(1, "Could not write the mix file %s: %s\n", s.fader.outputPath.c_str(),
                 std::strerror(mixOk ? errno : mixError));
-}
-
-inline int32_t truncToInt32(double v) {
-    if (v >= 2147483647.0) return 2147483647;
-    if (v <= -2147483648.0) return -2147483647 - 1;
-    return static_cast<int32_t>(v);
 }
 
 // The stages below that do nothing yet are the effect and reverb stages still

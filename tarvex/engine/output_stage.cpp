@@ -1,5 +1,6 @@
 // Output conversion of the master: dither, division, peaks, encoding.
 #include "engine/output_stage.h"
+#include "audio/saturate.h"
 
 #include <cerrno>
 #include <cmath>
@@ -17,19 +18,6 @@ namespace {
 
 // Master samples reach the meter divided by 256, at 24-bit scale.
 constexpr int32_t kMeterDivisor = 256;
-
-int32_t clampToInt32(int64_t v) {
-    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
-
-int32_t truncToInt32(double v) {
-    if (!(v == v)) return 0;
-    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 // One draw of the dither noise, in output steps.
 int32_t ditherNoise(const OutputSetup& out) {

@@ -1,0 +1,34 @@
+// Conversions that truncate toward zero and hold at the limits of the target
+// type, so that no signal or time value ever wraps around. Not-a-number
+// values become 0.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+
+namespace tarvex {
+
+// A double truncated toward zero into 32 bits, saturating.
+inline int32_t truncToInt32(double v) {
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    if (!(v == v)) return 0;
+    return static_cast<int32_t>(v);
+}
+
+// A 64-bit sum held at the 32-bit limits.
+inline int32_t clampToInt32(int64_t v) {
+    if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+    if (v < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(v);
+}
+
+// A sample position truncated toward zero into 64 bits, saturating.
+inline int64_t truncToSamples(double v) {
+    if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();
+    if (v <= -9.0e18) return std::numeric_limits<int64_t>::min();
+    if (!(v == v)) return 0;
+    return static_cast<int64_t>(v);
+}
+
+} // namespace tarvex
