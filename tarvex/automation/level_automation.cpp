@@ -83,6 +83,44 @@ void AUTOMATE(int64_t pos, int32_t count, int slot, EntryTable& table, SlotAutom
     double& applyL = m.ApplyLeft[slot];
     double& applyR = m.ApplyRight[slot];
 
+    // A settled slot with no entry starting in this block keeps one level for
+    // the whole block: each side takes the new gain at its first sign change
+    // and keeps it, so the block is a plain multiplication after that.
+    if (state.current[slot] == state.target[slot] && (due < pos || due >= pos + count)) {
+        m.n = state.index[slot];
+        m.New_Level = state.current[slot];
+        const auto signedLevel = static_cast<float>(static_cast<int64_t>(m.New_Level) * polarity);
+        const double newL = static_cast<double>(signedLevel * panLeft) / divisor;
+        const double newR = static_cast<double>(signedLevel * panRight) / divisor;
+        auto side = [&](std::span<int32_t> x, int32_t& old, double& apply, double fresh,
+                        bool leftSide) {
+            int32_t i = 0;
+            for (; i < count && signOf(x[i]) == old; ++i)
+                x[i] = truncToInt32(gains == nullptr ? apply * x[i]
+                                    : leftSide       ? apply * gains[i] * x[i]
+                                                     : x[i] * apply * gains[i]);
+            if (i == count) return;
+            apply = fresh;
+            if (gains == nullptr) {
+                for (; i < count; ++i)
+                    x[i] = truncToInt32(apply * x[i]);
+            } else if (leftSide) {
+                for (; i < count; ++i)
+                    x[i] = truncToInt32(apply * gains[i] * x[i]);
+            } else {
+                for (; i < count; ++i)
+                    x[i] = truncToInt32(x[i] * apply * gains[i]);
+            }
+        };
+        const int32_t lastL = signOf(left[count - 1]);
+        const int32_t lastR = signOf(right[count - 1]);
+        side(left.first(static_cast<std::size_t>(count)), oldL, applyL, newL, true);
+        side(right.first(static_cast<std::size_t>(count)), oldR, applyR, newR, false);
+        m.NewPolarL = oldL = lastL;
+        m.NewPolarR = oldR = lastR;
+        return;
+    }
+
     for (int32_t i = 0; i < count; ++i) {
         m.NewPolarL = signOf(left[i]);
         m.NewPolarR = signOf(right[i]);

@@ -91,12 +91,27 @@ TEST(Automate, NewLevelsReachTheAudioOnlyAtZeroCrossings) {
     EXPECT_EQ(out[299], 5000 * 256); // the ramp has ended, but the gain is the old one
     EXPECT_EQ(out[300], static_cast<int32_t>(levelOf(-20.0) / 524288.0 * -5000.0));
 
-    // A silent signal keeps its gains; the first negative sample applies the newest level.
-    auto silent = withEntries({{-6.0, 0}, {0.0, 10, 1}});
-    prepareAutomation(*silent, 0, kSlot, std::vector<int64_t>(137, 0));
-    std::vector<int32_t> y(100, 0);
-    y[50] = -1000;
-    EXPECT_EQ(run(*silent, y, 0)[50], -256000);
+    // A silent signal keeps its gains; the first negative sample applies the
+    // newest level. Once settled, each side keeps its old gain up to its next
+    // sign change, in whatever blocks the signal comes.
+    for (int32_t block : {1, 7, 16, 4096}) {
+        auto silent = withEntries({{-6.0, 0}, {0.0, 10, 1}, {-20.0, 120}});
+        prepareAutomation(*silent, 0, kSlot, std::vector<int64_t>(137, 0));
+        std::vector<int32_t> y(200, 0);
+        y[5] = -1000;
+        y[50] = -1000;
+        std::fill(y.begin() + 70, y.begin() + 110, -1000);
+        std::fill(y.begin() + 115, y.begin() + 140, -1000);
+        y[150] = 1000;
+        const auto out = run(*silent, y, 0, block);
+        const int32_t minus6 = static_cast<int32_t>(levelOf(-6.0) / 524288.0 * -1000.0);
+        const int32_t minus20 = static_cast<int32_t>(levelOf(-20.0) / 524288.0 * -1000.0);
+        EXPECT_EQ(out[5], minus6) << block;
+        EXPECT_EQ(out[50], -256000) << block;
+        EXPECT_EQ(out[80], -256000) << block;
+        EXPECT_EQ(out[130], -256000) << block; // no crossing since the -20 dB entry
+        EXPECT_EQ(out[150], -minus20) << block;
+    }
 }
 
 TEST(Automate, ShapedRampsAndMidSongStarts) {
