@@ -161,7 +161,11 @@ std::string reportText(const MixSession& s) {
 
 bool CreateTextFiles(const MixSession& s) {
     std::string text = reportText(s);
-    const double t = static_cast<double>(std::clock() - s.startClock) / 1000000.0;
+    // The processor clock is 32 bits on the board: unsigned arithmetic keeps
+    // the difference right across one wrap of the counter.
+    const auto ticks =
+        static_cast<unsigned long>(std::clock()) - static_cast<unsigned long>(s.startClock);
+    const double t = static_cast<double>(ticks) / 1000000.0;
     if (s.prefs.verbosity >= 1) warn("%s", text.c_str());
     appendf(text, "Processing time = %.2lf sec\n", t);
     if (s.prefs.verbosity >= 3) warn("\nProcessing time = %.2lf sec\n", t);

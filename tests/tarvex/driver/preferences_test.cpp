@@ -63,6 +63,12 @@ TEST(Preferences, FullRenderWindow) {
     EXPECT_EQ(stopStatus(*s), 2); // negative length
 }
 
+TEST(Preferences, TimeFieldsAreExactDoubleArithmetic) {
+    // A fused multiply-add would round this to 29106 and shift a whole mix.
+    EXPECT_EQ(timeFieldsToSamples(0.01, 0.06, 0.0, 44100), 29105);
+    EXPECT_EQ(timeFieldsToSamples(0.0, 1.0, 500.0, 44100), 66150);
+}
+
 TEST(Preferences, PreviewWindow) {
     auto s = sessionWith("pre\ton\nsfields\t1\nstart\t60\nlength\t1.5\n");
     const std::string out = checkedOutput(*s);
