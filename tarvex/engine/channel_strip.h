@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "audio/saturate.h"
 #include "driver/mix_session.h"
 
 namespace tarvex {
@@ -18,10 +19,7 @@ void runChannelStrip(MixSession& session, int c, int64_t pos, int32_t n, int32_t
 
 // a + b held at the 32-bit limits.
 inline int32_t saturatingAdd(int32_t a, int32_t b) {
-    const int64_t sum = static_cast<int64_t>(a) + b;
-    if (sum > 2147483647) return 2147483647;
-    if (sum < -2147483647 - 1) return -2147483647 - 1;
-    return static_cast<int32_t>(sum);
+    return clampToInt32(static_cast<int64_t>(a) + b);
 }
 
 } // namespace tarvex
