@@ -15,7 +15,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/console.h"
+#include "core/console.h"
 
 namespace tarvex {
 

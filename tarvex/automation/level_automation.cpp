@@ -1,6 +1,6 @@
 // Level automation of channels, groups, the master and the VCAs.
 #include "automation/level_automation.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <algorithm>
 #include <cmath>

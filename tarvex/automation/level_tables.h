@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/slot_layout.h"
+
 namespace tarvex {
 
-constexpr int kEntrySlots = 137; // channel slots: master, 127 channels, 8 groups, spare
+constexpr int kEntrySlots = kSlotCount; // channel slots: master, 127 channels, 8 groups, spare
 constexpr int kVcaSlots = 9;     // VCA 1..8; slot 0 takes entries of an invalid VCA number
 constexpr int kMaxEntries = 512; // entries per slot and per VCA
 constexpr double kUnityLevel = 134217728.0; // 2^27

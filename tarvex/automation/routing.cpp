@@ -6,7 +6,7 @@
 #include <string>
 
 #include "automation/decibels.h"
-#include "driver/console.h"
+#include "core/console.h"
 
 namespace tarvex {
 

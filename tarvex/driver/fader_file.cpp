@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/preferences.h"
 #include "driver/text_fields.h"
 

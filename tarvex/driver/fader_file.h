@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

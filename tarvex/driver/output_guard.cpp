@@ -3,7 +3,7 @@
 
 #include <sys/stat.h>
 
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/track_list.h"
 
 namespace tarvex {

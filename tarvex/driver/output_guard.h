@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

@@ -1,6 +1,6 @@
 // Preferences file reader.
 #include "driver/preferences.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <cmath>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "automation/decibels.h"
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/text_fields.h"
 
 namespace tarvex {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "automation/routing.h"
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/text_fields.h"
 
 namespace tarvex {

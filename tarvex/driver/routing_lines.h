@@ -2,7 +2,7 @@
 // and the pan law of the preferences, and sets up the buses and VCAs.
 #pragma once
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

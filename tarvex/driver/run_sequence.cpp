@@ -12,9 +12,9 @@
 
 #include "audio/wav_input.h"
 #include "audio/wav_output.h"
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/fader_file.h"
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
 #include "driver/routing_lines.h"

@@ -1,10 +1,10 @@
 // Tempo map reader and bar/beat/tick conversion.
 #include "driver/tempo_map.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <cmath>
 
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/text_fields.h"
 
 namespace tarvex {

@@ -4,7 +4,7 @@
 
 #include <span>
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "driver/console.h"
+#include "core/console.h"
 
 namespace tarvex {
 

@@ -1,12 +1,12 @@
 // Timeline reader: time entries, level lines and the per-slot lines.
 #include "driver/time_entries.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <cmath>
 #include <limits>
 
 #include "automation/level_automation.h"
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/tempo_map.h"
 #include "driver/text_fields.h"
 

@@ -1,7 +1,7 @@
 // Track list reader.
 #include "driver/track_list.h"
 
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/text_fields.h"
 
 namespace tarvex {

@@ -1,6 +1,6 @@
 // Channel strip of the mix loop.
 #include "engine/channel_strip.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,7 +8,7 @@
 #include "audio/sample_decode.h"
 #include "automation/level_automation.h"
 #include "automation/routing.h"
-#include "engine/metering.h"
+#include "meters/metering.h"
 
 namespace tarvex {
 

@@ -8,18 +8,12 @@
 
 #include <cstdint>
 
-#include "audio/saturate.h"
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 
 // Runs channel c for the block [pos, pos + n). Clears the channel's playing
 // flag once its audio has ended. Runs in the mix loop.
 void runChannelStrip(MixSession& session, int c, int64_t pos, int32_t n, int32_t savePosition);
-
-// a + b held at the 32-bit limits.
-inline int32_t saturatingAdd(int32_t a, int32_t b) {
-    return clampToInt32(static_cast<int64_t>(a) + b);
-}
 
 } // namespace tarvex

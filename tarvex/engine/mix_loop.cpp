@@ -1,16 +1,16 @@
 // The block loop of the mix.
 #include "engine/mix_loop.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "automation/level_automation.h"
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/track_list.h"
 #include "engine/channel_strip.h"
-#include "engine/metering.h"
+#include "meters/metering.h"
 #include "engine/output_stage.h"
 
 namespace tarvex {

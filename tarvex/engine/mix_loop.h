@@ -7,12 +7,9 @@
 // first block; nothing is allocated inside the loop.
 #pragma once
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
-
-// Largest block, in frames.
-constexpr int32_t kMaxBlockFrames = 131072;
 
 // Allocates every block buffer once.
 void allocateBlockBuffers(MixSession& session);

@@ -1,6 +1,6 @@
 // Output conversion of the master: dither, division, peaks, encoding.
 #include "engine/output_stage.h"
-#include "audio/saturate.h"
+#include "core/saturate.h"
 
 #include <cerrno>
 #include <cmath>
@@ -9,8 +9,8 @@
 #include <limits>
 
 #include "audio/wav_output.h"
-#include "driver/console.h"
-#include "engine/metering.h"
+#include "core/console.h"
+#include "meters/metering.h"
 
 namespace tarvex {
 

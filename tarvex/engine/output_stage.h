@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

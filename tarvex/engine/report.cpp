@@ -9,7 +9,7 @@
 #include <ctime>
 
 #include "automation/decibels.h"
-#include "driver/console.h"
+#include "core/console.h"
 
 namespace tarvex {
 

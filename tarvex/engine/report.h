@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "driver/mix_session.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

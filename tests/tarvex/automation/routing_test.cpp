@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "driver/console.h"
+#include "core/console.h"
 
 using namespace tarvex;
 

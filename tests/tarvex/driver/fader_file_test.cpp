@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "driver/console.h"
+#include "core/console.h"
 
 using namespace tarvex;
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "driver/console.h"
+#include "core/console.h"
 #include "driver/tempo_map.h"
 
 using namespace tarvex;

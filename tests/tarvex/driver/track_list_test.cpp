@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "driver/console.h"
+#include "core/console.h"
 #include "test_support.h"
 
 using namespace tarvex;

@@ -1,5 +1,5 @@
 // Master RMS meter.
-#include "engine/metering.h"
+#include "meters/metering.h"
 
 #include <cmath>
 

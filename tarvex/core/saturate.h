@@ -23,6 +23,11 @@ inline int32_t clampToInt32(int64_t v) {
     return static_cast<int32_t>(v);
 }
 
+// a + b held at the 32-bit limits.
+inline int32_t saturatingAdd(int32_t a, int32_t b) {
+    return clampToInt32(static_cast<int64_t>(a) + b);
+}
+
 // A sample position truncated toward zero into 64 bits, saturating.
 inline int64_t truncToSamples(double v) {
     if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();

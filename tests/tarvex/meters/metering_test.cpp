@@ -1,5 +1,5 @@
 // Master RMS meter and block sizing.
-#include "engine/metering.h"
+#include "meters/metering.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Console messages of the mix run: warnings and the one way a run ends early.
-#include "driver/console.h"
+#include "core/console.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -15,25 +15,10 @@
 #include <vector>
 
 #include "automation/level_tables.h"
-#include "engine/metering.h"
+#include "core/slot_layout.h"
+#include "meters/metering.h"
 
 namespace tarvex {
-
-// Channel slot layout: 0 the master, 1..127 the input channels, 128..135 the
-// submixes 1..8, 136 spare.
-constexpr int kSlotCount = 137;
-constexpr int kMasterSlot = 0;
-constexpr int kMaxChannels = 127;
-constexpr int kSubmixCount = 8;
-constexpr int groupSlot(int n) {
-    return 127 + n;
-}
-// Peak tables: the channel slots plus the two reverb sends.
-constexpr int kPeakEntries = 139;
-constexpr int kRecursiveSendPeak = 137;
-constexpr int kTapSendPeak = 138;
-// Buses: 0 the direct bus, 1..8 the submixes.
-constexpr int kBusCount = 9;
 
 // Longest line accepted in the track list.
 constexpr std::size_t kMaxTrackLine = 255;

@@ -1,0 +1,130 @@
+// Effect settings of every strip, as read from the fader file.
+//
+// The reader fills these tables once, before the first block; the strips and
+// reverbs only read them. Entries are strip entries (`fxEntry`): 0 the
+// master, 1..127 the input channels, 128..135 the submixes 1..8. Channels are
+// processed at 2^23 full scale, the master and submixes at 2^31, so the
+// thresholds of entry 0 and 128..135 are stored at bus scale (x 256 - 1).
+// Times are in samples, gains are linear, frequencies in Hz.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/slot_layout.h"
+
+namespace tarvex {
+
+// The strip effects in their fixed order within one chain position, followed
+// by the two reverb sends. The index also names the effect's master flag.
+enum EffectCode : int {
+    kFxHp = 0,
+    kFxBand1,
+    kFxBand2,
+    kFxBand3,
+    kFxBand4,
+    kFxHshelf,
+    kFxLshelf,
+    kFxRms,
+    kFxNlc,
+    kFxComp,
+    kFxLim,
+    kFxRev,
+    kFxTrev,
+    kFxCodeCount
+};
+// Effects that take a chain position (all but the sends).
+constexpr int kChainEffects = 11;
+// Chain positions run 1..11; a position outside takes the effect out.
+constexpr int kChainPositions = 11;
+// Threshold every entry starts with: full scale at channel level, 2^23.
+constexpr int32_t kDefaultThreshold = 8388608;
+
+// Coefficients of one direct-form biquad (a0 normalised to 1).
+struct BiquadCoefs {
+    double b0 = 0.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
+};
+
+// One of the two reverb input filters.
+struct ReverbInputFilter {
+    int32_t on = 0;      // 1 when its line is present
+    double corner = 0.0; // corner frequency, Hz, after limiting
+    BiquadCoefs coef;    // Q of 1
+};
+
+template <typename T> using PerEntry = std::array<T, kStripEntries>;
+
+struct EffectSettings {
+    // Linear peak-sensing compressor ("comp").
+    PerEntry<int32_t> compOn{};      // 1 when a line addressed the entry
+    PerEntry<int32_t> compThresh{};  // sample units at the strip's scale (8388608)
+    PerEntry<int32_t> compAttack{};  // samples, 1 .. 2 x rate (441)
+    PerEntry<int32_t> compRelease{}; // samples, 10 .. 5 x rate (4410)
+    PerEntry<double> compRatio{};    // x:1, 1 .. 50 (4.0)
+    // Linear RMS-sensing compressor ("rms"), the same fields.
+    PerEntry<int32_t> rmsOn{};
+    PerEntry<int32_t> rmsThresh{};
+    PerEntry<int32_t> rmsAttack{};
+    PerEntry<int32_t> rmsRelease{};
+    PerEntry<double> rmsRatio{};
+    // Non-linear compressor ("nlc").
+    PerEntry<int32_t> nlcOn{};
+    PerEntry<int32_t> nlcThresh{};
+    PerEntry<int64_t> nlcWindow{}; // minimum interval, samples (not limited)
+    PerEntry<double> nlcRatio{};
+    // Limiter ("lim").
+    PerEntry<int32_t> limOn{};
+    PerEntry<int32_t> limThresh{};
+    // One-pole high-pass ("hp").
+    PerEntry<int32_t> hpOn{};
+    PerEntry<double> hpPole{}; // feedback coefficient a = (rate - 4f) / rate
+    PerEntry<double> hpGain{}; // input-difference coefficient b = RC / (RC + 1/rate)
+    // Bands 1..4 in slots 1..4 of [entry][slot]; slot 0 unused.
+    std::array<std::array<int32_t, 5>, kStripEntries> bandOn{};
+    std::array<std::array<BiquadCoefs, 5>, kStripEntries> bandCoef{};
+    // Shelves.
+    PerEntry<int32_t> hshelfOn{};
+    PerEntry<int32_t> lshelfOn{};
+    PerEntry<BiquadCoefs> hshelfCoef{};
+    PerEntry<BiquadCoefs> lshelfCoef{};
+    // Reverb sends ("rev" to the recursive reverb, "trev" to the tap reverb).
+    PerEntry<int32_t> revSendOn{};
+    PerEntry<float> revSend{}; // linear gain 0 .. 1
+    PerEntry<int32_t> trevSendOn{};
+    PerEntry<float> trevSend{};
+    // Reverb returns and rooms.
+    int32_t rtnOn = 0;        // an "rtn" line is present
+    float rtnLevel = 0.0f;    // linear gain 0 .. 1
+    float rtnSize = 75.0f;    // room length, feet
+    int32_t trtnOn = 0;       // a "trtn" line is present
+    float trtnLevel = 0.0f;   // linear gain 0 .. 1
+    float trtnSize = 75.0f;   // room length, feet
+    int32_t trtnTaps = 1;     // taps asked for (the reverb limits it to 1 .. 11)
+    std::array<float, 3> revPos{37.0f, 39.0f, 43.0f}; // position, percent
+    float revWidth = 50.0f;   // width, 0 .. 100 (not limited here)
+    ReverbInputFilter revHighPass; // "rhp"
+    ReverbInputFilter revLowPass;  // "rlp"
+    int32_t tapMode = 0;      // 0 none, 1 the send to revTap.wav, 2 the return to rtnTap.wav
+    // Chain position of each strip effect, [EffectCode][entry]; default 11.
+    std::array<PerEntry<int32_t>, kChainEffects> fxOrder{};
+    // Master flags.
+    int32_t masterFxOn = 0; // any effect line addressed "M"
+    std::array<int32_t, kFxCodeCount> masterEffectFlag{}; // per code, addressed "M"
+
+    // Derived once after reading.
+    std::array<int32_t, kSubmixCount + 1> submixFxOn{}; // submix k has a strip effect on
+    int32_t recursiveActive = 0; // "rtn" present or the master sends to "rev"
+    int32_t tapActive = 0;       // "trtn" present or the master sends to "trev"
+    int32_t revInsert = 0;       // the recursive reverb is a master insert ("rev M")
+    int32_t trevInsert = 0;      // the tap reverb is a master insert ("trev M")
+
+    EffectSettings() {
+        compThresh.fill(kDefaultThreshold);
+        rmsThresh.fill(kDefaultThreshold);
+        nlcThresh.fill(kDefaultThreshold);
+        limThresh.fill(kDefaultThreshold);
+        for (auto& order : fxOrder) order.fill(kChainPositions);
+    }
+};
+
+} // namespace tarvex
