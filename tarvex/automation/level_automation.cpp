@@ -20,15 +20,21 @@ inline int32_t signOf(int32_t v) {
     return v < 0 ? -1 : 1;
 }
 
-// Starts entry `entry` of a slot; a ramp of 0 becomes 1 in the table.
-void startEntry(EntryTable& t, SlotAutomation& a, int slot, int32_t entry) {
+// The ramp of an entry as the automation plays it: a ramp of 0 plays as one
+// sample, so a jump still takes its step at the next zero crossing.
+inline int64_t rampOf(const EntryTable& t, int32_t entry, int slot) {
+    const int64_t ramp = t.ramps[t.at(entry, slot)];
+    return ramp == 0 ? 1 : ramp;
+}
+
+// Starts entry `entry` of a slot.
+void startEntry(const EntryTable& t, SlotAutomation& a, int slot, int32_t entry) {
     const int32_t before = entry > 0 ? entry - 1 : 0;
     a.previous[slot] = t.levels[t.at(before, slot)];
     a.target[slot] = t.levels[t.at(entry, slot)];
     a.startdB[slot] = levelTodB(a.previous[slot]);
     a.enddB[slot] = levelTodB(a.target[slot]);
-    int64_t& ramp = t.ramps[t.at(entry, slot)];
-    if (ramp == 0) ramp = 1;
+    const int64_t ramp = rampOf(t, entry, slot);
     if (t.shapes[t.at(entry, slot)] == 1.0f)
         a.step[slot] = (a.enddB[slot] - a.startdB[slot]) / static_cast<double>(ramp);
     else
@@ -41,7 +47,7 @@ void startEntry(EntryTable& t, SlotAutomation& a, int slot, int32_t entry) {
 double rampdB(const EntryTable& t, const SlotAutomation& a, int slot, int32_t e) {
     const float shape = t.shapes[t.at(e, slot)];
     if (shape == 1.0f) return a.startdB[slot] + static_cast<double>(a.counter[slot]) * a.step[slot];
-    const double ramp = static_cast<double>(t.ramps[t.at(e, slot)]);
+    const double ramp = static_cast<double>(rampOf(t, e, slot));
     return a.startdB[slot] +
            a.change[slot] * std::pow(static_cast<double>(a.counter[slot]) / ramp, shape);
 }
@@ -55,7 +61,7 @@ inline int64_t nextStart(const EntryTable& t, const SlotAutomation& a, int slot)
 
 inline void advanceRamp(const EntryTable& t, SlotAutomation& a, int slot) {
     const int32_t e = a.index[slot] - 1;
-    if (a.counter[slot] < t.ramps[t.at(e, slot)]) ++a.counter[slot];
+    if (a.counter[slot] < rampOf(t, e, slot)) ++a.counter[slot];
 }
 
 } // namespace
@@ -64,7 +70,7 @@ double levelTodB(int32_t level) {
     return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : -144.0;
 }
 
-void AUTOMATE(int64_t pos, int32_t count, int slot, EntryTable& table, SlotAutomation& state,
+void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
               AutomationMemory& m, std::span<int32_t> left, std::span<int32_t> right,
               int32_t polarity, double divisor, float panLeft, float panRight,
               std::span<const int32_t> vcaAssign, std::span<const double> vcaGains) {
@@ -163,7 +169,7 @@ void AUTOMATE(int64_t pos, int32_t count, int slot, EntryTable& table, SlotAutom
     }
 }
 
-void FillVCA(int64_t pos, int32_t count, int vca, EntryTable& table, SlotAutomation& state,
+void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotAutomation& state,
              AutomationMemory& m, std::span<double> out) {
     double* gains = out.data() + static_cast<std::size_t>(vca) * static_cast<std::size_t>(count);
     int64_t due = nextStart(table, state, vca);
@@ -206,7 +212,7 @@ void InterpretLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slo
     }
     const int32_t e = k - 1;
     const int64_t elapsed = pos - t.times[t.at(e, slot)];
-    const int64_t ramp = t.ramps[t.at(e, slot)];
+    const int64_t ramp = rampOf(t, e, slot);
     if (elapsed >= ramp) {
         a.current[slot] = a.target[slot] = t.levels[t.at(e, slot)];
         return;
@@ -221,15 +227,23 @@ void InterpretLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slo
     a.current[slot] = levelFromdB(rampdB(t, a, slot, e));
 }
 
-void prepareAutomation(AutomationSet& au, int64_t renderStart, int32_t channelCount,
-                       std::span<const int64_t> channelStart) {
+void prepareAutomation(const AutomationScript& script, AutomationState& au, int64_t renderStart,
+                       int32_t channelCount, std::span<const int64_t> channelStart) {
+    for (int slot = 0; slot < kEntrySlots; ++slot) {
+        au.levels.maxIndex[slot] = script.volume.count[slot];
+        au.levels.index[slot] = 0;
+    }
+    for (int vca = 0; vca < kVcaSlots; ++vca) {
+        au.vcaLevels.maxIndex[vca] = script.vca.count[vca];
+        au.vcaLevels.index[vca] = 0;
+    }
     if (renderStart > 0) {
         for (int slot = 0; slot <= channelCount; ++slot)
-            InterpretLevel(au.levels, au.volume, renderStart, slot);
+            InterpretLevel(au.levels, script.volume, renderStart, slot);
         for (int slot = 128; slot < kEntrySlots; ++slot)
-            InterpretLevel(au.levels, au.volume, renderStart, slot);
+            InterpretLevel(au.levels, script.volume, renderStart, slot);
         for (int vca = 0; vca < kVcaSlots; ++vca)
-            InterpretLevel(au.vcaLevels, au.vca, renderStart, vca);
+            InterpretLevel(au.vcaLevels, script.vca, renderStart, vca);
     } else {
         auto settle = [](SlotAutomation& a, const EntryTable& t, int slots) {
             for (int s = 0; s < slots; ++s) {
@@ -237,12 +251,12 @@ void prepareAutomation(AutomationSet& au, int64_t renderStart, int32_t channelCo
                 a.startdB[s] = levelTodB(a.current[s]);
             }
         };
-        settle(au.levels, au.volume, kEntrySlots);
-        settle(au.vcaLevels, au.vca, kVcaSlots);
+        settle(au.levels, script.volume, kEntrySlots);
+        settle(au.vcaLevels, script.vca, kVcaSlots);
     }
     for (int c = 1; c <= channelCount; ++c)
         if (channelStart[c] != 0)
-            InterpretLevel(au.levels, au.volume, std::max(renderStart, channelStart[c]), c);
+            InterpretLevel(au.levels, script.volume, std::max(renderStart, channelStart[c]), c);
 }
 
 } // namespace tarvex

@@ -25,14 +25,14 @@ constexpr double kBusDivisor = 134217728.0;
 // Applies automation to one block of one slot, in place on `left` and
 // `right`. `vcaGains` holds one block of `count` gains per VCA slot.
 // Runs in the mix loop.
-void AUTOMATE(int64_t pos, int32_t count, int slot, EntryTable& table, SlotAutomation& state,
+void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
               AutomationMemory& memory, std::span<int32_t> left, std::span<int32_t> right,
               int32_t polarity, double divisor, float panLeft, float panRight,
               std::span<const int32_t> vcaAssign, std::span<const double> vcaGains);
 
 // Computes one block of gains for one VCA into out[vca × count + i].
 // Runs in the mix loop.
-void FillVCA(int64_t pos, int32_t count, int vca, EntryTable& table, SlotAutomation& state,
+void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotAutomation& state,
              AutomationMemory& memory, std::span<double> out);
 
 // Sets one slot's automation state as it would stand at sample `pos`.
@@ -40,7 +40,7 @@ void InterpretLevel(SlotAutomation& state, const EntryTable& table, int64_t pos,
 
 // Brings every slot to the render start before the first block: the state
 // at the start of the window, and for late-starting channels at their start.
-void prepareAutomation(AutomationSet& automation, int64_t renderStart, int32_t channelCount,
-                       std::span<const int64_t> channelStart);
+void prepareAutomation(const AutomationScript& script, AutomationState& state, int64_t renderStart,
+                       int32_t channelCount, std::span<const int64_t> channelStart);
 
 } // namespace tarvex

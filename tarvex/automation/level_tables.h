@@ -15,8 +15,8 @@
 namespace tarvex {
 
 constexpr int kEntrySlots = kSlotCount; // channel slots: master, 127 channels, 8 groups, spare
-constexpr int kVcaSlots = 9;     // VCA 1..8; slot 0 takes entries of an invalid VCA number
-constexpr int kMaxEntries = 512; // entries per slot and per VCA
+constexpr int kVcaSlots = 9;            // VCA 1..8; slot 0 takes entries of an invalid VCA number
+constexpr int kMaxEntries = 512;        // entries per slot and per VCA
 constexpr double kUnityLevel = 134217728.0; // 2^27
 constexpr int32_t kMaxLevel = 536870912;    // 2^29, about +12.04 dB
 
@@ -108,13 +108,19 @@ struct AutomationMemory {
     double vcadBNewLevel = 0.0;                   // VCA ramp dB at this sample
 };
 
-// Everything the automation reads and keeps.
-struct AutomationSet {
+// What the mix script sets for the automation; built before the first block
+// and only read while mixing.
+struct AutomationScript {
     EntryTable volume{kEntrySlots}; // VolumeEntryTable
     EntryTable vca{kVcaSlots};      // VcaEntryTable
     SlotSettings slots;
     std::vector<TempoSection> tempoMap;
     PanRouting routing;
+};
+
+// What the automation changes while mixing: ramp positions, the sample memory,
+// the delay-pan histories and the VCA gains of the block.
+struct AutomationState {
     SlotAutomation levels{kEntrySlots};
     SlotAutomation vcaLevels{kVcaSlots};
     AutomationMemory memory;

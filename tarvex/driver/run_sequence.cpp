@@ -14,7 +14,6 @@
 #include "audio/wav_output.h"
 #include "core/console.h"
 #include "driver/fader_file.h"
-#include "session/mix_session.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
 #include "driver/routing_lines.h"
@@ -24,6 +23,7 @@
 #include "engine/mix_loop.h"
 #include "engine/output_stage.h"
 #include "engine/report.h"
+#include "session/mix_session.h"
 
 namespace tarvex {
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 
@@ -81,6 +82,12 @@ int32_t parseInt(std::string_view text) {
 double parseDouble(std::string_view text) {
     std::string copy(text);
     return std::strtod(copy.c_str(), nullptr);
+}
+
+double parseFieldNumber(std::string_view text) {
+    const double v = parseDouble(text);
+    // The decimal conversion reads "nan" as a number; it is text, so 0.
+    return std::isnan(v) ? 0.0 : v;
 }
 
 std::vector<std::string_view> pointToLines(std::string_view text) {
@@ -199,7 +206,14 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
     const std::size_t rows = static_cast<std::size_t>(kEntryRows) * static_cast<std::size_t>(width);
     for (std::size_t i = 0; i < rows && i < table.size(); ++i)
         table[i] = 0.0;
+    if (width < 1 || table.size() < rows) return;
+    const auto codeName = static_cast<int>(code.size());
     for (const KeywordHit& hit : text.find(code)) {
+        // Only a line that starts with the code is an effect line: an order
+        // line such as "order hp 1 3" names the code in its second field.
+        if (hit.field != 0) continue;
+        const int line = text.fileLine(hit);
+        const std::size_t given = text.valueCount(hit);
         std::size_t k = 0;
         std::string_view channel = text.value(hit, k++);
         int64_t entry = 0;
@@ -207,33 +221,43 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
             entry = 127;
             channel = text.value(hit, k++);
         }
+        if (given < k) {
+            warn("%s line %d: this %.*s line names no channel; line ignored.\n", fileName.c_str(),
+                 line, codeName, code.data());
+            continue;
+        }
         const int64_t number = parseLong(channel);
-        if (number != 0) entry += number;
         if (channel == "M") {
             anyMaster = 1;
             codeMaster = 1;
             entry = 0;
-        } else if (entry < 0) {
+        } else if (number < 0) {
+            // "G -1" would land on channel 126: a minus sign never names a strip.
             warn("%s line %d: the channel of this %.*s line is negative; line ignored.\n",
-                 fileName.c_str(), text.fileLine(hit), static_cast<int>(code.size()), code.data());
+                 fileName.c_str(), line, codeName, code.data());
             continue;
-        } else if (entry > 135) {
-            entry = 135;
-            warn(">>Channel number out of range or not specified!\n");
+        } else {
+            // Held before the sum so that a huge number cannot wrap it.
+            entry += std::min<int64_t>(number, kEntryRows);
+            if (entry > kEntryRows - 1) {
+                entry = kEntryRows - 1;
+                warn(">>Channel number out of range or not specified!\n");
+            }
         }
-        if (fieldCount < 2 || text.valueCount(hit) < k + static_cast<std::size_t>(fieldCount - 1)) {
-            warn("%s line %d: this %.*s line has fewer than %d values; line ignored.\n",
-                 fileName.c_str(), text.fileLine(hit), static_cast<int>(code.size()), code.data(),
-                 fieldCount - 1);
-            continue;
-        }
+        const std::size_t wanted = fieldCount > 1 ? static_cast<std::size_t>(fieldCount - 1) : 0;
+        const std::size_t present = given - k;
+        if (present < wanted)
+            warn("%s line %d: this %.*s line is missing %zu value%s; taken as 0.\n",
+                 fileName.c_str(), line, codeName, code.data(), wanted - present,
+                 wanted - present == 1 ? "" : "s");
         double* row =
             table.data() + static_cast<std::size_t>(entry) * static_cast<std::size_t>(width);
         row[0] = 1.0;
-        for (int col = 1; col < fieldCount - 1 && col < width; ++col)
-            row[col] = parseDouble(text.value(hit, k++));
-        // The last column takes the number that starts the rest of the line.
-        if (fieldCount - 1 < width) row[fieldCount - 1] = parseDouble(text.value(hit, k));
+        // Every value comes from this line; a field the line lacks reads as "",
+        // which is 0. The last value is the number that starts the rest of the
+        // line, which is the next field.
+        for (int col = 1; col < fieldCount && col < width; ++col)
+            row[col] = parseFieldNumber(text.value(hit, k++));
     }
 }
 

@@ -39,6 +39,9 @@ FramedText frameAfterBegin(std::string_view text);
 int32_t parseInt(std::string_view text);
 int64_t parseLong(std::string_view text);
 double parseDouble(std::string_view text);
+// A value field of an effect line: as parseDouble, but "nan" (which the
+// decimal conversion accepts) counts as 0 like any other text.
+double parseFieldNumber(std::string_view text);
 
 // Splits the text into its lines. Entry 0 is the text's start, entry j the
 // text after the j-th newline; a text ending with a newline gives a last,
@@ -101,10 +104,12 @@ void CodetoInt(const KeywordText& text, std::string_view keyword, int32_t& out);
 
 // Reads every line of one effect code into a table of 136 rows of `width`
 // doubles: column 0 becomes 1.0 for an addressed entry, columns 1 to
-// fieldCount - 2 take the following fields and the last column the rest of the
-// line. "M" addresses entry 0 and sets both master flags; "G" n addresses entry
-// 127 + n. Lines that address no valid row (a negative entry) are skipped with
-// a message. `fileName` names the file in messages.
+// fieldCount - 1 take the line's values in order. Only a line whose first
+// field is the code counts. "M" addresses entry 0 and sets both master flags;
+// "G" n addresses entry 127 + n; an entry above 135 becomes 135 with the
+// channel message. Values are read from the line itself: a missing one is 0
+// and prints a warning. A line with a negative channel or none at all is
+// skipped with a message. `fileName` names the file in messages.
 void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
                       int width, int fieldCount, int& anyMaster, int& codeMaster,
                       const std::string& fileName);

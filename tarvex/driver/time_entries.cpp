@@ -23,7 +23,7 @@ enum class LevelKind { None, Volume, Vca };
 struct Reader {
     MixSession& s;
     const KeywordText& text;
-    AutomationSet& au;
+    AutomationScript& au;
     const std::string& file;
     int64_t cursor = 0;       // time cursor, samples
     float entryOffset = 0.0f; // shift of the latest entry by `ofs`, samples
@@ -290,7 +290,7 @@ void scaleEntries(EntryTable& t, int slot, int32_t rows, double ratio) {
 }
 
 void readTrims(MixSession& s, const KeywordText& text) {
-    AutomationSet& au = s.automation;
+    AutomationScript& au = s.automation;
     std::array<double, kEntrySlots> ratio{};
     std::array<bool, kEntrySlots> on{};
     for (const KeywordHit& hit : text.find("trim")) {
@@ -315,7 +315,7 @@ void readTrims(MixSession& s, const KeywordText& text) {
 }
 
 void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
-    AutomationSet& au = s.automation;
+    AutomationScript& au = s.automation;
     bool scaled = false;
     double factor = 1.0;
     for (const KeywordHit& hit : text.find("scale")) {
@@ -369,7 +369,7 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
 }
 
 void validate(MixSession& s) {
-    AutomationSet& au = s.automation;
+    AutomationScript& au = s.automation;
     for (int slot = 0; slot < kEntrySlots; ++slot) {
         int32_t& pan = au.slots.pan[slot];
         if (pan < -100 || pan > 100) {
@@ -415,7 +415,7 @@ void clipRamps(EntryTable& t, int slot) {
 }
 
 void settleRamps(MixSession& s) {
-    AutomationSet& au = s.automation;
+    AutomationScript& au = s.automation;
     EntryTable& t = au.volume;
     const float speed = s.prefs.rampSpeed > 0.0f ? s.prefs.rampSpeed : kDefaultRampSpeed;
     const double rate = s.tracks.sampleRate;
@@ -438,14 +438,6 @@ void settleRamps(MixSession& s) {
 
     warnAboutUnreachableEntries(s, t, kEntrySlots, false);
     warnAboutUnreachableEntries(s, au.vca, kVcaSlots, true);
-    for (int slot = 0; slot < kEntrySlots; ++slot) {
-        au.levels.maxIndex[slot] = t.count[slot];
-        au.levels.index[slot] = 0;
-    }
-    for (int vca = 0; vca < kVcaSlots; ++vca) {
-        au.vcaLevels.maxIndex[vca] = au.vca.count[vca];
-        au.vcaLevels.index[vca] = 0;
-    }
 }
 
 } // namespace

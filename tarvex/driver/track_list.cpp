@@ -108,9 +108,4 @@ void readTrackList(MixSession& s, const std::string& listText, int firstLine) {
             s.tracks.channelOn[c] = s.tracks.soloFlags[c];
 }
 
-std::string wavPathOf(const MixSession& s, int channel) {
-    const std::string& name = s.tracks.trackNames[static_cast<std::size_t>(channel) - 1];
-    return s.prefs.wavDirSet ? s.prefs.wavDir + name : name;
-}
-
 } // namespace tarvex

@@ -20,8 +20,4 @@ void countTracks(MixSession& session, std::string& listText, int& firstLine);
 // Fills the on and solo flags and the track names from the counted list.
 void readTrackList(MixSession& session, const std::string& listText, int firstLine);
 
-// The path of channel c's WAV file: the WAV directory text (when set) followed
-// directly by the file name.
-std::string wavPathOf(const MixSession& session, int channel);
-
 } // namespace tarvex

@@ -28,38 +28,40 @@ void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
 
 // The effect chain and effects gain of a channel, then the clip check. No
 // effect exists yet; the effects gain scales the channel in double precision.
-void runChannelEffects(MixSession& s, int c, int32_t n) {
-    auto& l = s.buffers.channelL;
-    auto& r = s.buffers.channelR;
-    const double gain = s.automation.slots.fxGain[c];
+void runChannelEffects(const MixSettings& cfg, MixState& st, int c, int32_t n) {
+    auto& l = st.buffers.channelL;
+    auto& r = st.buffers.channelR;
+    const double gain = cfg.automation.slots.fxGain[c];
     if (gain != 1.0)
         for (int32_t i = 0; i < n; ++i) {
             l[i] = truncToInt32(l[i] * gain);
             r[i] = truncToInt32(r[i] * gain);
         }
-    if (s.meters.clipFlags[c] != 0) return;
+    if (st.meters.clipFlags[c] != 0) return;
     for (int32_t i = 0; i < n; ++i)
         if (l[i] > kChannelFullScale || l[i] < -kChannelFullScale || r[i] > kChannelFullScale ||
             r[i] < -kChannelFullScale) {
-            s.meters.clipFlags[c] = 1;
+            st.meters.clipFlags[c] = 1;
             return;
         }
 }
 
 // Fader, pan, polarity and VCA: the channel moves from 2^23 to 2^31 scale.
-void runChannelFader(MixSession& s, int c, int64_t pos, int32_t n) {
-    AutomationSet& au = s.automation;
-    AUTOMATE(pos, n, c, au.volume, au.levels, au.memory, s.buffers.channelL, s.buffers.channelR,
+void runChannelFader(const MixSettings& cfg, MixState& st, int c, int64_t pos, int32_t n) {
+    const AutomationScript& au = cfg.automation;
+    AutomationState& as = st.automationState;
+    AUTOMATE(pos, n, c, au.volume, as.levels, as.memory, st.buffers.channelL, st.buffers.channelR,
              au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c], au.routing.panRight[c],
-             au.routing.vcaAssign, au.vcaGains);
+             au.routing.vcaAssign, as.vcaGains);
 }
 
 } // namespace
 
-void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n, int32_t savePosition) {
-    TrackTable& t = s.tracks;
-    BlockBuffers& b = s.buffers;
-    const int64_t start = s.fader.startOffset[c];
+void runChannelStrip(const MixSettings& cfg, MixState& st, int c, int64_t pos, int32_t n,
+                     int32_t savePosition) {
+    const TrackTable& t = cfg.tracks;
+    BlockBuffers& b = st.buffers;
+    const int64_t start = cfg.fader.startOffset[c];
     const int64_t blockEnd = pos + n;
     const int32_t bytesPerSample = t.wavBytes[c];
     const int32_t fileChannels = t.wavChannels[c];
@@ -78,16 +80,16 @@ void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n, int32_t saveP
     const int32_t count = n - lead;
     const std::size_t bytes =
         static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(count);
-    readFrames(s.inputFiles[c], offset, bytes, b.raw.data());
+    readFrames(st.inputFiles[c], offset, bytes, b.raw.data());
     const std::span<const uint8_t> raw(b.raw.data(), bytes);
     const auto from = static_cast<std::size_t>(lead);
-    PanRouting& pr = s.automation.routing;
+    const PanRouting& pr = cfg.automation.routing;
     if (fileChannels == 1 && pr.delayPanned[c] != 0) {
         std::fill_n(b.monoIn.begin(), lead, 0);
         decodeSamples(raw, bytesPerSample, 1, count, std::span<int32_t>(b.monoIn).subspan(from),
                       std::span<int32_t>(b.channelR).subspan(from));
-        DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, s.automation.historyL[c],
-                  s.automation.historyR[c], b.channelL, b.channelR, savePosition);
+        DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, st.automationState.historyL[c],
+                  st.automationState.historyR[c], b.channelL, b.channelR, savePosition);
     } else {
         decodeSamples(raw, bytesPerSample, fileChannels, count,
                       std::span<int32_t>(b.channelL).subspan(from),
@@ -103,19 +105,19 @@ void runChannelStrip(MixSession& s, int c, int64_t pos, int32_t n, int32_t saveP
         std::fill(b.channelL.begin() + from, b.channelL.begin() + n, 0);
         std::fill(b.channelR.begin() + from, b.channelR.begin() + n, 0);
     }
-    if (audioEnd <= blockEnd) t.channelOn[c] = 0;
+    if (audioEnd <= blockEnd) st.playing[c] = 0;
 
-    runChannelEffects(s, c, n);
-    runChannelFader(s, c, pos, n);
+    runChannelEffects(cfg, st, c, n);
+    runChannelFader(cfg, st, c, pos, n);
 
-    double& peakL = s.meters.peakL[c];
-    double& peakR = s.meters.peakR[c];
+    double& peakL = st.meters.peakL[c];
+    double& peakR = st.meters.peakR[c];
     for (int32_t i = 0; i < n; ++i) {
         updatePeak(peakL, b.channelL[i]);
         updatePeak(peakR, b.channelR[i]);
     }
     for (int bus = 0; bus < kBusCount; ++bus) {
-        if (s.routing.route[c][bus] == 0 || s.routing.busFlags[bus] == 0) continue;
+        if (cfg.routing.route[c][bus] == 0 || cfg.routing.busFlags[bus] == 0) continue;
         int32_t* busL = b.busL[bus].data();
         int32_t* busR = b.busR[bus].data();
         for (int32_t i = 0; i < n; ++i) {

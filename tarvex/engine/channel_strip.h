@@ -14,6 +14,7 @@ namespace tarvex {
 
 // Runs channel c for the block [pos, pos + n). Clears the channel's playing
 // flag once its audio has ended. Runs in the mix loop.
-void runChannelStrip(MixSession& session, int c, int64_t pos, int32_t n, int32_t savePosition);
+void runChannelStrip(const MixSettings& settings, MixState& state, int c, int64_t pos, int32_t n,
+                     int32_t savePosition);
 
 } // namespace tarvex

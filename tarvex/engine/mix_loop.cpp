@@ -8,10 +8,9 @@
 
 #include "automation/level_automation.h"
 #include "core/console.h"
-#include "driver/track_list.h"
 #include "engine/channel_strip.h"
-#include "meters/metering.h"
 #include "engine/output_stage.h"
+#include "meters/metering.h"
 
 namespace tarvex {
 
@@ -23,111 +22,114 @@ constexpr std::size_t kMaxInputFrameBytes = 8;
 // A stereo 24-bit output frame is the widest output frame.
 constexpr std::size_t kMaxOutputFrameBytes = 6;
 
-void openInputs(MixSession& s) {
-    for (int c = 1; c <= s.tracks.channelCount; ++c) {
-        if (s.tracks.wavOk[c] == 0) continue;
-        const std::string path = wavPathOf(s, c);
-        s.inputFiles[c] = std::fopen(path.c_str(), "rb");
-        if (s.inputFiles[c] == nullptr) {
+void openInputs(const MixSettings& cfg, MixState& st) {
+    for (int c = 1; c <= cfg.tracks.channelCount; ++c) {
+        if (cfg.tracks.wavOk[c] == 0) continue;
+        const std::string path = wavPathOf(cfg, c);
+        st.inputFiles[c] = std::fopen(path.c_str(), "rb");
+        if (st.inputFiles[c] == nullptr) {
             warn("Cannot open %s again for mixing: %s; channel %d is left out.\n", path.c_str(),
                  std::strerror(errno), c);
-            s.tracks.channelOn[c] = 0;
+            st.playing[c] = 0;
         }
     }
 }
 
-void closeFiles(MixSession& s) {
-    const bool mixOk = std::fflush(s.output.stream) == 0 && std::ferror(s.output.stream) == 0;
+void closeFiles(const MixSettings& cfg, MixState& st) {
+    const bool mixOk = std::fflush(st.mixStream) == 0 && std::ferror(st.mixStream) == 0;
     const int mixError = errno;
-    const bool closed = std::fclose(s.output.stream) == 0;
-    s.output.stream = nullptr;
-    for (int c = 1; c <= s.tracks.channelCount; ++c) {
-        if (s.inputFiles[c] == nullptr) continue;
-        if (std::fclose(s.inputFiles[c]) != 0) warn("Error closing audio file\n");
-        s.inputFiles[c] = nullptr;
+    const bool closed = std::fclose(st.mixStream) == 0;
+    st.mixStream = nullptr;
+    for (int c = 1; c <= cfg.tracks.channelCount; ++c) {
+        if (st.inputFiles[c] == nullptr) continue;
+        if (std::fclose(st.inputFiles[c]) != 0) warn("Error closing audio file\n");
+        st.inputFiles[c] = nullptr;
     }
     if (!mixOk || !closed)
-        stopRun(1, "Could not write the mix file %s: %s\n", s.fader.outputPath.c_str(),
+        stopRun(1, "Could not write the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
                 std::strerror(mixOk ? errno : mixError));
 }
 
 // The stages below that do nothing yet are the effect and reverb stages still
 // to come; they keep their places in the block order.
-void rotateReverbReturns(MixSession&) {}
-void processSubmixes(MixSession&, int32_t) {}
-void sendSubmixesToReverbs(MixSession&, int32_t) {}
-void runReverbsInSendMode(MixSession&, int32_t) {}
+void rotateReverbReturns(const MixSettings&, MixState&) {}
+void processSubmixes(const MixSettings&, MixState&, int32_t) {}
+void sendSubmixesToReverbs(const MixSettings&, MixState&, int32_t) {}
+void runReverbsInSendMode(const MixSettings&, MixState&, int32_t) {}
 
-void fillVcaGains(MixSession& s, int64_t pos, int32_t n) {
-    AutomationSet& au = s.automation;
+void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const AutomationScript& au = cfg.automation;
+    AutomationState& as = st.automationState;
     for (int vca = 1; vca < kVcaSlots; ++vca)
         if (au.routing.vcaFlags[vca] != 0)
-            FillVCA(pos, n, vca, au.vca, au.vcaLevels, au.memory, au.vcaGains);
+            FillVCA(pos, n, vca, au.vca, as.vcaLevels, as.memory, as.vcaGains);
 }
 
 // Groups with level entries follow them like channels, at bus scale.
-void automateSubmixes(MixSession& s, int64_t pos, int32_t n) {
-    AutomationSet& au = s.automation;
+void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const AutomationScript& au = cfg.automation;
+    AutomationState& as = st.automationState;
     for (int k = 1; k <= kSubmixCount; ++k) {
         const int slot = groupSlot(k);
-        if (s.routing.busFlags[k] == 0 || au.slots.groupLevel[slot] == 0) continue;
-        AUTOMATE(pos, n, slot, au.volume, au.levels, au.memory,
-                 std::span<int32_t>(s.buffers.busL[k]).first(static_cast<std::size_t>(n)),
-                 std::span<int32_t>(s.buffers.busR[k]).first(static_cast<std::size_t>(n)),
+        if (cfg.routing.busFlags[k] == 0 || au.slots.groupLevel[slot] == 0) continue;
+        AUTOMATE(pos, n, slot, au.volume, as.levels, as.memory,
+                 std::span<int32_t>(st.buffers.busL[k]).first(static_cast<std::size_t>(n)),
+                 std::span<int32_t>(st.buffers.busR[k]).first(static_cast<std::size_t>(n)),
                  au.slots.polarity[slot], kBusDivisor, au.routing.panLeft[slot],
-                 au.routing.panRight[slot], au.routing.vcaAssign, au.vcaGains);
+                 au.routing.panRight[slot], au.routing.vcaAssign, as.vcaGains);
     }
 }
 
-void automateMaster(MixSession& s, int64_t pos, int32_t n) {
-    AutomationSet& au = s.automation;
+void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const AutomationScript& au = cfg.automation;
+    AutomationState& as = st.automationState;
     if (au.slots.masterLevel == 0) return;
-    AUTOMATE(pos, n, kMasterSlot, au.volume, au.levels, au.memory,
-             std::span<int32_t>(s.buffers.masterL).first(static_cast<std::size_t>(n)),
-             std::span<int32_t>(s.buffers.masterR).first(static_cast<std::size_t>(n)),
+    AUTOMATE(pos, n, kMasterSlot, au.volume, as.levels, as.memory,
+             std::span<int32_t>(st.buffers.masterL).first(static_cast<std::size_t>(n)),
+             std::span<int32_t>(st.buffers.masterR).first(static_cast<std::size_t>(n)),
              au.slots.polarity[kMasterSlot], kBusDivisor, au.routing.panLeft[kMasterSlot],
-             au.routing.panRight[kMasterSlot], au.routing.vcaAssign, au.vcaGains);
+             au.routing.panRight[kMasterSlot], au.routing.vcaAssign, as.vcaGains);
 }
 
 // The master's effects gain (its effect chain is still to come) and its clip
 // check against bus full scale.
-void processMaster(MixSession& s, int32_t n) {
-    if (s.automation.slots.masterEffects == 0) return;
-    auto& l = s.buffers.masterL;
-    auto& r = s.buffers.masterR;
-    const double gain = s.automation.slots.fxGain[kMasterSlot];
+void processMaster(const MixSettings& cfg, MixState& st, int32_t n) {
+    if (cfg.automation.slots.masterEffects == 0) return;
+    auto& l = st.buffers.masterL;
+    auto& r = st.buffers.masterR;
+    const double gain = cfg.automation.slots.fxGain[kMasterSlot];
     for (int32_t i = 0; i < n; ++i) {
         const double vl = gain != 1.0 ? l[i] * gain : l[i];
         const double vr = gain != 1.0 ? r[i] * gain : r[i];
-        if (s.meters.clipFlags[kMasterSlot] == 0 &&
+        if (st.meters.clipFlags[kMasterSlot] == 0 &&
             (vl > 2147483648.0 || vl < -2147483648.0 || vr > 2147483648.0 || vr < -2147483648.0))
-            s.meters.clipFlags[kMasterSlot] = 1;
+            st.meters.clipFlags[kMasterSlot] = 1;
         l[i] = truncToInt32(vl);
         r[i] = truncToInt32(vr);
     }
 }
 
-void clearMixBuffers(MixSession& s, int32_t n) {
-    BlockBuffers& b = s.buffers;
+void clearMixBuffers(const MixSettings& cfg, MixState& st, int32_t n) {
+    BlockBuffers& b = st.buffers;
     std::fill_n(b.masterL.begin(), n, 0);
     std::fill_n(b.masterR.begin(), n, 0);
     for (int bus = 0; bus < kBusCount; ++bus) {
-        if (s.routing.busFlags[bus] == 0) continue;
+        if (cfg.routing.busFlags[bus] == 0) continue;
         std::fill_n(b.busL[bus].begin(), n, 0);
         std::fill_n(b.busR[bus].begin(), n, 0);
     }
 }
 
 // Bus 0 goes straight into the master; submix buses are metered first.
-void sumBuses(MixSession& s, int32_t n) {
-    BlockBuffers& b = s.buffers;
+void sumBuses(const MixSettings& cfg, MixState& st, int32_t n) {
+    BlockBuffers& b = st.buffers;
     for (int bus = 0; bus < kBusCount; ++bus) {
-        if (s.routing.busFlags[bus] == 0) continue;
+        if (cfg.routing.busFlags[bus] == 0) continue;
         const int32_t* l = b.busL[bus].data();
         const int32_t* r = b.busR[bus].data();
         if (bus > 0) {
-            double& peakL = s.meters.peakL[groupSlot(bus)];
-            double& peakR = s.meters.peakR[groupSlot(bus)];
+            double& peakL = st.meters.peakL[groupSlot(bus)];
+            double& peakR = st.meters.peakR[groupSlot(bus)];
             for (int32_t i = 0; i < n; ++i) {
                 updatePeak(peakL, l[i]);
                 updatePeak(peakR, r[i]);
@@ -144,9 +146,9 @@ struct QuarterMarks {
     int64_t first, second, third;
 };
 
-void printProgress(MixSession& s, const QuarterMarks& q, int64_t pos) {
-    if (s.prefs.verbosity != 2) return;
-    int32_t& flag = s.meters.progressFlag;
+void printProgress(const MixSettings& cfg, MixState& st, const QuarterMarks& q, int64_t pos) {
+    if (cfg.prefs.verbosity != 2) return;
+    int32_t& flag = st.meters.progressFlag;
     if (pos > q.first && pos < q.second && flag == 1) {
         warn("1/4 done\n");
         flag = 0;
@@ -164,8 +166,8 @@ void printProgress(MixSession& s, const QuarterMarks& q, int64_t pos) {
 
 } // namespace
 
-void allocateBlockBuffers(MixSession& s) {
-    BlockBuffers& b = s.buffers;
+void allocateBlockBuffers(MixState& st) {
+    BlockBuffers& b = st.buffers;
     b.raw.assign(kFrames * kMaxInputFrameBytes, 0);
     b.channelL.assign(kFrames, 0);
     b.channelR.assign(kFrames, 0);
@@ -188,58 +190,62 @@ BlockSize blockSizeAt(int64_t pos, int64_t end) {
     return {length, length > 255 ? length - 256 : length};
 }
 
-void runMixLoop(MixSession& s) {
-    BlockBuffers& b = s.buffers;
+void runMixLoop(MixSession& session) {
+    // From here on the settings are read only.
+    const MixSettings& cfg = session;
+    MixState& st = session;
+    BlockBuffers& b = st.buffers;
     // Buses exist only where routing asked for them; bus 0 always does.
     for (int bus = 0; bus < kBusCount; ++bus)
-        if (s.routing.busFlags[bus] != 0) {
+        if (cfg.routing.busFlags[bus] != 0) {
             b.busL[bus].assign(kFrames, 0);
             b.busR[bus].assign(kFrames, 0);
         }
 
-    s.output.stream = std::fopen(s.fader.outputPath.c_str(), "ab");
-    if (s.output.stream == nullptr)
-        stopRun(1, "Could not open the mix file %s: %s\n", s.fader.outputPath.c_str(),
+    st.mixStream = std::fopen(cfg.fader.outputPath.c_str(), "ab");
+    if (st.mixStream == nullptr)
+        stopRun(1, "Could not open the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
                 std::strerror(errno));
-    openInputs(s);
-    s.tracks.trackListOn = s.tracks.channelOn;
-    if (s.automation.routing.anyVca != 0)
-        s.automation.vcaGains.assign(static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
-    prepareAutomation(s.automation, s.prefs.renderStart, s.tracks.channelCount,
-                      s.fader.startOffset);
+    st.playing = cfg.tracks.channelOn;
+    openInputs(cfg, st);
+    st.trackListOn = st.playing;
+    if (cfg.automation.routing.anyVca != 0)
+        st.automationState.vcaGains.assign(static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
+    prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
+                      cfg.tracks.channelCount, cfg.fader.startOffset);
 
-    const int64_t start = s.prefs.renderStart;
-    const int64_t length = s.prefs.renderLength;
+    const int64_t start = cfg.prefs.renderStart;
+    const int64_t length = cfg.prefs.renderLength;
     const QuarterMarks q{start + length / 4, start + length / 2, start + (3 * length) / 4};
-    if (s.prefs.verbosity > 0) warn("\n");
-    if (s.prefs.verbosity == 2) warn("Mixing...\n");
+    if (cfg.prefs.verbosity > 0) warn("\n");
+    if (cfg.prefs.verbosity == 2) warn("Mixing...\n");
 
     const int64_t end = start + length;
     for (int64_t pos = start; pos < end;) {
         const BlockSize size = blockSizeAt(pos, end);
         const int32_t n = size.length;
         const int64_t blockEnd = pos + n;
-        clearMixBuffers(s, n);
-        rotateReverbReturns(s);
-        fillVcaGains(s, pos, n);
-        for (int c = 1; c <= s.tracks.channelCount; ++c)
-            if (s.tracks.channelOn[c] != 0 && s.fader.startOffset[c] < blockEnd)
-                runChannelStrip(s, c, pos, n, size.savePosition);
-        automateSubmixes(s, pos, n);
-        processSubmixes(s, n);
-        sumBuses(s, n);
-        sendSubmixesToReverbs(s, n);
-        runReverbsInSendMode(s, n);
-        automateMaster(s, pos, n);
-        processMaster(s, n);
-        writeOutputBlock(s, pos, n);
-        printProgress(s, q, pos);
+        clearMixBuffers(cfg, st, n);
+        rotateReverbReturns(cfg, st);
+        fillVcaGains(cfg, st, pos, n);
+        for (int c = 1; c <= cfg.tracks.channelCount; ++c)
+            if (st.playing[c] != 0 && cfg.fader.startOffset[c] < blockEnd)
+                runChannelStrip(cfg, st, c, pos, n, size.savePosition);
+        automateSubmixes(cfg, st, pos, n);
+        processSubmixes(cfg, st, n);
+        sumBuses(cfg, st, n);
+        sendSubmixesToReverbs(cfg, st, n);
+        runReverbsInSendMode(cfg, st, n);
+        automateMaster(cfg, st, pos, n);
+        processMaster(cfg, st, n);
+        writeOutputBlock(cfg, st, pos, n);
+        printProgress(cfg, st, q, pos);
         pos = blockEnd;
     }
 
-    closeFiles(s);
-    if (s.prefs.verbosity > 0)
-        warn("\nDone!  Created the file: %s\n\n", s.fader.outputPath.c_str());
+    closeFiles(cfg, st);
+    if (cfg.prefs.verbosity > 0)
+        warn("\nDone!  Created the file: %s\n\n", cfg.fader.outputPath.c_str());
 }
 
 } // namespace tarvex

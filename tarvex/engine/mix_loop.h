@@ -12,7 +12,7 @@
 namespace tarvex {
 
 // Allocates every block buffer once.
-void allocateBlockBuffers(MixSession& session);
+void allocateBlockBuffers(MixState& state);
 
 // Block length and the save position that follows from it.
 struct BlockSize {

@@ -42,10 +42,10 @@ int32_t ditherRangeFor(int32_t bits) {
     return bits == 0 ? 0 : static_cast<int32_t>(std::pow(2.0, bits) + 1.0);
 }
 
-void writeOutputBlock(MixSession& s, int64_t pos, int32_t n) {
-    OutputSetup& out = s.output;
-    BlockBuffers& b = s.buffers;
-    MixMeters& m = s.meters;
+void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const OutputSetup& out = cfg.output;
+    BlockBuffers& b = st.buffers;
+    MixMeters& m = st.meters;
     const int shift = out.outBits == 16 ? 16 : 8;
     const int64_t noiseStep = out.outBits == 16 ? 65536 : 256;
     const bool dither = out.ditherBits != 0;
@@ -70,7 +70,7 @@ void writeOutputBlock(MixSession& s, int64_t pos, int32_t n) {
             updateOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL[i], pos + i);
             updateOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR[i], pos + i);
         }
-        MasterRMS(m.rms, b.masterL, b.masterR, s.tracks.meterWindow, kMeterDivisor, n);
+        MasterRMS(m.rms, b.masterL, b.masterR, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
             NUM16STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 4;
@@ -88,7 +88,7 @@ void writeOutputBlock(MixSession& s, int64_t pos, int32_t n) {
         }
         m.outPeakR = m.outPeakL;
         m.outPeakPosR = m.outPeakPosL;
-        MasterRMS(m.rms, b.mono, b.mono, s.tracks.meterWindow, kMeterDivisor, n);
+        MasterRMS(m.rms, b.mono, b.mono, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
             NUM16MONO_TO_CHAR(b.stageL, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 2;
@@ -97,8 +97,8 @@ void writeOutputBlock(MixSession& s, int64_t pos, int32_t n) {
             bytes = static_cast<std::size_t>(n) * 3;
         }
     }
-    if (std::fwrite(b.outBytes.data(), 1, bytes, out.stream) != bytes)
-        stopRun(1, "Could not write the mix file %s: %s\n", s.fader.outputPath.c_str(),
+    if (std::fwrite(b.outBytes.data(), 1, bytes, st.mixStream) != bytes)
+        stopRun(1, "Could not write the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
                 std::strerror(errno));
 }
 

@@ -19,6 +19,6 @@ int32_t ditherRangeFor(int32_t bits);
 // Converts, meters, encodes and writes one block. `pos` is the song sample of
 // the block's first frame. Runs in the mix loop. Ends the run with status 1
 // when the mix file cannot be written.
-void writeOutputBlock(MixSession& session, int64_t pos, int32_t n);
+void writeOutputBlock(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
 
 } // namespace tarvex

@@ -90,7 +90,7 @@ std::string reportText(const MixSession& s) {
     for (int c = 1; c <= s.tracks.channelCount; ++c) {
         const double l = dbOf(m.peakL[c], kBusFullScale);
         const double r = dbOf(m.peakR[c], kBusFullScale);
-        if (s.tracks.trackListOn[c] != 0) {
+        if (s.trackListOn[c] != 0) {
             const std::string& name = s.tracks.trackNames[static_cast<std::size_t>(c) - 1];
             const std::string cut = name.substr(0, name.find('.'));
             appendf(text, "Ch %i\tL  %.2f\tR  %.2f\t%s", c, l, r, cut.c_str());
@@ -104,9 +104,9 @@ std::string reportText(const MixSession& s) {
         const char* format;
         const char* over;
     } sends[] = {
-        {s.reverbs.recursivePresent, kRecursiveSendPeak, "\nRev\tL  %.2f\tR  %.2f\t(send)",
-         "Reverb Over!"},
-        {s.reverbs.tapPresent, kTapSendPeak, "\nTrev\tL  %.2f\tR  %.2f\t(send)",
+        {s.fx.rtnOn != 0 || s.fx.revInsert != 0, kRecursiveSendPeak,
+         "\nRev\tL  %.2f\tR  %.2f\t(send)", "Reverb Over!"},
+        {s.fx.trtnOn != 0 || s.fx.trevInsert != 0, kTapSendPeak, "\nTrev\tL  %.2f\tR  %.2f\t(send)",
          "Tap Reverb Over!"},
     };
     for (const auto& send : sends) {

@@ -1,10 +1,12 @@
-// The run-wide state of one mix.
+// The run-wide data of one mix.
 //
-// `MixSession` is owned by the run driver for the whole run. Every stage
-// writes its results into its own group here and later stages read them:
-// settings and texts first (prefs, tracks, fader), then the output set-up and
-// block buffers, then the per-run results of the mix loop (meters). Nothing
-// in here is static, so two runs in one process never share state.
+// `MixSession` is owned by the run driver for the whole run. It has two
+// halves. `MixSettings` is what the driver builds before the first block:
+// preferences, track facts, the fader file, output format, routing, the
+// automation script and the effect settings; the mix loop only reads it.
+// `MixState` is what the loop changes: playing flags, block buffers, meters,
+// the automation and effect memories and the open files. Nothing in here is
+// static, so two runs in one process never share state.
 #pragma once
 
 #include <array>
@@ -16,7 +18,9 @@
 
 #include "automation/level_tables.h"
 #include "core/slot_layout.h"
+#include "effects/effect_settings.h"
 #include "meters/metering.h"
+#include "session/effect_memory.h"
 
 namespace tarvex {
 
@@ -66,9 +70,8 @@ struct TrackTable {
     std::string prefsPath = "prefs.txt";             // preferences
     int32_t channelCount = 0;                        // lines of the track list, 1..127
     std::vector<std::string> trackNames;             // entry k: file name of channel k+1
-    std::array<int32_t, kSlotCount> channelOn{};     // 1 while the channel takes part
+    std::array<int32_t, kSlotCount> channelOn{};     // 1 when the channel takes part
     std::array<int32_t, kSlotCount> soloFlags{};     // 1 for channels marked solo
-    std::array<int32_t, kSlotCount> trackListOn{};   // on flags as they stood before mixing
     std::array<int32_t, kSlotCount> wavOk{};         // 1 when the header was accepted
     std::array<int32_t, kSlotCount> wavChannels{};   // 1 mono, 2 stereo
     std::array<int64_t, kSlotCount> wavDataOffset{}; // byte position of the first sample
@@ -92,15 +95,13 @@ struct FaderScript {
 
 // Output format and the open output stream.
 struct OutputSetup {
-    int32_t outBits = 24;        // 16 or 24
-    int32_t outChannels = 2;     // 1 for mono output
-    double monoGain = 1.0;       // fold gain of each side
-    int32_t ditherBits = 1;      // 0..8
-    int32_t ditherOffset = 0;    // centre of the dither noise, output steps
-    int32_t ditherRange = 0;     // number of dither noise values
-    int32_t tapMode = 0;         // 0 none, 1 revTap, 2 rtnTap
-    std::string tapPath;         // tap file
-    std::FILE* stream = nullptr; // mix file, open for appending during the loop
+    int32_t outBits = 24;     // 16 or 24
+    int32_t outChannels = 2;  // 1 for mono output
+    double monoGain = 1.0;    // fold gain of each side
+    int32_t ditherBits = 1;   // 0..8
+    int32_t ditherOffset = 0; // centre of the dither noise, output steps
+    int32_t ditherRange = 0;  // number of dither noise values
+    std::string tapPath;      // tap file
 };
 
 // Routing: which bus each slot feeds and which buses exist.
@@ -108,12 +109,6 @@ struct RoutingTable {
     std::array<int32_t, kBusCount> busFlags{1}; // bus in use; bus 0 always
     // route[slot][bus] is 1 when the channel feeds that bus
     std::array<std::array<uint8_t, kBusCount>, kSlotCount> route{};
-};
-
-// Which reverbs take part (their return is present or they are a master insert).
-struct ReverbFlags {
-    bool recursivePresent = false; // the recursive room reverb is in use
-    bool tapPresent = false;       // the discrete tap reverb is in use
 };
 
 // Block buffers, allocated once before the first block.
@@ -139,29 +134,50 @@ struct MixMeters {
     int32_t progressFlag = 1;                          // drives the progress messages
 };
 
-struct MixSession {
-    std::string banner;          // program banner, printed at verbosity 2
-    std::clock_t startClock = 0; // processor clock at start-up
+// Everything the driver sets up before the first block.
+struct MixSettings {
     PrefsSettings prefs;
     TrackTable tracks;
     FaderScript fader;
     OutputSetup output;
     RoutingTable routing;
-    ReverbFlags reverbs;
-    AutomationSet automation;
+    AutomationScript automation;
+    EffectSettings fx;
+};
+
+// Path of channel c's WAV file: the track-list name behind the WAV directory.
+inline std::string wavPathOf(const MixSettings& s, int channel) {
+    const std::string& name = s.tracks.trackNames[static_cast<std::size_t>(channel) - 1];
+    return s.prefs.wavDirSet ? s.prefs.wavDir + name : name;
+}
+
+// Everything the mix loop changes.
+struct MixState {
+    std::array<int32_t, kSlotCount> playing{};     // 1 while the channel's audio is read
+    std::array<int32_t, kSlotCount> trackListOn{}; // on flags as they stood before mixing
+    AutomationState automationState;
+    EffectMemory effectMemory;
     BlockBuffers buffers;
     MixMeters meters;
+    std::FILE* mixStream = nullptr;                  // mix file, open for appending
     std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel
 
-    MixSession() = default;
-    MixSession(const MixSession&) = delete;
-    MixSession& operator=(const MixSession&) = delete;
+    MixState() = default;
+    MixState(const MixState&) = delete;
+    MixState& operator=(const MixState&) = delete;
     // A run that stops early still closes every file it opened.
-    ~MixSession() {
-        if (output.stream != nullptr) std::fclose(output.stream);
+    ~MixState() {
+        if (mixStream != nullptr) std::fclose(mixStream);
         for (std::FILE* f : inputFiles)
             if (f != nullptr) std::fclose(f);
     }
+};
+
+// The whole run: the driver fills the settings half, then hands both halves
+// to the mix loop, which takes the settings read-only.
+struct MixSession : MixSettings, MixState {
+    std::string banner;          // program banner, printed at verbosity 2
+    std::clock_t startClock = 0; // processor clock at start-up
 };
 
 } // namespace tarvex

@@ -14,6 +14,9 @@ namespace {
 
 constexpr int kSlot = 3;
 
+// The script and the state of one run side by side, as a session holds them.
+struct Automation : AutomationScript, AutomationState {};
+
 int32_t levelOf(double dB) {
     return static_cast<int32_t>(std::pow(10.0, dB / 20.0) * 134217728.0);
 }
@@ -27,8 +30,8 @@ struct Entry {
 
 // A fresh automation set with the given entries on one slot, settled for a
 // render from the song start.
-std::unique_ptr<AutomationSet> withEntries(const std::vector<Entry>& entries, int slot = kSlot) {
-    auto au = std::make_unique<AutomationSet>();
+std::unique_ptr<Automation> withEntries(const std::vector<Entry>& entries, int slot = kSlot) {
+    auto au = std::make_unique<Automation>();
     EntryTable& t = au->volume;
     for (std::size_t n = 0; n < entries.size(); ++n) {
         const std::size_t at = t.at(static_cast<int>(n), slot);
@@ -45,8 +48,8 @@ std::unique_ptr<AutomationSet> withEntries(const std::vector<Entry>& entries, in
 }
 
 // Runs the channel automation over `frames` samples of `x` from `pos` in blocks.
-std::vector<int32_t> run(AutomationSet& au, std::vector<int32_t> x, int64_t pos,
-                         int32_t block = 4096, int slot = kSlot, int32_t polarity = 1) {
+std::vector<int32_t> run(Automation& au, std::vector<int32_t> x, int64_t pos, int32_t block = 4096,
+                         int slot = kSlot, int32_t polarity = 1) {
     std::vector<int32_t> right = x;
     for (std::size_t at = 0; at < x.size(); at += static_cast<std::size_t>(block)) {
         const auto n = static_cast<int32_t>(std::min<std::size_t>(block, x.size() - at));
@@ -70,7 +73,7 @@ std::vector<int32_t> alternating(std::size_t n, int32_t amplitude = 1000) {
 
 TEST(Automate, StraightRampReachesItsTargetAtTheRampLength) {
     auto au = withEntries({{0.0, 0}, {-6.0, 44100, 22050}});
-    prepareAutomation(*au, 0, kSlot, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
     const auto out = run(*au, alternating(44100 + 30000), 0);
     EXPECT_EQ(au->levels.target[kSlot], 67268211);
     EXPECT_EQ(au->levels.counter[kSlot], 22050);
@@ -84,7 +87,7 @@ TEST(Automate, StraightRampReachesItsTargetAtTheRampLength) {
 
 TEST(Automate, NewLevelsReachTheAudioOnlyAtZeroCrossings) {
     auto au = withEntries({{0.0, 0}, {-20.0, 100, 50}});
-    prepareAutomation(*au, 0, kSlot, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
     std::vector<int32_t> x(400, 5000); // positive DC: never crosses zero
     x[300] = -5000;
     const auto out = run(*au, x, 0);
@@ -96,7 +99,7 @@ TEST(Automate, NewLevelsReachTheAudioOnlyAtZeroCrossings) {
     // sign change, in whatever blocks the signal comes.
     for (int32_t block : {1, 7, 16, 4096}) {
         auto silent = withEntries({{-6.0, 0}, {0.0, 10, 1}, {-20.0, 120}});
-        prepareAutomation(*silent, 0, kSlot, std::vector<int64_t>(137, 0));
+        prepareAutomation(*silent, *silent, 0, kSlot, std::vector<int64_t>(137, 0));
         std::vector<int32_t> y(200, 0);
         y[5] = -1000;
         y[50] = -1000;
@@ -129,7 +132,7 @@ TEST(Automate, ShapedRampsAndMidSongStarts) {
 
     // A first entry at 10 s plays its level from the start of the song.
     au = withEntries({{-9.0, 10 * 44100}});
-    prepareAutomation(*au, 0, kSlot, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
     EXPECT_EQ(run(*au, alternating(10), 0)[0],
               static_cast<int32_t>(levelOf(-9.0) / 524288.0 * 1000));
 }
@@ -140,7 +143,7 @@ TEST(Automate, InterpretLevelMatchesARenderFromTheStart) {
         const auto signal = alternating(static_cast<std::size_t>(at) + 5000);
         const auto split = signal.begin() + at;
         auto full = withEntries(entries);
-        prepareAutomation(*full, 0, kSlot, std::vector<int64_t>(137, 0));
+        prepareAutomation(*full, *full, 0, kSlot, std::vector<int64_t>(137, 0));
         run(*full, std::vector<int32_t>(signal.begin(), split), 0, 777);
         auto jump = withEntries(entries);
         InterpretLevel(jump->levels, jump->volume, at, kSlot);
@@ -155,7 +158,7 @@ TEST(Automate, InterpretLevelMatchesARenderFromTheStart) {
 TEST(Automate, EntriesStartOnlyInOrderAndNeverPastTheTable) {
     // Two entries at the same time: the second and everything after never start.
     auto au = withEntries({{0.0, 0}, {-6.0, 100}, {-12.0, 100}, {-20.0, 200}});
-    prepareAutomation(*au, 0, kSlot, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
     run(*au, alternating(1000), 0);
     EXPECT_EQ(au->levels.index[kSlot], 2);
     EXPECT_EQ(au->levels.target[kSlot], levelOf(-6.0));
@@ -165,7 +168,7 @@ TEST(Automate, EntriesStartOnlyInOrderAndNeverPastTheTable) {
     for (int n = 0; n < kMaxEntries; ++n)
         many.push_back({n % 2 == 0 ? 0.0 : -1.0, n});
     au = withEntries(many, 136);
-    prepareAutomation(*au, 0, 0, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, 0, std::vector<int64_t>(137, 0));
     run(*au, alternating(2000), 0, 4096, 136);
     EXPECT_EQ(au->levels.index[136], kMaxEntries);
 }
@@ -180,7 +183,7 @@ TEST(Automate, VcaPolarityAndPan) {
     au->vcaLevels.maxIndex[2] = 1;
     au->vcaGains.assign(9 * 64, 1.0);
     au->routing.panLeft[kSlot] = 0.5f;
-    prepareAutomation(*au, 0, kSlot, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
     FillVCA(0, 64, 2, au->vca, au->vcaLevels, au->memory, au->vcaGains);
     EXPECT_DOUBLE_EQ(au->vcaGains[2 * 64 + 10], levelOf(-6.0) * 7.450580596923828e-9);
     std::vector<int32_t> x = alternating(64), r = x;

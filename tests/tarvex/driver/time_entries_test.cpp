@@ -123,7 +123,7 @@ TEST(TimeEntries, RampsShapesAndDefaults) {
             std::fabs(20.0 * std::log10(static_cast<int32_t>(std::pow(10.0, -0.3) * 134217728.0) /
                                         134217728.0)) *
             44100 / 192));
-    EXPECT_EQ(r.s->automation.levels.maxIndex[1], 4);
+    EXPECT_EQ(r.s->automation.volume.count[1], 4);
 
     r = readScript("t\t0\t9\t0\nv\t1\t0\nt\t0\t9\t500\nv\t1\t-6\nrmp\t5\n", "", 44100 * 11);
     EXPECT_TRUE(has(r, "Adjusted volume ramp that exceeded song length (channel 1)\n"));

@@ -14,7 +14,7 @@ std::unique_ptr<MixSession> reportSession() {
     s->tracks.channelCount = 3;
     s->tracks.sampleRate = 44100;
     s->tracks.trackNames = {"kick.wav", "snare.take2.wav", "off.wav"};
-    s->tracks.trackListOn[1] = s->tracks.trackListOn[2] = 1;
+    s->trackListOn[1] = s->trackListOn[2] = 1;
     return s;
 }
 
