@@ -27,18 +27,20 @@ std::vector<int32_t> signal() {
     return v;
 }
 
-std::unique_ptr<AutomationSet> automationWithRamp(bool ramping) {
-    auto au = std::make_unique<AutomationSet>();
+// The script and the state of one run side by side, as a session holds them.
+struct Automation : AutomationScript, AutomationState {};
+
+std::unique_ptr<Automation> automationWithRamp(bool ramping) {
+    auto au = std::make_unique<Automation>();
     EntryTable& t = au->volume;
     t.levels[t.at(0, kSlot)] = 134217728;
     t.levels[t.at(1, kSlot)] = ramping ? 13421772 : 134217728;
     t.times[t.at(1, kSlot)] = 1;
     t.ramps[t.at(1, kSlot)] = 1 << 30;
     t.count[kSlot] = 2;
-    au->levels.maxIndex[kSlot] = 2;
     au->routing.panLeft.fill(0.7f);
     au->routing.panRight.fill(0.7f);
-    prepareAutomation(*au, 0, kSlot, std::vector<int64_t>(137, 0));
+    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
     return au;
 }
 
