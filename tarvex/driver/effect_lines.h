@@ -33,8 +33,8 @@ void CheckSndRtn(double& value);
 // (44100 is used when it is not positive); `percentMode` is the `v=percent`
 // setting; `verbosity` gates the reading messages (above 1, and 3 for the
 // detail); `faderFileName` names the file in messages.
-void readEffectSettings(const KeywordText& faderText, const std::string& faderFileName,
-                        double rate, bool percentMode, int32_t verbosity,
-                        const KeywordText& prefsText, EffectSettings& fx);
+void readEffectSettings(const KeywordText& faderText, const std::string& faderFileName, double rate,
+                        bool percentMode, int32_t verbosity, const KeywordText& prefsText,
+                        EffectSettings& fx);
 
 } // namespace tarvex

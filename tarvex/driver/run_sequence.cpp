@@ -13,6 +13,7 @@
 #include "audio/wav_input.h"
 #include "audio/wav_output.h"
 #include "core/console.h"
+#include "driver/effect_lines.h"
 #include "driver/fader_file.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
@@ -92,6 +93,14 @@ void setUpOutput(MixSession& s) {
                 std::strerror(errno));
 }
 
+void readEffects(MixSession& s) {
+    const double rate =
+        s.tracks.sampleRate != 0 ? static_cast<double>(s.tracks.sampleRate) : 44100.0;
+    readEffectSettings(KeywordText(s.fader.faderText, s.fader.firstLine), s.tracks.fadersPath, rate,
+                       s.prefs.percentMode, s.prefs.verbosity,
+                       KeywordText(s.prefs.prefsText, s.prefs.firstLine), s.fx);
+}
+
 void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* input) {
     s.banner = kBanner;
     s.startClock = std::clock();
@@ -121,7 +130,7 @@ void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* i
     buildTempoMap(s);
     readTimeEntries(s);
     setUpPanGains(s);
-    // The effect settings take their place here once the effects exist.
+    readEffects(s);
 
     runMixLoop(s);
     const bool reportsOk = CreateTextFiles(s);

@@ -1,10 +1,10 @@
 // Control-file text helpers: framing, keyword lookup, numbers, limiters.
 #include "driver/text_fields.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <limits>
 

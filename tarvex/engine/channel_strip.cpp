@@ -8,6 +8,7 @@
 #include "audio/sample_decode.h"
 #include "automation/level_automation.h"
 #include "automation/routing.h"
+#include "engine/strip_chain.h"
 #include "meters/metering.h"
 
 namespace tarvex {
@@ -26,24 +27,33 @@ void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
     if (got < bytes) std::memset(raw + got, 0, bytes - got);
 }
 
-// The effect chain and effects gain of a channel, then the clip check. No
-// effect exists yet; the effects gain scales the channel in double precision.
-void runChannelEffects(const MixSettings& cfg, MixState& st, int c, int32_t n) {
-    auto& l = st.buffers.channelL;
-    auto& r = st.buffers.channelR;
+// The effect chain and effects gain of a channel at 2^23 scale, then the clip
+// check. A channel with no effect and unity gain keeps its integer samples;
+// only the clip check looks at them.
+void runChannelEffects(const MixSettings& cfg, MixState& st, int c, int64_t pos, int32_t n) {
+    BlockBuffers& b = st.buffers;
     const double gain = cfg.automation.slots.fxGain[c];
-    if (gain != 1.0)
-        for (int32_t i = 0; i < n; ++i) {
-            l[i] = truncToInt32(l[i] * gain);
-            r[i] = truncToInt32(r[i] * gain);
-        }
-    if (st.meters.clipFlags[c] != 0) return;
-    for (int32_t i = 0; i < n; ++i)
-        if (l[i] > kChannelFullScale || l[i] < -kChannelFullScale || r[i] > kChannelFullScale ||
-            r[i] < -kChannelFullScale) {
-            st.meters.clipFlags[c] = 1;
-            return;
-        }
+    int32_t& clip = st.meters.clipFlags[c];
+    if (!stripHasEffects(cfg.fx, c, StripKind::Channel) && gain == 1.0) {
+        if (clip != 0) return;
+        for (int32_t i = 0; i < n; ++i)
+            if (b.channelL[i] > kChannelFullScale || b.channelL[i] < -kChannelFullScale ||
+                b.channelR[i] > kChannelFullScale || b.channelR[i] < -kChannelFullScale) {
+                clip = 1;
+                return;
+            }
+        return;
+    }
+    const auto frames = static_cast<std::size_t>(n);
+    const std::span<double> l(b.workL.data(), frames);
+    const std::span<double> r(b.workR.data(), frames);
+    for (int32_t i = 0; i < n; ++i) {
+        l[i] = b.channelL[i];
+        r[i] = b.channelR[i];
+    }
+    runStripChain(cfg.fx, st.effectMemory, c, StripKind::Channel, pos, n, l, r);
+    if (gain != 1.0) applyEffectsGain(gain, n, l, r);
+    storeWithClipCheck(l, r, b.channelL, b.channelR, n, kChannelFullScale, clip);
 }
 
 // Fader, pan, polarity and VCA: the channel moves from 2^23 to 2^31 scale.
@@ -107,7 +117,7 @@ void runChannelStrip(const MixSettings& cfg, MixState& st, int c, int64_t pos, i
     }
     if (audioEnd <= blockEnd) st.playing[c] = 0;
 
-    runChannelEffects(cfg, st, c, n);
+    runChannelEffects(cfg, st, c, pos, n);
     runChannelFader(cfg, st, c, pos, n);
 
     double& peakL = st.meters.peakL[c];

@@ -8,8 +8,10 @@
 
 #include "automation/level_automation.h"
 #include "core/console.h"
+#include "effects/limiter.h"
 #include "engine/channel_strip.h"
 #include "engine/output_stage.h"
+#include "engine/strip_chain.h"
 #include "meters/metering.h"
 
 namespace tarvex {
@@ -53,7 +55,6 @@ void closeFiles(const MixSettings& cfg, MixState& st) {
 // The stages below that do nothing yet are the effect and reverb stages still
 // to come; they keep their places in the block order.
 void rotateReverbReturns(const MixSettings&, MixState&) {}
-void processSubmixes(const MixSettings&, MixState&, int32_t) {}
 void sendSubmixesToReverbs(const MixSettings&, MixState&, int32_t) {}
 void runReverbsInSendMode(const MixSettings&, MixState&, int32_t) {}
 
@@ -91,22 +92,54 @@ void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n
              au.routing.panRight[kMasterSlot], au.routing.vcaAssign, as.vcaGains);
 }
 
-// The master's effects gain (its effect chain is still to come) and its clip
-// check against bus full scale.
-void processMaster(const MixSettings& cfg, MixState& st, int32_t n) {
-    if (cfg.automation.slots.masterEffects == 0) return;
-    auto& l = st.buffers.masterL;
-    auto& r = st.buffers.masterR;
-    const double gain = cfg.automation.slots.fxGain[kMasterSlot];
+// Bus samples beyond this (2^31) after the effects mark a submix or the
+// master as clipping.
+constexpr double kBusFullScale = 2147483648.0;
+
+// Bus b as doubles in the work buffers.
+void loadWork(BlockBuffers& b, const std::vector<int32_t>& l, const std::vector<int32_t>& r,
+              int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
-        const double vl = gain != 1.0 ? l[i] * gain : l[i];
-        const double vr = gain != 1.0 ? r[i] * gain : r[i];
-        if (st.meters.clipFlags[kMasterSlot] == 0 &&
-            (vl > 2147483648.0 || vl < -2147483648.0 || vr > 2147483648.0 || vr < -2147483648.0))
-            st.meters.clipFlags[kMasterSlot] = 1;
-        l[i] = truncToInt32(vl);
-        r[i] = truncToInt32(vr);
+        b.workL[i] = l[i];
+        b.workR[i] = r[i];
     }
+}
+
+// Submixes with an effect run their chain (limiter included) at bus scale;
+// a submix without one passes unchanged, its effects gain not applied.
+void processSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    BlockBuffers& b = st.buffers;
+    const auto frames = static_cast<std::size_t>(n);
+    const std::span<double> l(b.workL.data(), frames);
+    const std::span<double> r(b.workR.data(), frames);
+    for (int k = 1; k <= kSubmixCount; ++k) {
+        if (cfg.routing.busFlags[k] == 0 || cfg.fx.submixFxOn[k] == 0) continue;
+        const int slot = groupSlot(k);
+        loadWork(b, b.busL[k], b.busR[k], n);
+        runStripChain(cfg.fx, st.effectMemory, slot, StripKind::Submix, pos, n, l, r);
+        const double gain = cfg.automation.slots.fxGain[slot];
+        if (gain != 1.0) applyEffectsGain(gain, n, l, r);
+        storeWithClipCheck(l, r, b.busL[k], b.busR[k], n, kBusFullScale, st.meters.clipFlags[slot]);
+    }
+}
+
+// The master chain (without its limiter), then its limiter, effects gain and
+// clip check, at bus scale.
+void processMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    const SlotSettings& slots = cfg.automation.slots;
+    if (fx.masterFxOn == 0 && slots.masterEffects == 0) return;
+    BlockBuffers& b = st.buffers;
+    const auto frames = static_cast<std::size_t>(n);
+    const std::span<double> l(b.workL.data(), frames);
+    const std::span<double> r(b.workR.data(), frames);
+    loadWork(b, b.masterL, b.masterR, n);
+    runStripChain(fx, st.effectMemory, kMasterSlot, StripKind::Master, pos, n, l, r);
+    if (fx.masterEffectFlag[kFxLim] != 0 && fx.limOn[kMasterSlot] != 0)
+        LIMITER(kMasterSlot, n, l, r, fx.limThresh[kMasterSlot]);
+    if (slots.masterEffects != 0) applyEffectsGain(slots.fxGain[kMasterSlot], n, l, r);
+    storeWithClipCheck(l, r, b.masterL, b.masterR, n, kBusFullScale,
+                       st.meters.clipFlags[kMasterSlot]);
 }
 
 void clearMixBuffers(const MixSettings& cfg, MixState& st, int32_t n) {
@@ -211,6 +244,7 @@ void runMixLoop(MixSession& session) {
     st.trackListOn = st.playing;
     if (cfg.automation.routing.anyVca != 0)
         st.automationState.vcaGains.assign(static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
+    armCompressors(st.effectMemory.dynamics, cfg.fx);
     prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
                       cfg.tracks.channelCount, cfg.fader.startOffset);
 
@@ -232,12 +266,12 @@ void runMixLoop(MixSession& session) {
             if (st.playing[c] != 0 && cfg.fader.startOffset[c] < blockEnd)
                 runChannelStrip(cfg, st, c, pos, n, size.savePosition);
         automateSubmixes(cfg, st, pos, n);
-        processSubmixes(cfg, st, n);
+        processSubmixes(cfg, st, pos, n);
         sumBuses(cfg, st, n);
         sendSubmixesToReverbs(cfg, st, n);
         runReverbsInSendMode(cfg, st, n);
         automateMaster(cfg, st, pos, n);
-        processMaster(cfg, st, n);
+        processMaster(cfg, st, pos, n);
         writeOutputBlock(cfg, st, pos, n);
         printProgress(cfg, st, q, pos);
         pos = blockEnd;

@@ -1,0 +1,24 @@
+// The strip limiter, `LIMITER` ("lim").
+//
+// Samples and the threshold are in the strip's integer units (2^23 full
+// scale for channels, 2^31 for submixes and the master). Above a knee 1 dB
+// under the threshold (threshold x 0.89125) a magnitude keeps only an eighth
+// of its excess over the knee; magnitudes below 0.0001 are raised to it.
+// Every sample is rewritten. The limiter keeps nothing between blocks.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace tarvex {
+
+// The knee as a fraction of the threshold (-1 dB).
+constexpr double kLimiterKnee = 0.89125;
+// The part of the excess over the knee that remains.
+constexpr double kLimiterSlope = 0.125;
+
+// Limits one block; `entry` is not used. Runs in the mix loop.
+void LIMITER(int entry, int32_t count, std::span<double> left, std::span<double> right,
+             int32_t threshold);
+
+} // namespace tarvex

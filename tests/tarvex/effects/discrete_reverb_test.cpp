@@ -1,0 +1,196 @@
+// Tap reverb: tap count limits, first-order echoes, the path around the room,
+// refusals, and agreement with a plain sample-by-sample rendering.
+#include "effects/discrete_reverb.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/console.h"
+#include "core/saturate.h"
+#include "core/slot_layout.h"
+#include "effects/room_geometry.h"
+
+using namespace tarvex;
+
+namespace {
+
+constexpr int32_t kCapacity = kMaxBlockFrames;
+using Echoes = std::map<int32_t, int32_t>;
+// Tap delays [tap][wall], walls in the order left, right, front, rear,
+// ceiling, floor.
+using TapTable = std::vector<std::array<int32_t, 6>>;
+
+struct Returns {
+    std::vector<int32_t> nextL = std::vector<int32_t>(kCapacity), nextR = nextL, curL = nextL,
+                         curR = nextL;
+    void rotate() {
+        curL.swap(nextL);
+        curR.swap(nextR);
+        std::fill(nextL.begin(), nextL.end(), 0);
+        std::fill(nextR.begin(), nextR.end(), 0);
+    }
+};
+
+Echoes nonzero(const std::vector<int32_t>& buf) {
+    Echoes found;
+    for (std::size_t i = 0; i < buf.size(); ++i)
+        if (buf[i] != 0) found[static_cast<int32_t>(i)] = buf[i];
+    return found;
+}
+
+template <class F> std::string stopMessage(F f) {
+    testing::internal::CaptureStdout();
+    int status = 0;
+    try {
+        f();
+    } catch (const RunStopped& stop) {
+        status = stop.status;
+    }
+    EXPECT_EQ(status, 1);
+    return testing::internal::GetCapturedStdout();
+}
+
+// The tap path written out plainly from the room's wall distances.
+TapTable plainTaps(int taps, float feet) {
+    const auto e = surfaceDistances(44100.0, feet, 37.0f, 39.0f, 43.0f);
+    const int64_t w[6] = {e[1], e[2], e[0], e[3], e[5], e[4]};
+    TapTable d(static_cast<std::size_t>(taps));
+    for (int j = 0; j < 6; ++j)
+        d[0][j] = static_cast<int32_t>(2 * w[j]);
+    for (int k = 1; k < taps; ++k)
+        for (int j = 0; j < 6; ++j) {
+            const int o = (j + (k - 1) % 5 + 1) % 6;
+            const auto between = static_cast<float>(std::sqrt(double(w[j] * w[j] + w[o] * w[o])));
+            d[k][j] = static_cast<int32_t>(static_cast<float>(w[j] + d[k - 1][o]) + between);
+        }
+    return d;
+}
+
+// Every sample's echoes added one after another in the described order.
+void plainBlock(const TapTable& d, int32_t n, const std::vector<double>& sL,
+                const std::vector<double>& sR, Returns& r) {
+    auto add = [n](std::vector<int32_t>& cur, std::vector<int32_t>& next, int32_t t, double v) {
+        int32_t& c = t < n ? cur[t] : next[t - n];
+        c = truncToInt32(c + v);
+    };
+    for (int32_t i = 0; i < n; ++i)
+        for (std::size_t k = 0; k < d.size(); ++k) {
+            const double gain = 1.0 / std::pow(2.0, k + 1), left = sL[i] * gain,
+                         right = sR[i] * gain;
+            add(r.curL, r.nextL, i + d[k][0], left);
+            add(r.curR, r.nextR, i + d[k][1], right);
+            for (int wall : {5, 4, 2, 3}) { // floor, ceiling, front, rear
+                add(r.curL, r.nextL, i + d[k][wall], left);
+                add(r.curR, r.nextR, i + d[k][wall], right);
+            }
+        }
+}
+
+class DiscreteReverbTest : public testing::Test {
+  protected:
+    void run(int32_t n, int32_t taps, float feet = 75.0f, float p1 = 37.0f, float p3 = 43.0f) {
+        DiscreteReverb(kCapacity, m, n, 44100.0, sendL, sendR, feet, r.nextL, r.nextR, r.curL,
+                       r.curR, taps, p1, 39.0f, p3);
+    }
+    TapReverbMemory m;
+    Returns r;
+    std::vector<double> sendL = std::vector<double>(kCapacity), sendR = sendL;
+};
+
+// One tap: each wall heard once at twice its distance (1844, 1046, 1386,
+// 1082, 741, 1159 samples away), at half the send; a count below 1 runs one.
+TEST_F(DiscreteReverbTest, OneTapGivesTheSixFirstOrderEchoes) {
+    sendL[0] = 1000000.0;
+    sendR[10] = -2000000.0;
+    for (int32_t asked : {1, 0, -3}) {
+        m = TapReverbMemory{};
+        r = Returns{};
+        run(8192, asked);
+        EXPECT_EQ(m.taps, 1);
+        // Left wall, floor, ceiling, front, rear; then the right wall in place of the left.
+        EXPECT_EQ(
+            nonzero(r.curL),
+            (Echoes{
+                {2092, 500000}, {1482, 500000}, {2318, 500000}, {3688, 500000}, {2164, 500000}}));
+        EXPECT_EQ(nonzero(r.curR), (Echoes{{2782, -1000000},
+                                           {1492, -1000000},
+                                           {2328, -1000000},
+                                           {3698, -1000000},
+                                           {2174, -1000000}}));
+    }
+}
+
+TEST_F(DiscreteReverbTest, TapsFollowThePathAroundTheRoom) {
+    run(8192, 20);
+    EXPECT_EQ(m.taps, 11);
+    // Tap 1's left-wall echo continues the right wall's tap 0 echo:
+    // 1046 + 2 x 1386 + sqrt(1046^2 + 1386^2) = 5554.4.
+    EXPECT_EQ(m.Rleft[1], 5554);
+    const TapTable d = plainTaps(11, 75.0f);
+    for (int k = 0; k < 11; ++k) {
+        EXPECT_EQ((std::array<int32_t, 6>{m.Rleft[k], m.Rright[k], m.Rfrntwall[k], m.Rrearwall[k],
+                                          m.Rceil[k], m.Rfloor[k]}),
+                  d[k]);
+        EXPECT_EQ(m.atten[k], 1.0 / (2 << k));
+    }
+}
+
+TEST_F(DiscreteReverbTest, RefusalsEndTheRunWithStatusOne) {
+    // A position is checked before the size; one past the far wall is refused too.
+    for (float bad : {-2.0f, 101.0f})
+        EXPECT_EQ(stopMessage([&] { run(4096, 1, -1.0f, 50.0f, bad); }),
+                  ">>> Error:  Illegal value for reverb position parameter\n");
+    EXPECT_EQ(stopMessage([&] { run(4096, 1, -1.0f); }),
+              ">>> Error:  Illegal value for tap reverb room size\n");
+    EXPECT_EQ(surfaceDistances(44100.0, 1400.0f, 37.0f, 39.0f, 43.0f)[0], 34421);
+    EXPECT_EQ(stopMessage([&] { run(4096, 1, 1400.0f); }),
+              ">>> Error: A tap reverb dimension has exceeded the limit\n");
+    // 500 feet with 11 taps reaches past 131072 samples.
+    const auto last = plainTaps(11, 500.0f)[10];
+    const int32_t longest = *std::max_element(last.begin(), last.end());
+    ASSERT_GE(longest, kCapacity);
+    const float ratio = static_cast<float>(kCapacity) / static_cast<float>(longest);
+    char expected[128];
+    std::snprintf(expected, sizeof expected,
+                  ">>> Error:  Please decrease reverb tap number to %i or room length to %.0f "
+                  "feet\n",
+                  static_cast<int>(11 * ratio - 1), 500.0f * ratio - 1);
+    EXPECT_EQ(stopMessage([&] { run(4096, 11, 500.0f); }), expected);
+    EXPECT_EQ(m.setUp, 0);
+    EXPECT_NE(stopMessage([&] { run(kCapacity + 1, 1); }).find("does not fit"), std::string::npos);
+}
+
+// Random sends, some beyond the 32-bit range, through blocks of many lengths,
+// the first and the last shorter than the longest tap, so that echoes land
+// both in the next block's return and far into it.
+TEST_F(DiscreteReverbTest, MatchesPlainRenderingBitForBit) {
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> level(-5.0e9, 5.0e9);
+    for (int32_t taps : {3, 11}) {
+        m = TapReverbMemory{};
+        r = Returns{};
+        Returns slow;
+        const TapTable d = plainTaps(taps, 75.0f);
+        for (int32_t n : {5000, kCapacity, 20000, 777}) {
+            for (int32_t i = 0; i < n; ++i) {
+                sendL[i] = level(rng) * (i % 9 == 0 ? 1.0 : 0.001);
+                sendR[i] = level(rng) * (i % 4 == 0 ? 1.0 : 0.001);
+            }
+            run(n, taps);
+            plainBlock(d, n, sendL, sendR, slow);
+            ASSERT_TRUE(r.curL == slow.curL && r.curR == slow.curR) << n;
+            ASSERT_TRUE(r.nextL == slow.nextL && r.nextR == slow.nextR) << n;
+            r.rotate();
+            slow.rotate();
+        }
+    }
+}
+
+} // namespace
