@@ -24,6 +24,7 @@
 #include "engine/mix_loop.h"
 #include "engine/output_stage.h"
 #include "engine/report.h"
+#include "engine/reverb_stage.h"
 #include "session/mix_session.h"
 
 namespace tarvex {
@@ -87,9 +88,29 @@ void setUpOutput(MixSession& s) {
                 "The render window of %lld frames is too long for one WAV file (its data "
                 "would pass 4 GiB); shorten it with xin, xout, head, tail or a preview.\n",
                 static_cast<long long>(frames));
+}
+
+// The headers of the mix and of the tap file, once the effect settings have
+// said whether there is a tap file; nothing is written before every output
+// has been checked against the inputs.
+void writeOutputHeaders(MixSession& s) {
+    OutputSetup& out = s.output;
+    const int32_t frames = static_cast<int32_t>(s.prefs.renderLength);
+    out.tapPath = tapPathFor(s.fx.tapMode, s.prefs);
+    if (!out.tapPath.empty()) {
+        if (out.tapPath == s.fader.outputPath)
+            stopRun(2,
+                    "The tap file %s would overwrite the mix file; choose another mix name "
+                    "(or oname).\nNothing was written.\n",
+                    out.tapPath.c_str());
+        refuseOutputsOverInputs({{"tap file", out.tapPath}}, inputPathsOf(s));
+    }
     if (!MAKE_HEADER(s.fader.outputPath, s.tracks.sampleRate, static_cast<uint32_t>(out.outBits),
-                     out.outChannels, static_cast<int32_t>(frames)))
+                     out.outChannels, frames))
         stopRun(1, "Could not create the mix file %s: %s\n", s.fader.outputPath.c_str(),
+                std::strerror(errno));
+    if (!out.tapPath.empty() && !MAKE_HEADER(out.tapPath, s.tracks.sampleRate, 24, 2, frames))
+        stopRun(1, "Could not create the tap file %s: %s\n", out.tapPath.c_str(),
                 std::strerror(errno));
 }
 
@@ -131,6 +152,7 @@ void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* i
     readTimeEntries(s);
     setUpPanGains(s);
     readEffects(s);
+    writeOutputHeaders(s);
 
     runMixLoop(s);
     const bool reportsOk = CreateTextFiles(s);

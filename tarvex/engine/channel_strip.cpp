@@ -8,6 +8,7 @@
 #include "audio/sample_decode.h"
 #include "automation/level_automation.h"
 #include "automation/routing.h"
+#include "engine/reverb_stage.h"
 #include "engine/strip_chain.h"
 #include "meters/metering.h"
 
@@ -135,7 +136,7 @@ void runChannelStrip(const MixSettings& cfg, MixState& st, int c, int64_t pos, i
             busR[i] = saturatingAdd(busR[i], b.channelR[i]);
         }
     }
-    // Reverb sends join here once the reverbs exist.
+    sendChannelToReverbs(cfg, st, c, n);
 }
 
 } // namespace tarvex

@@ -11,6 +11,7 @@
 #include "effects/limiter.h"
 #include "engine/channel_strip.h"
 #include "engine/output_stage.h"
+#include "engine/reverb_stage.h"
 #include "engine/strip_chain.h"
 #include "meters/metering.h"
 
@@ -50,13 +51,18 @@ void closeFiles(const MixSettings& cfg, MixState& st) {
     if (!mixOk || !closed)
         stopRun(1, "Could not write the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
                 std::strerror(mixOk ? errno : mixError));
+    if (st.tapStream == nullptr) return;
+    const bool tapOk = std::fflush(st.tapStream) == 0 && std::ferror(st.tapStream) == 0;
+    const int tapError = errno;
+    const bool tapClosed = std::fclose(st.tapStream) == 0;
+    st.tapStream = nullptr;
+    if (!tapOk || !tapClosed)
+        stopRun(1, "Could not write the tap file %s: %s\n", cfg.output.tapPath.c_str(),
+                std::strerror(tapOk ? errno : tapError));
 }
 
 // The stages below that do nothing yet are the effect and reverb stages still
 // to come; they keep their places in the block order.
-void rotateReverbReturns(const MixSettings&, MixState&) {}
-void sendSubmixesToReverbs(const MixSettings&, MixState&, int32_t) {}
-void runReverbsInSendMode(const MixSettings&, MixState&, int32_t) {}
 
 void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
     const AutomationScript& au = cfg.automation;
@@ -135,6 +141,7 @@ void processMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n)
     const std::span<double> r(b.workR.data(), frames);
     loadWork(b, b.masterL, b.masterR, n);
     runStripChain(fx, st.effectMemory, kMasterSlot, StripKind::Master, pos, n, l, r);
+    runMasterInserts(cfg, st, pos, n);
     if (fx.masterEffectFlag[kFxLim] != 0 && fx.limOn[kMasterSlot] != 0)
         LIMITER(kMasterSlot, n, l, r, fx.limThresh[kMasterSlot]);
     if (slots.masterEffects != 0) applyEffectsGain(slots.fxGain[kMasterSlot], n, l, r);
@@ -239,12 +246,19 @@ void runMixLoop(MixSession& session) {
     if (st.mixStream == nullptr)
         stopRun(1, "Could not open the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
                 std::strerror(errno));
+    if (!cfg.output.tapPath.empty()) {
+        st.tapStream = std::fopen(cfg.output.tapPath.c_str(), "ab");
+        if (st.tapStream == nullptr)
+            stopRun(1, "Could not open the tap file %s: %s\n", cfg.output.tapPath.c_str(),
+                    std::strerror(errno));
+    }
     st.playing = cfg.tracks.channelOn;
     openInputs(cfg, st);
     st.trackListOn = st.playing;
     if (cfg.automation.routing.anyVca != 0)
         st.automationState.vcaGains.assign(static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
     armCompressors(st.effectMemory.dynamics, cfg.fx);
+    prepareReverbs(cfg, st);
     prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
                       cfg.tracks.channelCount, cfg.fader.startOffset);
 
@@ -260,7 +274,8 @@ void runMixLoop(MixSession& session) {
         const int32_t n = size.length;
         const int64_t blockEnd = pos + n;
         clearMixBuffers(cfg, st, n);
-        rotateReverbReturns(cfg, st);
+        rotateReverbReturns(cfg, st, n);
+        clearReverbSends(cfg, st, n);
         fillVcaGains(cfg, st, pos, n);
         for (int c = 1; c <= cfg.tracks.channelCount; ++c)
             if (st.playing[c] != 0 && cfg.fader.startOffset[c] < blockEnd)
@@ -269,10 +284,11 @@ void runMixLoop(MixSession& session) {
         processSubmixes(cfg, st, pos, n);
         sumBuses(cfg, st, n);
         sendSubmixesToReverbs(cfg, st, n);
-        runReverbsInSendMode(cfg, st, n);
+        runReverbsInSendMode(cfg, st, pos, n);
         automateMaster(cfg, st, pos, n);
         processMaster(cfg, st, pos, n);
         writeOutputBlock(cfg, st, pos, n);
+        writeTapBlock(cfg, st, n);
         printProgress(cfg, st, q, pos);
         pos = blockEnd;
     }

@@ -13,10 +13,10 @@
 namespace tarvex {
 
 struct EffectMemory {
-    FilterMemory filters;             // high-pass and biquad histories, by strip entry
-    DynamicsMemory dynamics;          // compressor states and memories, by strip entry
-    RecursiveReverbMemory recursive;  // room, surfaces and spills of the recursive reverb
-    TapReverbMemory tap;              // tap tables of the discrete reverb
+    FilterMemory filters;            // high-pass and biquad histories, by strip entry
+    DynamicsMemory dynamics;         // compressor states and memories, by strip entry
+    RecursiveReverbMemory recursive; // room, surfaces and spills of the recursive reverb
+    TapReverbMemory tap;             // tap tables of the discrete reverb
 };
 
 } // namespace tarvex

@@ -122,6 +122,13 @@ struct BlockBuffers {
     std::vector<int32_t> stageL, stageR;          // output samples after division
     std::vector<int32_t> mono;                    // mono fold of the master
     std::vector<uint8_t> outBytes;                // encoded output block
+    // Reverb buffers, present only when a reverb is in use.
+    std::vector<double> revSendL, revSendR;        // recursive reverb send, 2^31 scale
+    std::vector<double> trevSendL, trevSendR;      // tap reverb send, 2^31 scale
+    std::vector<int32_t> returnL, returnR;         // reverb return of this block, 2^31 scale
+    std::vector<int32_t> returnNextL, returnNextR; // what falls into the next block
+    std::vector<int32_t> tapL, tapR;               // tap file samples, 2^23 scale
+    std::vector<uint8_t> tapBytes;                 // encoded tap file block
 };
 
 // Per-run results of the mix loop, read by the report.
@@ -160,6 +167,7 @@ struct MixState {
     BlockBuffers buffers;
     MixMeters meters;
     std::FILE* mixStream = nullptr;                  // mix file, open for appending
+    std::FILE* tapStream = nullptr;                  // tap file, open for appending
     std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel
 
     MixState() = default;
@@ -168,6 +176,7 @@ struct MixState {
     // A run that stops early still closes every file it opened.
     ~MixState() {
         if (mixStream != nullptr) std::fclose(mixStream);
+        if (tapStream != nullptr) std::fclose(tapStream);
         for (std::FILE* f : inputFiles)
             if (f != nullptr) std::fclose(f);
     }

@@ -1,0 +1,296 @@
+// Reverb sends, returns, inserts and the tap file.
+#include "engine/reverb_stage.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "audio/wav_output.h"
+#include "core/console.h"
+#include "core/saturate.h"
+#include "effects/discrete_reverb.h"
+#include "effects/filters.h"
+#include "effects/recursive_reverb.h"
+#include "meters/metering.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr std::size_t kFrames = kMaxBlockFrames;
+// The reverb input filters: 0 and 1 on the tap reverb's send, 2 and 3 on the
+// recursive reverb's send; the high-pass before the low-pass.
+constexpr int kTapHighPass = 0;
+constexpr int kTapLowPass = 1;
+constexpr int kRecursiveHighPass = 2;
+constexpr int kRecursiveLowPass = 3;
+// Tap file samples are at 24-bit scale.
+constexpr double kTapScale = 256.0;
+constexpr double kReturnToTap = 0.00390625; // 1/256
+
+bool anyInsert(const EffectSettings& fx) {
+    return fx.revInsert != 0 || fx.trevInsert != 0;
+}
+
+bool anyReverb(const EffectSettings& fx) {
+    return fx.recursiveActive != 0 || fx.tapActive != 0;
+}
+
+std::span<double> first(std::vector<double>& v, int32_t n) {
+    return std::span<double>(v.data(), static_cast<std::size_t>(n));
+}
+
+std::span<int32_t> first(std::vector<int32_t>& v, int32_t n) {
+    return std::span<int32_t>(v.data(), static_cast<std::size_t>(n));
+}
+
+std::span<int32_t> whole(std::vector<int32_t>& v) {
+    return std::span<int32_t>(v.data(), v.size());
+}
+
+void updateSendPeaks(MixMeters& m, int entry, const std::vector<double>& l,
+                     const std::vector<double>& r, int32_t n) {
+    double peakL = m.peakL[entry];
+    double peakR = m.peakR[entry];
+    for (int32_t i = 0; i < n; ++i) {
+        peakL = std::max(peakL, std::fabs(l[i]));
+        peakR = std::max(peakR, std::fabs(r[i]));
+    }
+    m.peakL[entry] = peakL;
+    m.peakR[entry] = peakR;
+}
+
+void filterSend(const EffectSettings& fx, FilterMemory& memory, int highPass, int lowPass,
+                int64_t pos, int32_t n, std::vector<double>& l, std::vector<double>& r) {
+    const ReverbInputFilter* filters[] = {&fx.revHighPass, &fx.revLowPass};
+    const int slots[] = {highPass, lowPass};
+    for (int k = 0; k < 2; ++k) {
+        if (filters[k]->on == 0) continue;
+        const BiquadCoefs& c = filters[k]->coef;
+        Rev_EQ(n, pos, slots[k], first(l, n), first(r, n), c.b0, c.b1, c.b2, c.a1, c.a2, memory);
+    }
+}
+
+double sampleRateOf(const MixSettings& cfg) {
+    return cfg.tracks.sampleRate != 0 ? static_cast<double>(cfg.tracks.sampleRate) : 44100.0;
+}
+
+void runTapReverb(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    BlockBuffers& b = st.buffers;
+    filterSend(fx, st.effectMemory.filters, kTapHighPass, kTapLowPass, pos, n, b.trevSendL,
+               b.trevSendR);
+    DiscreteReverb(kMaxBlockFrames, st.effectMemory.tap, n, sampleRateOf(cfg),
+                   first(b.trevSendL, n), first(b.trevSendR, n), fx.trtnSize, whole(b.returnNextL),
+                   whole(b.returnNextR), whole(b.returnL), whole(b.returnR), fx.trtnTaps,
+                   fx.revPos[0], fx.revPos[1], fx.revPos[2]);
+}
+
+void runRecursiveReverb(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    BlockBuffers& b = st.buffers;
+    filterSend(fx, st.effectMemory.filters, kRecursiveHighPass, kRecursiveLowPass, pos, n,
+               b.revSendL, b.revSendR);
+    RecurseReverb(st.effectMemory.recursive, n, sampleRateOf(cfg), first(b.revSendL, n),
+                  first(b.revSendR, n), fx.rtnSize, fx.revPos[0], fx.revPos[1], fx.revPos[2],
+                  fx.revWidth, whole(b.returnNextL), whole(b.returnNextR), whole(b.returnL),
+                  whole(b.returnR));
+}
+
+// Sets a send from the master work buffers: work x (return level x send gain).
+void setInsertSend(std::span<const double> workL, std::span<const double> workR, float factor,
+                   std::vector<double>& l, std::vector<double>& r, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        l[i] = workL[i] * factor;
+        r[i] = workR[i] * factor;
+    }
+}
+
+} // namespace
+
+std::string tapPathFor(int32_t tapMode, const PrefsSettings& prefs) {
+    if (tapMode != 1 && tapMode != 2) return {};
+    const std::string dir = prefs.mixDirSet ? prefs.mixDir : std::string();
+    return dir + (tapMode == 1 ? "revTap.wav" : "rtnTap.wav");
+}
+
+void prepareReverbs(const MixSettings& cfg, MixState& st) {
+    const EffectSettings& fx = cfg.fx;
+    if (!anyReverb(fx)) return;
+    // A master insert without its return line has a return level of 0: the
+    // reverb then hears silence and the tap file gets silence.
+    if (fx.revInsert != 0 && fx.rtnOn == 0)
+        warn("%s: \"rev M\" has no \"rtn\" line, so the reverb's return level is 0 and it "
+             "receives silence.\n",
+             cfg.tracks.fadersPath.c_str());
+    if (fx.trevInsert != 0 && fx.trtnOn == 0)
+        warn("%s: \"trev M\" has no \"trtn\" line, so the tap reverb's return level is 0 and it "
+             "receives silence.\n",
+             cfg.tracks.fadersPath.c_str());
+    BlockBuffers& b = st.buffers;
+    b.returnL.assign(kFrames, 0);
+    b.returnR.assign(kFrames, 0);
+    b.returnNextL.assign(kFrames, 0);
+    b.returnNextR.assign(kFrames, 0);
+    if (fx.recursiveActive != 0) {
+        b.revSendL.assign(kFrames, 0.0);
+        b.revSendR.assign(kFrames, 0.0);
+        st.effectMemory.recursive.init();
+    }
+    if (fx.tapActive != 0) {
+        b.trevSendL.assign(kFrames, 0.0);
+        b.trevSendR.assign(kFrames, 0.0);
+    }
+    if (!cfg.output.tapPath.empty()) {
+        b.tapL.assign(kFrames, 0);
+        b.tapR.assign(kFrames, 0);
+        b.tapBytes.assign(kFrames * 6, 0);
+    }
+}
+
+void rotateReverbReturns(const MixSettings& cfg, MixState& st, int32_t) {
+    if (!anyReverb(cfg.fx)) return;
+    BlockBuffers& b = st.buffers;
+    std::copy(b.returnNextL.begin(), b.returnNextL.end(), b.returnL.begin());
+    std::copy(b.returnNextR.begin(), b.returnNextR.end(), b.returnR.begin());
+    std::fill(b.returnNextL.begin(), b.returnNextL.end(), 0);
+    std::fill(b.returnNextR.begin(), b.returnNextR.end(), 0);
+}
+
+void clearReverbSends(const MixSettings& cfg, MixState& st, int32_t n) {
+    BlockBuffers& b = st.buffers;
+    if (cfg.fx.recursiveActive != 0) {
+        std::fill_n(b.revSendL.begin(), n, 0.0);
+        std::fill_n(b.revSendR.begin(), n, 0.0);
+    }
+    if (cfg.fx.tapActive != 0) {
+        std::fill_n(b.trevSendL.begin(), n, 0.0);
+        std::fill_n(b.trevSendR.begin(), n, 0.0);
+    }
+}
+
+void sendChannelToReverbs(const MixSettings& cfg, MixState& st, int c, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    if (anyInsert(fx)) return;
+    BlockBuffers& b = st.buffers;
+    const int32_t* l = b.channelL.data();
+    const int32_t* r = b.channelR.data();
+    if (fx.rtnOn != 0 && fx.revSendOn[c] != 0) {
+        const double factor = fx.rtnLevel * fx.revSend[c]; // a single-precision product
+        for (int32_t i = 0; i < n; ++i) {
+            b.revSendL[i] += l[i] * factor;
+            b.revSendR[i] += r[i] * factor;
+        }
+    }
+    if (fx.trtnOn != 0 && fx.trevSendOn[c] != 0) {
+        const double factor = fx.trtnLevel * fx.trevSend[c];
+        for (int32_t i = 0; i < n; ++i) {
+            b.trevSendL[i] += l[i] * factor;
+            b.trevSendR[i] += r[i] * factor;
+        }
+    }
+}
+
+void sendSubmixesToReverbs(const MixSettings& cfg, MixState& st, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    BlockBuffers& b = st.buffers;
+    for (int k = 1; k <= kSubmixCount; ++k) {
+        const int slot = groupSlot(k);
+        if (cfg.routing.busFlags[k] == 0) continue;
+        const int32_t* l = b.busL[k].data();
+        const int32_t* r = b.busR[k].data();
+        // The recursive send from a submix passes through a 32-bit integer,
+        // so its fraction is lost; the tap send stays in double.
+        if (fx.rtnOn != 0 && fx.revSendOn[slot] != 0) {
+            const double factor = fx.rtnLevel * fx.revSend[slot];
+            for (int32_t i = 0; i < n; ++i) {
+                b.revSendL[i] += truncToInt32(l[i] * factor);
+                b.revSendR[i] += truncToInt32(r[i] * factor);
+            }
+        }
+        if (fx.trtnOn != 0 && fx.trevSendOn[slot] != 0) {
+            const double factor = fx.trtnLevel * fx.trevSend[slot];
+            for (int32_t i = 0; i < n; ++i) {
+                b.trevSendL[i] += l[i] * factor;
+                b.trevSendR[i] += r[i] * factor;
+            }
+        }
+    }
+}
+
+void runReverbsInSendMode(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    if (anyInsert(fx)) return;
+    BlockBuffers& b = st.buffers;
+    if (fx.trtnOn != 0) {
+        runTapReverb(cfg, st, pos, n);
+        updateSendPeaks(st.meters, kTapSendPeak, b.trevSendL, b.trevSendR, n);
+    }
+    if (fx.rtnOn != 0) {
+        runRecursiveReverb(cfg, st, pos, n);
+        updateSendPeaks(st.meters, kRecursiveSendPeak, b.revSendL, b.revSendR, n);
+    }
+    if (fx.rtnOn == 0 && fx.trtnOn == 0) return;
+    for (int32_t i = 0; i < n; ++i) {
+        b.masterL[i] = saturatingAdd(b.masterL[i], b.returnL[i]);
+        b.masterR[i] = saturatingAdd(b.masterR[i], b.returnR[i]);
+    }
+}
+
+void runMasterInserts(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const EffectSettings& fx = cfg.fx;
+    if (!anyInsert(fx)) return;
+    BlockBuffers& b = st.buffers;
+    const auto frames = static_cast<std::size_t>(n);
+    const std::span<double> workL(b.workL.data(), frames);
+    const std::span<double> workR(b.workR.data(), frames);
+    if (fx.revInsert != 0) {
+        setInsertSend(workL, workR, fx.rtnLevel * fx.revSend[kMasterSlot], b.revSendL, b.revSendR,
+                      n);
+        updateSendPeaks(st.meters, kRecursiveSendPeak, b.revSendL, b.revSendR, n);
+    }
+    if (fx.trevInsert != 0) {
+        setInsertSend(workL, workR, fx.trtnLevel * fx.trevSend[kMasterSlot], b.trevSendL,
+                      b.trevSendR, n);
+        updateSendPeaks(st.meters, kTapSendPeak, b.trevSendL, b.trevSendR, n);
+    }
+    if (fx.trevInsert != 0) runTapReverb(cfg, st, pos, n);
+    if (fx.revInsert != 0) runRecursiveReverb(cfg, st, pos, n);
+    for (int32_t i = 0; i < n; ++i) {
+        workL[i] += static_cast<double>(b.returnL[i]);
+        workR[i] += static_cast<double>(b.returnR[i]);
+    }
+}
+
+void writeTapBlock(const MixSettings& cfg, MixState& st, int32_t n) {
+    if (st.tapStream == nullptr) return;
+    const EffectSettings& fx = cfg.fx;
+    BlockBuffers& b = st.buffers;
+    if (fx.tapMode == 1) {
+        // The send as it left the reverb, back at 24-bit scale; with a return
+        // level of 0 there is nothing to undo and the tap gets silence.
+        if (fx.rtnLevel == 0.0f) {
+            std::fill_n(b.tapL.begin(), n, 0);
+            std::fill_n(b.tapR.begin(), n, 0);
+        } else {
+            const double divisor = fx.rtnLevel * kTapScale;
+            for (int32_t i = 0; i < n; ++i) {
+                b.tapL[i] = truncToInt32(static_cast<float>(b.revSendL[i]) / divisor);
+                b.tapR[i] = truncToInt32(static_cast<float>(b.revSendR[i]) / divisor);
+            }
+        }
+    } else {
+        for (int32_t i = 0; i < n; ++i) {
+            b.tapL[i] = truncToInt32(static_cast<float>(b.returnL[i]) * kReturnToTap);
+            b.tapR[i] = truncToInt32(static_cast<float>(b.returnR[i]) * kReturnToTap);
+        }
+    }
+    NUM24STER_TO_CHAR(first(b.tapL, n), first(b.tapR, n), b.tapBytes, n);
+    const std::size_t bytes = static_cast<std::size_t>(n) * 6;
+    if (std::fwrite(b.tapBytes.data(), 1, bytes, st.tapStream) != bytes)
+        stopRun(1, "Could not write the tap file %s: %s\n", cfg.output.tapPath.c_str(),
+                std::strerror(errno));
+}
+
+} // namespace tarvex
