@@ -19,6 +19,9 @@ namespace tarvex {
 
 namespace {
 
+// Highest reverb input corner as a fraction of the sample rate.
+constexpr double kHighestCornerOfRate = 0.45;
+
 constexpr int kScratchWidth = 8;
 constexpr double kDefaultRate = 44100.0;
 // Channel full scale: thresholds are worked out at this scale first.
@@ -249,19 +252,24 @@ std::array<double, 3> Reader::values(const KeywordHit& hit, std::string_view key
 }
 
 void Reader::returns() {
+    // The level is needed; a room without its size keeps the 75-foot default
+    // and a tap reverb without its tap count runs one tap.
+    auto optional = [&](const KeywordHit& hit, std::size_t k, double fallback) {
+        return text_.valueCount(hit) > k ? parseFieldNumber(text_.value(hit, k)) : fallback;
+    };
     for (const KeywordHit& hit : linesOf("rtn")) {
-        const auto v = values(hit, "rtn", 2);
+        const auto v = values(hit, "rtn", 1);
         fx_.rtnOn = 1;
         fx_.rtnLevel = levelGain(v[0], percent_);
-        fx_.rtnSize = static_cast<float>(v[1]);
+        fx_.rtnSize = static_cast<float>(optional(hit, 1, kDefaultRoomFeet));
     }
     for (const KeywordHit& hit : linesOf("trtn")) {
-        const auto v = values(hit, "trtn", 3);
+        const auto v = values(hit, "trtn", 1);
         fx_.trtnOn = 1;
         fx_.trtnLevel = levelGain(v[0], percent_);
-        fx_.trtnSize = static_cast<float>(v[1]);
+        fx_.trtnSize = static_cast<float>(optional(hit, 1, kDefaultRoomFeet));
         // The number of taps is a whole number; the reverb holds it to its range.
-        fx_.trtnTaps = clampToInt32(parseLong(text_.value(hit, 2)));
+        fx_.trtnTaps = text_.valueCount(hit) > 2 ? clampToInt32(parseLong(text_.value(hit, 2))) : 1;
     }
     fx_.recursiveActive = fx_.rtnOn != 0 || fx_.masterEffectFlag[kFxRev] != 0 ? 1 : 0;
     fx_.tapActive = fx_.trtnOn != 0 || fx_.masterEffectFlag[kFxTrev] != 0 ? 1 : 0;
@@ -291,6 +299,13 @@ void Reader::inputFilter(std::string_view keyword, ReverbInputFilter& filter, do
         if (corner < low) {
             corner = low;
             warn("Resetting reverb %s to %.0f Hz\n", name, low);
+        }
+        // At low sample rates the fixed upper limits lie at or past half the
+        // rate, where the biquad would be unstable and blow the reverb up.
+        const double stable = std::trunc(kHighestCornerOfRate * rate_);
+        if (corner > stable) {
+            corner = stable;
+            warn("Resetting reverb %s to %.0f Hz\n", name, stable);
         }
         filter.on = 1;
         filter.corner = corner;

@@ -37,6 +37,8 @@ enum EffectCode : int {
 constexpr int kChainEffects = 11;
 // Chain positions run 1..11; a position outside takes the effect out.
 constexpr int kChainPositions = 11;
+// Room length of both reverbs when their return line gives none, feet.
+constexpr float kDefaultRoomFeet = 75.0f;
 // Threshold every entry starts with: full scale at channel level, 2^23.
 constexpr int32_t kDefaultThreshold = 8388608;
 
@@ -93,22 +95,22 @@ struct EffectSettings {
     PerEntry<int32_t> trevSendOn{};
     PerEntry<float> trevSend{};
     // Reverb returns and rooms.
-    int32_t rtnOn = 0;        // an "rtn" line is present
-    float rtnLevel = 0.0f;    // linear gain 0 .. 1
-    float rtnSize = 75.0f;    // room length, feet
-    int32_t trtnOn = 0;       // a "trtn" line is present
-    float trtnLevel = 0.0f;   // linear gain 0 .. 1
-    float trtnSize = 75.0f;   // room length, feet
-    int32_t trtnTaps = 1;     // taps asked for (the reverb limits it to 1 .. 11)
+    int32_t rtnOn = 0;                 // an "rtn" line is present
+    float rtnLevel = 0.0f;             // linear gain 0 .. 1
+    float rtnSize = kDefaultRoomFeet;  // room length, feet
+    int32_t trtnOn = 0;                // a "trtn" line is present
+    float trtnLevel = 0.0f;            // linear gain 0 .. 1
+    float trtnSize = kDefaultRoomFeet; // room length, feet
+    int32_t trtnTaps = 1;              // taps asked for (the reverb limits it to 1 .. 11)
     std::array<float, 3> revPos{37.0f, 39.0f, 43.0f}; // position, percent
-    float revWidth = 50.0f;   // width, 0 .. 100 (not limited here)
-    ReverbInputFilter revHighPass; // "rhp"
-    ReverbInputFilter revLowPass;  // "rlp"
-    int32_t tapMode = 0;      // 0 none, 1 the send to revTap.wav, 2 the return to rtnTap.wav
+    float revWidth = 50.0f;                           // width, 0 .. 100 (not limited here)
+    ReverbInputFilter revHighPass;                    // "rhp"
+    ReverbInputFilter revLowPass;                     // "rlp"
+    int32_t tapMode = 0; // 0 none, 1 the send to revTap.wav, 2 the return to rtnTap.wav
     // Chain position of each strip effect, [EffectCode][entry]; default 11.
     std::array<PerEntry<int32_t>, kChainEffects> fxOrder{};
     // Master flags.
-    int32_t masterFxOn = 0; // any effect line addressed "M"
+    int32_t masterFxOn = 0;                               // any effect line addressed "M"
     std::array<int32_t, kFxCodeCount> masterEffectFlag{}; // per code, addressed "M"
 
     // Derived once after reading.
@@ -123,7 +125,8 @@ struct EffectSettings {
         rmsThresh.fill(kDefaultThreshold);
         nlcThresh.fill(kDefaultThreshold);
         limThresh.fill(kDefaultThreshold);
-        for (auto& order : fxOrder) order.fill(kChainPositions);
+        for (auto& order : fxOrder)
+            order.fill(kChainPositions);
     }
 };
 

@@ -124,8 +124,8 @@ TEST(EffectLines, SendsReturnsAndRoom) {
     EXPECT_EQ(r.fx->rtnSize, 60.0f);
     EXPECT_EQ(r.fx->trtnLevel, 1.0f);
     EXPECT_EQ(r.fx->trtnSize, 90.0f);
-    EXPECT_EQ(r.fx->trtnTaps, 0); // no taps field reads as 0; the reverb limits it
-    EXPECT_TRUE(r.has("faders.txt line 7: this trtn line is missing 1 value; taken as 0."));
+    EXPECT_EQ(r.fx->trtnTaps, 1); // without a taps field the reverb runs one tap
+    EXPECT_FALSE(r.has("missing"));
     EXPECT_EQ(r.fx->revPos, (std::array<float, 3>{0.0f, 50.0f, 100.0f}));
     EXPECT_EQ(r.fx->revWidth, 300.0f);
 
@@ -133,9 +133,17 @@ TEST(EffectLines, SendsReturnsAndRoom) {
     EXPECT_EQ(r.fx->revSend[1], 1.0f);
     EXPECT_EQ(r.fx->revSend[2], 0.0f);
     EXPECT_EQ(r.fx->rtnLevel, 0.4f);
+    EXPECT_EQ(r.fx->rtnSize, 75.0f); // a room without its size keeps the default
     EXPECT_EQ(r.fx->revPos, (std::array<float, 3>{37.0f, 39.0f, 43.0f}));
     EXPECT_EQ(r.fx->trtnOn, 0);
     EXPECT_EQ(r.fx->trtnTaps, 1);
+
+    // Only the level is needed; 0 taps are read as given (the reverb runs one).
+    r = readFx("trtn\t0\t50\t0\nrtn\n");
+    EXPECT_EQ(r.fx->trtnTaps, 0);
+    EXPECT_EQ(r.fx->rtnOn, 1);
+    EXPECT_EQ(r.fx->rtnLevel, 1.0f);
+    EXPECT_TRUE(r.has("faders.txt line 4: this rtn line is missing 1 value; taken as 0."));
 }
 
 TEST(EffectLines, ReverbInputFilters) {
@@ -147,6 +155,11 @@ TEST(EffectLines, ReverbInputFilters) {
     r = readFx("rhp\t20000\nrlp\t100\n");
     EXPECT_TRUE(r.has("Resetting reverb high pass to 12000 Hz\n"));
     EXPECT_TRUE(r.has("Resetting reverb low pass to 500 Hz\n"));
+    // At 22050 Hz both fixed upper limits lie past half the rate.
+    r = readFx("rhp\t12000\nrlp\t16000\n", 22050.0);
+    EXPECT_TRUE(r.has("Resetting reverb high pass to 9922 Hz\n"));
+    EXPECT_TRUE(r.has("Resetting reverb low pass to 9922 Hz\n"));
+    EXPECT_LT(std::fabs(r.fx->revLowPass.coef.a2), 1.0);
     r = readFx("rlp\t17000\n");
     EXPECT_TRUE(r.has("Resetting reverb low pass to 16000 Hz\n"));
     EXPECT_EQ(r.fx->revHighPass.on, 0);
