@@ -1,6 +1,8 @@
 // Per-block cost of the stages that run for every sample: decoding, the
-// channel automation (steady and ramping) and delay panning. Each benchmark
-// processes one full block of 131072 frames; items per second are frames.
+// channel automation (steady and ramping), delay panning, every strip effect
+// and both reverbs. Each benchmark processes one full block of 131072 frames;
+// items per second are stereo frames. The effect benchmarks include copying
+// the block into the work buffers.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -12,6 +14,13 @@
 #include "audio/sample_decode.h"
 #include "automation/level_automation.h"
 #include "automation/routing.h"
+#include "effects/compressors.h"
+#include "effects/discrete_reverb.h"
+#include "effects/filter_design.h"
+#include "effects/filters.h"
+#include "effects/limiter.h"
+#include "effects/nonlinear_compressor.h"
+#include "effects/recursive_reverb.h"
 
 using namespace tarvex;
 
@@ -104,8 +113,109 @@ void BM_DelayPan(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kBlock);
 }
 
+// A loud stereo block at channel scale that crosses every threshold below.
+std::vector<double> loud(double phase) {
+    std::vector<double> v(kBlock);
+    for (int32_t i = 0; i < kBlock; ++i)
+        v[static_cast<std::size_t>(i)] =
+            6000000.0 * std::sin(i * 0.021 + phase) * (0.5 + 0.5 * std::sin(i * 0.0002));
+    return v;
+}
+
+template <typename Process> void effect(benchmark::State& state, Process process) {
+    const auto x = loud(0.0), y = loud(1.0);
+    std::vector<double> l(kBlock), r(kBlock);
+    for (auto _ : state) {
+        l = x;
+        r = y;
+        process(l, r);
+        benchmark::DoNotOptimize(l.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+void BM_HighPass(benchmark::State& state) {
+    auto m = std::make_unique<FilterMemory>();
+    const HighPassCoefs c = designHighPass(40.0, 48000.0);
+    effect(state, [&](auto& l, auto& r) { HPF(kBlock, 0, kSlot, l, r, c.pole, c.gain, *m); });
+}
+
+void BM_Band(benchmark::State& state) {
+    auto m = std::make_unique<FilterMemory>();
+    const BiquadCoefs c = designBell(4.0, 2500.0, 48000.0, 1.2);
+    effect(state, [&](auto& l, auto& r) {
+        EQ(kBlock, 0, kSlot, 1, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, *m);
+    });
+}
+
+void BM_PeakCompressor(benchmark::State& state) {
+    auto m = std::make_unique<DynamicsMemory>();
+    m->compState[kSlot] = kCompIdle;
+    effect(state, [&](auto& l, auto& r) {
+        PEAKCOMPRESSOR(kSlot, &m->compState[kSlot], kBlock, l, r, 480, 4800, 4.0, 2000000, *m);
+    });
+}
+
+void BM_RmsCompressor(benchmark::State& state) {
+    auto m = std::make_unique<DynamicsMemory>();
+    m->rmsState[kSlot] = kCompIdle;
+    effect(state, [&](auto& l, auto& r) {
+        RMSCOMPRESSOR(kSlot, &m->rmsState[kSlot], kBlock, l, r, 480, 7200, 3.0, 1000000,
+                      &m->rmsInit[kSlot], *m);
+    });
+}
+
+void BM_NonLinearCompressor(benchmark::State& state) {
+    auto m = std::make_unique<DynamicsMemory>();
+    effect(state, [&](auto& l, auto& r) {
+        NonLinCOMP(kSlot, kBlock, l, r, 2400, 2.0, 1000000, &m->nlcInit[kSlot], *m);
+    });
+}
+
+void BM_Limiter(benchmark::State& state) {
+    effect(state, [&](auto& l, auto& r) { LIMITER(kSlot, kBlock, l, r, 3000000); });
+}
+
+// The reverbs at bus scale, 60 feet (room) and 45 feet with 5 taps (tap).
+void reverb(benchmark::State& state, bool recursive) {
+    const auto x = loud(0.0), y = loud(1.0);
+    std::vector<int32_t> nextL(kBlock), nextR(kBlock), curL(kBlock), curR(kBlock);
+    auto room = std::make_unique<RecursiveReverbMemory>();
+    room->init();
+    auto taps = std::make_unique<TapReverbMemory>();
+    for (auto _ : state) {
+        curL = nextL;
+        curR = nextR;
+        std::fill(nextL.begin(), nextL.end(), 0);
+        std::fill(nextR.begin(), nextR.end(), 0);
+        if (recursive)
+            RecurseReverb(*room, kBlock, 48000.0, x, y, 60.0f, 37.0f, 39.0f, 43.0f, 50.0f, nextL,
+                          nextR, curL, curR);
+        else
+            DiscreteReverb(kBlock, *taps, kBlock, 48000.0, x, y, 45.0f, nextL, nextR, curL, curR, 5,
+                           37.0f, 39.0f, 43.0f);
+        benchmark::DoNotOptimize(curL.data());
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+void BM_RecursiveReverb(benchmark::State& state) {
+    reverb(state, true);
+}
+void BM_TapReverb(benchmark::State& state) {
+    reverb(state, false);
+}
+
 } // namespace
 
+BENCHMARK(BM_HighPass);
+BENCHMARK(BM_Band);
+BENCHMARK(BM_PeakCompressor);
+BENCHMARK(BM_RmsCompressor);
+BENCHMARK(BM_NonLinearCompressor);
+BENCHMARK(BM_Limiter);
+BENCHMARK(BM_RecursiveReverb);
+BENCHMARK(BM_TapReverb);
 BENCHMARK(BM_AutomateSteady);
 BENCHMARK(BM_AutomateRamping);
 BENCHMARK(BM_Decode24BitStereo);

@@ -107,8 +107,11 @@ class Reader {
     void linearCompressor(EffectCode code, PerEntry<int32_t>& on, PerEntry<int32_t>& thresh,
                           PerEntry<int32_t>& attack, PerEntry<int32_t>& release,
                           PerEntry<double>& ratio);
+    using BiquadDesign = BiquadCoefs (*)(double, double, double, double);
+    // The coefficients of a bell or shelf line (frequency, gain, Q), limited first.
+    BiquadCoefs biquadOf(int entry, BiquadDesign design) const;
     void shelf(EffectCode code, PerEntry<int32_t>& on, PerEntry<BiquadCoefs>& coef,
-               BiquadCoefs (*design)(double, double, double, double));
+               BiquadDesign design);
     void send(EffectCode code, PerEntry<int32_t>& on, PerEntry<float>& level);
     // The lines that start with `keyword`, in file order.
     std::vector<KeywordHit> linesOf(std::string_view keyword) const;
@@ -169,17 +172,21 @@ void Reader::nlcAndLimiter() {
     }
 }
 
+BiquadCoefs Reader::biquadOf(int e, BiquadDesign design) const {
+    double freq = row(e)[1], gain = row(e)[2], q = row(e)[3];
+    checkValD(freq, 20, rate_);
+    checkValD(gain, 21, rate_);
+    checkValD(q, 22, rate_);
+    return design(gain, freq, rate_, q);
+}
+
 void Reader::shelf(EffectCode code, PerEntry<int32_t>& on, PerEntry<BiquadCoefs>& coef,
-                   BiquadCoefs (*design)(double, double, double, double)) {
+                   BiquadDesign design) {
     readCode(code, 3);
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
-        double freq = row(e)[1], gain = row(e)[2], q = row(e)[3];
-        checkValD(freq, 20, rate_);
-        checkValD(gain, 21, rate_);
-        checkValD(q, 22, rate_);
         on[e] = 1;
-        coef[e] = design(gain, freq, rate_, q);
+        coef[e] = biquadOf(e, design);
     }
 }
 
@@ -204,12 +211,8 @@ void Reader::filters(int32_t verbosity) {
         readCode(code, 3);
         for (int e = 0; e < kStripEntries; ++e) {
             if (!addressed(e)) continue;
-            double freq = row(e)[1], gain = row(e)[2], q = row(e)[3];
-            checkValD(freq, 20, rate_);
-            checkValD(gain, 21, rate_);
-            checkValD(q, 22, rate_);
             fx_.bandOn[e][band] = 1;
-            fx_.bandCoef[e][band] = designBell(gain, freq, rate_, q);
+            fx_.bandCoef[e][band] = biquadOf(e, designBell);
         }
     }
 

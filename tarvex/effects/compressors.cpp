@@ -30,6 +30,38 @@ inline double releaseLaw(double a, double r, double sine) {
     return a / r + (a - a / r) * sine;
 }
 
+// One attack sample on both sides at step `count`; the state moves on to
+// compressing after the sample with the full gain 1/r.
+inline void attackSample(double& l, double& r, double polL, double polR, double aL, double aR,
+                         double ratio, int32_t attack, int32_t& count, int32_t& state) {
+    const int32_t k = count;
+    const double g = rampSine(k, attack);
+    l = polL * attackLaw(aL, ratio, g);
+    r = polR * attackLaw(aR, ratio, g);
+    if (attack > k)
+        count = k + 1;
+    else
+        state = kCompCompressing;
+}
+
+// One release sample on both sides at step `count`: the step rises while both
+// sides are under the threshold and falls back (not below 0) while either is
+// not; past the release length the compressor is idle again.
+inline void releaseSample(double& l, double& r, double polL, double polR, double aL, double aR,
+                          double ratio, int32_t release, bool bothUnder, int32_t& count,
+                          int32_t& state) {
+    int32_t k = count;
+    const double g = rampSine(k, release);
+    l = polL * releaseLaw(aL, ratio, g);
+    r = polR * releaseLaw(aR, ratio, g);
+    if (bothUnder)
+        ++k;
+    else if (k > 0)
+        --k;
+    count = k;
+    if (k > release) state = kCompIdle;
+}
+
 } // namespace
 
 void armCompressors(DynamicsMemory& memory, const EffectSettings& settings) {
@@ -64,17 +96,11 @@ void PEAKCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> 
             m.passTL = m.passTR = 0;
             s = kCompAttack;
             [[fallthrough]];
-        case kCompAttack: {
+        case kCompAttack:
             if (aL > m.newpeakL) m.newpeakL = aL;
             if (aR > m.newpeakR) m.newpeakR = aR;
-            const int32_t k = m.attackCount;
-            const double g = rampSine(k, attack);
-            L[i] = polL * attackLaw(aL, r, g);
-            R[i] = polR * attackLaw(aR, r, g);
-            if (attack > k) m.attackCount = k + 1;
-            else s = kCompCompressing;
+            attackSample(L[i], R[i], polL, polR, aL, aR, r, attack, m.attackCount, s);
             break;
-        }
         case kCompCompressing:
             L[i] = polL * (aL / r);
             R[i] = polR * (aR / r);
@@ -103,14 +129,8 @@ void PEAKCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> 
                 m.oldpeakR = m.newpeakR;
                 m.newpeakR = 0.0;
             }
-            int32_t k = m.releaseCount;
-            const double g = rampSine(k, release);
-            L[i] = polL * releaseLaw(aL, r, g);
-            R[i] = polR * releaseLaw(aR, r, g);
-            if (m.oldpeakL < thresh && m.oldpeakR < thresh) ++k;
-            else if (k > 0) --k;
-            m.releaseCount = k;
-            if (k > release) s = kCompIdle;
+            releaseSample(L[i], R[i], polL, polR, aL, aR, r, release,
+                          m.oldpeakL < thresh && m.oldpeakR < thresh, m.releaseCount, s);
             break;
         }
         default:
@@ -173,15 +193,9 @@ void RMSCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> l
             m.passTL = m.passTR = 0;
             s = kCompAttack;
             [[fallthrough]];
-        case kCompAttack: {
-            const int32_t k = m.attackCount;
-            const double g = rampSine(k, attack);
-            L[i] = polL * attackLaw(aL, r, g);
-            R[i] = polR * attackLaw(aR, r, g);
-            if (attack > k) m.attackCount = k + 1;
-            else s = kCompCompressing;
+        case kCompAttack:
+            attackSample(L[i], R[i], polL, polR, aL, aR, r, attack, m.attackCount, s);
             break;
-        }
         case kCompCompressing:
             L[i] = polL * (aL / r);
             R[i] = polR * (aR / r);
@@ -189,17 +203,10 @@ void RMSCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> l
             if (crossR) m.passTR = m.rmsR < quiet ? m.passTR + 1 : 0;
             if (m.passTL > 3 && m.passTR > 3) s = kCompRelease;
             break;
-        case kCompRelease: {
-            int32_t k = m.releaseCount;
-            const double g = rampSine(k, release);
-            L[i] = polL * releaseLaw(aL, r, g);
-            R[i] = polR * releaseLaw(aR, r, g);
-            if (m.rmsL < thresh && m.rmsR < thresh) ++k;
-            else if (k > 0) --k;
-            m.releaseCount = k;
-            if (k > release) s = kCompIdle;
+        case kCompRelease:
+            releaseSample(L[i], R[i], polL, polR, aL, aR, r, release,
+                          m.rmsL < thresh && m.rmsR < thresh, m.releaseCount, s);
             break;
-        }
         default:
             break;
         }
