@@ -2,17 +2,19 @@
 # Renders a large generated session and reports the realtime factor and the
 # peak memory of tarvex.
 #
-#   bench/session_benchmark.sh [build-dir] [tracks] [seconds] [plain|strips|full]
+#   bench/session_benchmark.sh [build-dir] [tracks] [seconds] [unity|plain|strips|full]
 #
 # Makes <tracks> stereo 24-bit 48 kHz tracks of <seconds> seconds with sox in
 # a scratch folder (kept between runs), renders them with dither 0 and prints
 # the wall-clock time, the song seconds per wall-clock second and the peak
 # resident memory. Needs sox and GNU time.
 #
-# plain: levels, pans and fades only. strips: also a high-pass, two bands and
+# unity: every channel at 0 dB from the start, nothing else. plain: levels,
+# pans and fades only. strips: also a high-pass, two bands and
 # an RMS compressor on every channel and a master limiter. full: the strips,
 # four submixes with a compressor each, sends to both reverbs and their
-# returns with input filters.
+# returns with input filters. With BENCH_PREPARE_ONLY=1 the script only
+# writes the session (for bench/peer_benchmark.sh) and renders nothing.
 set -euo pipefail
 build=${1:-build}
 tracks=${2:-16}
@@ -36,6 +38,13 @@ cd "$work"
 } > tracks.txt
 printf 'begin\nverbo\t1\ndither\t0\noutbits\t24\nend\n' > prefs.txt
 # Every channel gets a level, a pan and a fade in and out.
+if [ "$mix" = unity ]; then
+    {
+        printf 'begin\nbench_mix\nt\t0\t0\t0\n'
+        for i in $(seq 1 "$tracks"); do printf 'v\t%d\t0\n' "$i"; done
+        printf 'end\n'
+    } > faders.txt
+else
 {
     printf 'begin\nbench_mix\nt\t0\t0\t0\n'
     for i in $(seq 1 "$tracks"); do printf 'v\t%d\t-40\np\t%d\t%d\n' "$i" "$i" $((i * 10 % 200 - 100)); done
@@ -62,6 +71,8 @@ printf 'begin\nverbo\t1\ndither\t0\noutbits\t24\nend\n' > prefs.txt
     fi
     printf 'end\n'
 } > faders.txt
+fi
+[ "${BENCH_PREPARE_ONLY:-0}" = 1 ] && exit 0
 
 /usr/bin/time -v "$exe" > run.log 2> time.log
 wall=$(grep 'Elapsed (wall clock)' time.log | awk '{print $NF}')

@@ -27,9 +27,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# pkg-config (libebur128) reads the target's .pc files, those of Debian's multiarch packages
+# (libebur128-dev:armhf), never the host's.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/${TARVEX_ARMHF_TRIPLE}/pkgconfig:/usr/share/pkgconfig)
+
 # qemu-arm finds the target's dynamic loader and libc through QEMU_LD_PREFIX; passing it as -L
 # here makes the emulator line work even when the variable is not set in the environment.
 find_program(TARVEX_QEMU_ARM qemu-arm)
 if(TARVEX_QEMU_ARM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVEX_QEMU_ARM} -L /usr/${TARVEX_ARMHF_TRIPLE})
+  # The target's own libraries come first, before any multiarch armhf libraries of the host.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TARVEX_QEMU_ARM} -L /usr/${TARVEX_ARMHF_TRIPLE} -E
+                                    LD_LIBRARY_PATH=/usr/${TARVEX_ARMHF_TRIPLE}/lib)
 endif()

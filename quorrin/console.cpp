@@ -24,6 +24,8 @@ namespace {
 
 constexpr int32_t kStatusDone = 0;
 constexpr int32_t kStatusInputEnded = 1;
+// The last save that was asked for could not be written.
+constexpr int32_t kStatusSaveFailed = 1;
 
 // A whole word read as a finite single-precision number.
 std::optional<float> wordToFloat(const std::string& word) {
@@ -71,6 +73,7 @@ class Menu {
     std::istream& in_;
     std::ostream& out_;
     bool ended_ = false;
+    bool saveFailed_ = false; // the last `pf` wrote nothing usable
 };
 
 void Menu::printMenu() {
@@ -134,20 +137,24 @@ void Menu::changeOrdering() {
 
 void Menu::printToFile() {
     std::string text = formatCues(table_, timeFields_, ordering_);
-    out_ << "Enter filename\n";
+    out_ << leftOutWarning(table_, ordering_) << "Enter filename\n";
     std::string name;
     if (!readAnswer(name)) return;
-    if (SaveFile(text, name, loadedFile_, in_, out_) == SaveResult::inputEnded) {
+    const SaveResult result = SaveFile(text, name, loadedFile_, in_, out_);
+    if (result == SaveResult::inputEnded) {
         out_ << "\nInput ended at a prompt; the command was not carried out.\n";
         ended_ = true;
     }
+    if (result == SaveResult::failed) saveFailed_ = true;
+    if (result == SaveResult::written) saveFailed_ = false;
 }
 
 int32_t Menu::run() {
     for (;;) {
         printMenu();
         std::string command;
-        if (!(in_ >> command) || command == "x") return kStatusDone;
+        if (!(in_ >> command) || command == "x")
+            return saveFailed_ ? kStatusSaveFailed : kStatusDone;
         if (command == "nt") {
             out_ << "Enter nudge amount in seconds\n";
             if (std::optional<float> seconds = readFloat()) MoveTimes(table_, *seconds);
@@ -158,7 +165,8 @@ int32_t Menu::run() {
             out_ << "Enter change in dB\n";
             if (std::optional<float> dB = readFloat()) AdjustVolumes(table_, *dB);
         } else if (command == "ps") {
-            out_ << "\n" << formatCues(table_, timeFields_, ordering_) << "\n";
+            out_ << "\n" << formatCues(table_, timeFields_, ordering_) << "\n"
+                 << leftOutWarning(table_, ordering_);
         } else if (command == "pf") {
             printToFile();
         } else if (command == "cf") {

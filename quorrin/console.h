@@ -12,7 +12,8 @@ namespace quorrin {
 
 void Help(std::ostream& out);
 
-// Runs the menu until "x" or the end of input; returns the exit status.
+// Runs the menu until "x" or the end of input; returns the exit status (1
+// when input ended at a prompt or the last save could not be written).
 // `loadedFile` is the file the table came from, which is never saved over.
 int32_t runMenu(CueTable& table, int32_t timeFields, const std::string& loadedFile,
                 std::istream& in, std::ostream& out);

@@ -75,6 +75,24 @@ std::string Format2(const CueTable& table, int32_t timeFields) {
     return out;
 }
 
+int32_t entriesLeftOutByTimes(const CueTable& table) {
+    int32_t count = 0;
+    for (const auto& entries : table.slots)
+        for (const CueEntry& entry : entries)
+            if (!(entry.time > -1.0f)) ++count; // a time that is not a number is left out too
+    return count;
+}
+
+std::string leftOutWarning(const CueTable& table, Ordering ordering) {
+    if (ordering != Ordering::byTimes) return "";
+    const int32_t count = entriesLeftOutByTimes(table);
+    if (count == 0) return "";
+    return formatText("Warning: %i %s at -1 s or earlier %s left out of the text ordered by "
+                      "times; order by channels ('co') to keep %s.\n",
+                      static_cast<int>(count), count == 1 ? "entry" : "entries",
+                      count == 1 ? "is" : "are", count == 1 ? "it" : "them");
+}
+
 std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering) {
     return ordering == Ordering::byChannels ? Format1(table, timeFields)
                                             : Format2(table, timeFields);

@@ -23,6 +23,13 @@ std::string Format1(const CueTable& table, int32_t timeFields);
 // Text ordered by times. Entries at -1 s or earlier are left out.
 std::string Format2(const CueTable& table, int32_t timeFields);
 
+// How many entries the text ordered by times leaves out: those at -1 s or
+// earlier (after a negative nudge, say).
+int32_t entriesLeftOutByTimes(const CueTable& table);
+
+// The warning for entries that `ordering` leaves out of the text, or "".
+std::string leftOutWarning(const CueTable& table, Ordering ordering);
+
 std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering);
 
 // "\nEntries:\n" and one "ch ...:  count" line per slot that holds entries.

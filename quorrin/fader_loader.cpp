@@ -18,12 +18,23 @@
 #include <cstring>
 #include <memory>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace quorrin {
 
 ReadStatus ReadFile(const std::string& name, std::string& text, std::string& reason) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(name.c_str(), "rb"),
-                                                         &std::fclose);
-    if (!file) return ReadStatus::notFound;
+    // Opened without waiting, so a named pipe that nobody writes to reads as
+    // empty instead of holding the program; reads then wait as usual.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return ReadStatus::notFound;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
+    if (!file) {
+        reason = std::strerror(errno);
+        ::close(fd);
+        return ReadStatus::readError;
+    }
     text.clear();
     char block[8192];
     for (;;) {
@@ -283,6 +294,8 @@ CueTable ParseBuffer(std::string_view text, int32_t timeFields, std::string_view
                      std::vector<std::string>& messages) {
     Parser parser(timeFields, fileName, messages);
     int32_t lineNumber = 0;
+    // A byte-order mark, as some editors write, is not part of the first word.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     while (!text.empty()) {
         size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);

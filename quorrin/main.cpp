@@ -1,12 +1,15 @@
-// quorrin [file] [fields]: loads a fader file (default "faders.txt") with 1,
-// 2 or 3 time fields per time line (default 3), lists its entries per
-// channel and hands the cue table to the menu. A file that cannot be opened
-// ends the program with status 1 after the help text.
+// quorrin [options] [--] [file] [fields]: loads a fader file (default
+// "faders.txt") with 1, 2 or 3 time fields per time line (default 3), lists
+// its entries per channel and hands the cue table to the menu. A file that
+// cannot be opened ends the program with status 1 after the help text; an
+// unknown option with status 2 after the usage.
 #include "console.h"
 #include "cue_writer.h"
 #include "fader_loader.h"
+#include "program_options.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -15,6 +18,7 @@
 namespace {
 
 constexpr int kStatusNoFile = 1;
+constexpr int kStatusUsage = 2;
 
 // The second argument counts only when it reads (as a leading base-10
 // number) as 1, 2 or 3.
@@ -28,9 +32,30 @@ int32_t timeFieldsArgument(const char* text) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Past the file-size limit a write fails like one on a full disk and is
+    // reported, instead of the signal ending the program mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const quorrin::ProgramOptions options =
+        quorrin::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+    switch (options.action) {
+    case quorrin::ProgramOptions::Action::help:
+        std::cout << quorrin::usageText();
+        return 0;
+    case quorrin::ProgramOptions::Action::version:
+        std::cout << quorrin::versionText();
+        return 0;
+    case quorrin::ProgramOptions::Action::usageError:
+        std::cerr << "quorrin: " << options.error << "\n" << quorrin::usageText();
+        return kStatusUsage;
+    case quorrin::ProgramOptions::Action::run:
+        break;
+    }
+    const std::vector<std::string>& operands = options.operands;
+
     std::cout << "\nQuorrin 1.0  by the Tarvex toolset team\n";
-    std::string fileName = argc > 1 ? argv[1] : "faders.txt";
-    int32_t timeFields = argc > 2 ? timeFieldsArgument(argv[2]) : quorrin::kDefaultTimeFields;
+    std::string fileName = !operands.empty() ? operands[0] : "faders.txt";
+    int32_t timeFields =
+        operands.size() > 1 ? timeFieldsArgument(operands[1].c_str()) : quorrin::kDefaultTimeFields;
 
     std::string text;
     std::string reason;

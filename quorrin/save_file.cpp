@@ -53,8 +53,18 @@ SaveResult SaveFile(const std::string& text, const std::string& name, const std:
     size_t written = std::fwrite(text.data(), 1, text.size(), file);
     int writeError = written == text.size() ? 0 : errno;
     if (std::fclose(file) != 0 && writeError == 0) writeError = errno;
-    if (written != text.size() || writeError != 0)
-        return reportFailure(name, writeError != 0 ? writeError : EIO, out);
+    if (written != text.size() || writeError != 0) {
+        reportFailure(name, writeError != 0 ? writeError : EIO, out);
+        // A cut-off fader file would later mix without its last lines; a
+        // device (a link to /dev/null, say) is no file of ours to remove.
+        // Written through a link, the partial file is the link's target.
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::canonical(name, error);
+        if (!error && std::filesystem::is_regular_file(target, error) &&
+            std::filesystem::remove(target, error))
+            out << "The partial file " << name << " was removed\n";
+        return SaveResult::failed;
+    }
     out << "Write complete\n";
     return SaveResult::written;
 }

@@ -16,6 +16,10 @@ build=${1:-build-armhf}
 gtest_source=${GTEST_SOURCE:-/usr/src/googletest}
 triple=arm-linux-gnueabihf
 export QEMU_LD_PREFIX=/usr/$triple
+# The target's own libraries first: with Debian's multiarch armhf libraries also installed (for
+# libebur128), the cross loader would otherwise pair itself with another build of libc and fail
+# as soon as a program starts a thread or a child.
+export QEMU_SET_ENV=LD_LIBRARY_PATH=/usr/$triple/lib
 
 fail() { echo "armhf-tests: $*" >&2; exit 1; }
 command -v "$triple-g++" >/dev/null || fail "no $triple-g++ (Debian: crossbuild-essential-armhf)"

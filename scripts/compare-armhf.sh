@@ -18,7 +18,8 @@
 # The input tracks are made once, natively, and every build reads the same files: the demo
 # tracks of make_demo_tracks (16-bit, 24-bit and float, mono and stereo, one of them starting
 # late) and two tracks from sox that the demo lacks (24-bit stereo in the extensible format,
-# float stereo). The sessions cover 24-bit, 16-bit and mono output without dither, a preview, a
+# float stereo). The sessions cover 24-bit, 16-bit and mono output without dither, dither with a
+# fixed seed (the standard library's noise must repeat on every build), a preview, a
 # cut-in/cut-out window, tempo mode with delay-pan, names outside ASCII, overloads that
 # saturate, and a preview of samples that lie beyond 2 GiB in a 3 GiB input. The cue editor
 # quorrin is compared on one fader file too.
@@ -29,6 +30,10 @@ root=$PWD
 
 triple=arm-linux-gnueabihf
 export QEMU_LD_PREFIX=/usr/$triple
+# The target's own libraries first: with Debian's multiarch armhf libraries also installed (for
+# libebur128), the cross loader would otherwise pair itself with another build of libc and fail
+# as soon as a program starts a thread or a child.
+export QEMU_SET_ENV=LD_LIBRARY_PATH=/usr/$triple/lib
 toolchain=$root/cmake/armhf-toolchain.cmake
 
 fail() { echo "compare-armhf: $*" >&2; exit 1; }
@@ -196,8 +201,39 @@ end
 "
 }
 
+# Channel strips run on two workers, as on the board.
 prefs() { # outbits, extra lines
-    printf 'begin\nverbo\t2\noutbits\t%s\ndither\t0\npan\t4.5\ndbps\t60\n%s\nend\n' "$1" "${2:-}"
+    printf 'begin\nverbo\t2\noutbits\t%s\ndither\t0\npan\t4.5\ndbps\t60\nthreads\t2\n%s\nend\n' \
+        "$1" "${2:-}"
+}
+
+# Every strip effect on channels, a submix and the master, both reverbs (sent
+# from channels and the submix) with their input filters, and a tap file.
+effect_lines() {
+    printf '%s' "hp	1	60
+band1	2	800	5	1.5
+band4	3	6000	-6	0.8
+hshelf	4	7000	3	0.7
+lshelf	5	120	-4	0.7
+rms	1	-24	5	120	3
+nlc	2	-28	600	4
+comp	7	-18	1	80	5
+lim	8	-12
+order	lim	8	1
+comp	G	1	-20	5	100	3
+hp	M	25
+lim	M	-1
+fxg	G	1	2
+rev	1	-8
+rev	G	1	-12
+trev	5	-6
+rtn	-4	55
+trtn	-7	40	6
+pos	30	45	60
+width	70
+rhp	120
+rlp	9000
+"
 }
 
 new_session() { # name
@@ -209,6 +245,10 @@ new_session() { # name
     echo "$dir"
 }
 
+d=$(new_session effects)
+prefs 24 "tap	rtn" >"$d/prefs.txt"
+sed -i '/^end$/d' "$d/faders.txt"
+{ effect_lines; echo end; } >>"$d/faders.txt"
 d=$(new_session stereo24)
 prefs 24 >"$d/prefs.txt"
 d=$(new_session stereo16)
@@ -217,6 +257,10 @@ d=$(new_session mono24)
 prefs 24 "mono	-4.5" >"$d/prefs.txt"
 d=$(new_session mono16)
 prefs 16 "mono	-3.0" >"$d/prefs.txt"
+# Dither from a fixed seed: the noise, and so every output byte, must match on every build.
+d=$(new_session dithered)
+prefs 16 "dither	3
+seed	90125" >"$d/prefs.txt"
 d=$(new_session preview)
 prefs 16 "pre	on
 start	0	7	125

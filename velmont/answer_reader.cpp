@@ -53,7 +53,20 @@ AnswerFault AnswerReader::reject(std::string taken) {
         if (c == std::char_traits<char>::eof() || isSpace(c)) break;
         takeChar(taken);
     }
-    rejected_ = taken;
+    // Quoted in a message: control bytes (a NUL would cut the message short)
+    // are shown as \xNN.
+    rejected_.clear();
+    for (const char c : taken) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            static const char kHex[] = "0123456789ABCDEF";
+            rejected_ += "\\x";
+            rejected_ += kHex[byte >> 4];
+            rejected_ += kHex[byte & 0xF];
+        } else {
+            rejected_ += c;
+        }
+    }
     return AnswerFault::NotANumber;
 }
 

@@ -4,16 +4,20 @@
 // dialogue that cannot be finished leaves it as it was.
 //
 // Exit status: 0 when the template was written (or, for the effects answer 4,
-// deliberately not written), 1 when the user chose "Exit", 2 when the
-// dialogue could not be finished or faders.txt could not be written.
+// deliberately not written) and for --help and --version, 1 when the user
+// chose "Exit", 2 when the dialogue could not be finished, faders.txt could
+// not be written or an option is unknown.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "velmont/dialogue.h"
 #include "velmont/file_replace.h"
+#include "velmont/program_options.h"
 #include "velmont/template_text.h"
 
 namespace {
@@ -31,7 +35,26 @@ constexpr int kStatusFailed = 2;
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // Past the file-size limit a write fails like one on a full disk and is
+    // reported, instead of the signal ending the program mid-file.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const velmont::ProgramOptions options =
+        velmont::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+    switch (options.action) {
+    case velmont::ProgramOptions::Action::help:
+        std::cout << velmont::usageText();
+        return 0;
+    case velmont::ProgramOptions::Action::version:
+        std::cout << velmont::versionText();
+        return 0;
+    case velmont::ProgramOptions::Action::usageError:
+        std::cerr << "velmont: " << options.error << "\n" << velmont::usageText();
+        return kStatusFailed;
+    case velmont::ProgramOptions::Action::run:
+        break;
+    }
+
     const velmont::DialogueOutcome outcome = velmont::askTemplateQuestions(std::cin, std::cout);
     if (outcome.kind == velmont::DialogueOutcome::Kind::ExitChosen) return kStatusExitChosen;
     if (outcome.kind == velmont::DialogueOutcome::Kind::InputFault) {

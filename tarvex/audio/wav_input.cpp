@@ -48,6 +48,12 @@ bool printableId(const uint8_t* id) {
     return true;
 }
 
+// True when a chunk header (printable id and size) starts at pos.
+bool idAt(ByteSource& src, int64_t pos) {
+    uint8_t head[8];
+    return src.readAt(pos, head, 8) == 8 && printableId(head);
+}
+
 void walkChunks(ByteSource& src, ChunkPlaces& places) {
     const int64_t length = src.size();
     int64_t pos = kFirstChunk;
@@ -68,6 +74,10 @@ void walkChunks(ByteSource& src, ChunkPlaces& places) {
         if (places.fmtPos >= 0 && places.dataPos >= 0) return;
         if (!fits) return;
         pos = body + size + (size & 1);
+        // Some writers leave out the pad byte after an odd-sized chunk: when
+        // no chunk id follows the pad but one starts right after the body,
+        // the walk goes on from there.
+        if ((size & 1) != 0 && !idAt(src, pos) && idAt(src, pos - 1)) --pos;
         places.trusted = pos;
     }
 }

@@ -71,23 +71,24 @@ double levelTodB(int32_t level) {
 }
 
 void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
-              AutomationMemory& m, std::span<int32_t> left, std::span<int32_t> right,
-              int32_t polarity, double divisor, float panLeft, float panRight,
-              std::span<const int32_t> vcaAssign, std::span<const double> vcaGains) {
+              AutomationMemory& memory, AutomationScratch& m, std::span<int32_t> left,
+              std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
+              float panRight, std::span<const int32_t> vcaAssign,
+              std::span<const double> vcaGains) {
     if (count <= 0) return;
     // At the first sample of the song the gains apply at once.
     if (pos == 0) {
-        m.OldPolarL[slot] = -signOf(left[0]);
-        m.OldPolarR[slot] = -signOf(right[0]);
+        memory.OldPolarL[slot] = -signOf(left[0]);
+        memory.OldPolarR[slot] = -signOf(right[0]);
     }
     const int32_t vca = vcaAssign[slot];
     m.vca_base = vca * count;
     const double* gains = vca != 0 ? vcaGains.data() + m.vca_base : nullptr;
     int64_t due = nextStart(table, state, slot);
-    int32_t& oldL = m.OldPolarL[slot];
-    int32_t& oldR = m.OldPolarR[slot];
-    double& applyL = m.ApplyLeft[slot];
-    double& applyR = m.ApplyRight[slot];
+    int32_t& oldL = memory.OldPolarL[slot];
+    int32_t& oldR = memory.OldPolarR[slot];
+    double& applyL = memory.ApplyLeft[slot];
+    double& applyR = memory.ApplyRight[slot];
 
     // A settled slot with no entry starting in this block keeps one level for
     // the whole block: each side takes the new gain at its first sign change

@@ -26,9 +26,19 @@ constexpr double kBusDivisor = 134217728.0;
 // `right`. `vcaGains` holds one block of `count` gains per VCA slot.
 // Runs in the mix loop.
 void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
-              AutomationMemory& memory, std::span<int32_t> left, std::span<int32_t> right,
-              int32_t polarity, double divisor, float panLeft, float panRight,
-              std::span<const int32_t> vcaAssign, std::span<const double> vcaGains);
+              AutomationMemory& memory, AutomationScratch& scratch, std::span<int32_t> left,
+              std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
+              float panRight, std::span<const int32_t> vcaAssign, std::span<const double> vcaGains);
+
+// The same with the memory's own scratch values, as on the mix loop's thread.
+inline void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table,
+                     SlotAutomation& state, AutomationMemory& memory, std::span<int32_t> left,
+                     std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
+                     float panRight, std::span<const int32_t> vcaAssign,
+                     std::span<const double> vcaGains) {
+    AUTOMATE(pos, count, slot, table, state, memory, memory, left, right, polarity, divisor,
+             panLeft, panRight, vcaAssign, vcaGains);
+}
 
 // Computes one block of gains for one VCA into out[vca × count + i].
 // Runs in the mix loop.

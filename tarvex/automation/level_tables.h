@@ -93,19 +93,24 @@ struct SlotAutomation {
     std::vector<double> change;    // end dB - start dB, shaped ramps
 };
 
+// Values of the sample being processed. Every call writes them before it
+// reads them; a channel strip running on a worker thread keeps its own copy.
+struct AutomationScratch {
+    int32_t New_Level = 0;                // level computed for this sample
+    int32_t NewPolarL = 0, NewPolarR = 0; // signs of this sample
+    int32_t n = 0;                        // entry index read at the sample's start
+    double dBNewLevel = 0.0;              // dB of the ramp at this sample
+    int32_t vca_base = 0;                 // VCA slot offset in the gain buffer
+    double vcadBNewLevel = 0.0;           // VCA ramp dB at this sample
+};
+
 // Memory that the channel automation keeps from sample to sample and block to
-// block; scratch values of the sample being processed included.
-struct AutomationMemory {
+// block, per slot, with the scratch values of the sample being processed.
+struct AutomationMemory : AutomationScratch {
     std::array<int32_t, kEntrySlots> OldPolarL{}; // sign of the last left sample
     std::array<int32_t, kEntrySlots> OldPolarR{}; // sign of the last right sample
     std::array<double, kEntrySlots> ApplyLeft{};  // gain now applied to the left side
     std::array<double, kEntrySlots> ApplyRight{}; // gain now applied to the right side
-    int32_t New_Level = 0;                        // level computed for this sample
-    int32_t NewPolarL = 0, NewPolarR = 0;         // signs of this sample
-    int32_t n = 0;                                // entry index read at the sample's start
-    double dBNewLevel = 0.0;                      // dB of the ramp at this sample
-    int32_t vca_base = 0;                         // VCA slot offset in the gain buffer
-    double vcadBNewLevel = 0.0;                   // VCA ramp dB at this sample
 };
 
 // What the mix script sets for the automation; built before the first block

@@ -28,6 +28,22 @@ inline int32_t saturatingAdd(int32_t a, int32_t b) {
     return clampToInt32(static_cast<int64_t>(a) + b);
 }
 
+// dst[i] += src[i] for a block, each sum held at the 32-bit limits. Written
+// without branches so that the compiler can work on several samples at once;
+// a sum overflows exactly when both inputs differ in sign from the wrapped
+// result, and then takes the limit on the side of the first input.
+inline void addSaturating(int32_t* dst, const int32_t* src, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        const int32_t a = dst[i];
+        const int32_t b = src[i];
+        const auto wrapped =
+            static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+        const int32_t overflow = ((a ^ wrapped) & (b ^ wrapped)) >> 31; // 0 or -1
+        const int32_t limit = (a >> 31) ^ std::numeric_limits<int32_t>::max();
+        dst[i] = (wrapped & ~overflow) | (limit & overflow);
+    }
+}
+
 // A sample position truncated toward zero into 64 bits, saturating.
 inline int64_t truncToSamples(double v) {
     if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();

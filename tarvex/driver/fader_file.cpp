@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/console.h"
+#include "driver/output_files.h"
 #include "driver/preferences.h"
 #include "driver/text_fields.h"
 
@@ -35,10 +36,9 @@ void writeTemplate(const std::string& text) {
         warn("%s exists and is left as it is; mixing with the new template.\n", kDefaultFaderName);
         return;
     }
-    std::FILE* f = std::fopen(kDefaultFaderName, "wb");
-    bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f != nullptr && std::fclose(f) != 0) ok = false;
-    if (!ok) warn("Could not write %s; mixing with the new template.\n", kDefaultFaderName);
+    if (const auto reason = createWholeFile(kDefaultFaderName, text))
+        warn("Could not write %s: %s; mixing with the new template.\n", kDefaultFaderName,
+             reason->c_str());
 }
 
 } // namespace
@@ -141,6 +141,9 @@ void settleMixName(MixSession& s) {
                 break;
             }
     }
+    if (s.fader.mixName.empty())
+        stopRun(2, "%s has no mix name (the first line after \"begin\" names the mix).\n",
+                s.tracks.fadersPath.c_str());
     s.fader.outputPath =
         (s.prefs.mixDirSet ? s.prefs.mixDir : std::string()) + s.fader.mixName + ".wav";
 }

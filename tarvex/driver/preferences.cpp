@@ -1,6 +1,8 @@
 // Preferences file reader.
 #include "driver/preferences.h"
+
 #include "core/saturate.h"
+#include <cstdlib>
 
 #include <cmath>
 #include <cstdio>
@@ -9,6 +11,7 @@
 
 #include "automation/decibels.h"
 #include "core/console.h"
+#include "driver/output_files.h"
 #include "driver/text_fields.h"
 
 namespace tarvex {
@@ -19,6 +22,8 @@ const char* const kDefaultPrefsText =
 namespace {
 
 constexpr const char* kDefaultPrefsName = "prefs.txt";
+// Most channel-strip workers `threads` may ask for.
+constexpr int kMaxThreadsPref = 64;
 
 // A keyword's values must stand on its own line; one without them is ignored.
 bool hasValues(const MixSession& s, const KeywordText& text, const KeywordHit& hit,
@@ -83,36 +88,108 @@ void printLayoutWarnings(const std::string& framed) {
 }
 
 // A missing preferences file is replaced by a new "prefs.txt", but an existing
-// "prefs.txt" (when another name was asked for) is never overwritten.
-std::string createDefaultPrefs() {
+// "prefs.txt" (when another name was asked for) is never overwritten. A check
+// writes nothing and says what a render would do.
+std::string createDefaultPrefs(MissingPrefs missing) {
     warn("\nWarning: prefs.txt file was not found...\n");
     std::error_code ec;
     if (std::filesystem::exists(kDefaultPrefsName, ec)) {
         warn("%s exists and is left as it is; using the default preferences.\n", kDefaultPrefsName);
         return kDefaultPrefsText;
     }
-    std::FILE* f = std::fopen(kDefaultPrefsName, "wb");
+    if (missing == MissingPrefs::useDefaults) {
+        warn("Check only: a render would create %s with the default preferences; checking "
+             "with the defaults.\n",
+             kDefaultPrefsName);
+        return kDefaultPrefsText;
+    }
     const std::string text = kDefaultPrefsText;
-    bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    if (f != nullptr && std::fclose(f) != 0) ok = false;
-    if (!ok) {
-        warn("Could not create %s; using the default preferences.\n", kDefaultPrefsName);
+    if (const auto reason = createWholeFile(kDefaultPrefsName, text)) {
+        warn("Could not create %s: %s; using the default preferences.\n", kDefaultPrefsName,
+             reason->c_str());
         return text;
     }
     warn("...created one for you.\n");
     return text;
 }
 
+// A whole decimal number, digits only, up to `high`.
+bool wholeNumber(std::string_view field, uint64_t high, uint64_t& out) {
+    if (field.empty() || field.size() > 20) return false;
+    uint64_t v = 0;
+    for (char ch : field) {
+        if (ch < '0' || ch > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(ch - '0');
+        if (v > high) return false;
+    }
+    out = v;
+    return true;
+}
+
+// `threads` (0 = one worker per core, up to 64) and `seed` (the dither noise
+// repeats exactly); a value out of range is named and left unused.
+void readWorkersAndSeed(MixSession& s, const KeywordText& text) {
+    KeywordHit hit;
+    uint64_t v = 0;
+    if (lastWithValues(s, text, "threads", 1, hit)) {
+        if (wholeNumber(text.value(hit, 0), kMaxThreadsPref, v))
+            s.prefs.threads = static_cast<int32_t>(v);
+        else
+            warn("%s line %d: threads must be 0 (one per core) to %d; one per core is used.\n",
+                 s.tracks.prefsPath.c_str(), text.fileLine(hit), kMaxThreadsPref);
+    }
+    if (lastWithValues(s, text, "seed", 1, hit)) {
+        if (wholeNumber(text.value(hit, 0), UINT32_MAX, v)) {
+            s.prefs.ditherSeedSet = true;
+            s.prefs.ditherSeed = static_cast<uint32_t>(v);
+        } else {
+            warn("%s line %d: seed must be a whole number from 0 to 4294967295; the dither "
+                 "noise is seeded from the clock.\n",
+                 s.tracks.prefsPath.c_str(), text.fileLine(hit));
+        }
+    }
+}
+
+// `loudness` (optionally with a target in LUFS), `plot` (the SVG file to
+// write) and `overs`: the optional views of the mix.
+void readMixViews(MixSession& s, const KeywordText& text) {
+    KeywordHit hit;
+    if (text.last("loudness", hit)) {
+        s.prefs.loudnessOn = true;
+        if (text.valueCount(hit) > 0) {
+            double target = 0.0;
+            if (readLoudnessTarget(std::string(text.value(hit, 0)), target)) {
+                s.prefs.loudnessTargetSet = true;
+                s.prefs.loudnessTarget = target;
+            } else {
+                warn("%s line %d: the loudness target must be a level from -70 to 0 LUFS; no "
+                     "target is used.\n",
+                     s.tracks.prefsPath.c_str(), text.fileLine(hit));
+            }
+        }
+    }
+    if (lastWithValues(s, text, "plot", 1, hit)) s.prefs.plotPath = std::string(text.value(hit, 0));
+    if (text.last("overs", hit)) s.prefs.oversOn = true;
+}
+
 } // namespace
+
+bool readLoudnessTarget(const std::string& text, double& target) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == nullptr || *end != '\0' || !(v >= -70.0 && v <= 0.0)) return false;
+    target = v;
+    return true;
+}
 
 int64_t timeFieldsToSamples(double minutes, double seconds, double millis, uint32_t rate) {
     const double total = minutes * 60.0 + seconds + millis / 1000.0;
     return truncToSamples(std::trunc(total * static_cast<double>(rate)));
 }
 
-void loadPreferences(MixSession& s) {
+void loadPreferences(MixSession& s, MissingPrefs missing) {
     std::string raw;
-    if (!readWholeFile(s.tracks.prefsPath, raw)) raw = createDefaultPrefs();
+    if (!readWholeFile(s.tracks.prefsPath, raw)) raw = createDefaultPrefs(missing);
     FramedText framed = frameAfterBegin(dropCarriageReturns(raw));
     printLayoutWarnings(framed.text);
     s.prefs.prefsText = framed.text;
@@ -134,6 +211,8 @@ void loadPreferences(MixSession& s) {
         if (mode == 0 || mode == 1) s.prefs.trackListMode = mode;
     }
     if (text.first("tlist=tab", hit)) s.prefs.trackListTab = true;
+    readWorkersAndSeed(s, text);
+    readMixViews(s, text);
 }
 
 void checkPreferences(MixSession& s) {

@@ -17,10 +17,14 @@ namespace tarvex {
 // The text of a new preferences file.
 extern const char* const kDefaultPrefsText;
 
+// What happens to a missing preferences file: a render creates "prefs.txt"
+// with the defaults; a check only says so and goes on with the defaults.
+enum class MissingPrefs { create, useDefaults };
+
 // Opens (or creates) the preferences file, prints its layout warnings and
-// reads `verbo`, the directories and the track-list layout. Prints the banner
-// at verbosity 2.
-void loadPreferences(MixSession& session);
+// reads `verbo`, the directories, the track-list layout, the worker count
+// (`threads`) and the dither seed (`seed`). Prints the banner at verbosity 2.
+void loadPreferences(MixSession& session, MissingPrefs missing = MissingPrefs::create);
 
 // Reads the render window and the output settings. Needs the song length and
 // the sample rate. Ends the run with status 2 on a bad render window.
@@ -28,6 +32,9 @@ void checkPreferences(MixSession& session);
 
 // Reads the automation offset; prints it for every `offset` line.
 void readAutomationOffset(MixSession& session);
+
+// A loudness target in LUFS, -70 to 0, written as a plain number.
+bool readLoudnessTarget(const std::string& text, double& target);
 
 // Time fields to samples: minutes, seconds and milliseconds (3 fields),
 // minutes and seconds (2) or seconds (1), truncated toward zero.

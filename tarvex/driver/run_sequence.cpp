@@ -7,18 +7,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <memory>
 #include <new>
 
 #include "audio/wav_input.h"
 #include "audio/wav_output.h"
 #include "core/console.h"
+#include "driver/check_plan.h"
 #include "driver/effect_lines.h"
 #include "driver/fader_file.h"
+#include "driver/output_files.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
 #include "driver/routing_lines.h"
 #include "driver/tempo_map.h"
+#include "driver/text_fields.h"
 #include "driver/time_entries.h"
 #include "driver/track_list.h"
 #include "engine/mix_loop.h"
@@ -34,10 +38,39 @@ const char* const kBanner = "Tarvex version 1.164 (w20e) -- offline multitrack m
 
 namespace {
 
-void readCommandLine(MixSession& s, const std::vector<std::string>& args) {
-    if (args.size() >= 1) s.tracks.tracksPath = args[0];
-    if (args.size() >= 2) s.tracks.fadersPath = args[1];
-    if (args.size() >= 3) s.tracks.prefsPath = args[2];
+void readCommandLine(MixSession& s, const std::vector<std::string>& files) {
+    if (files.size() >= 1) s.tracks.tracksPath = files[0];
+    if (files.size() >= 2) s.tracks.fadersPath = files[1];
+    if (files.size() >= 3) s.tracks.prefsPath = files[2];
+}
+
+// The options win over the preferences they share a setting with.
+void applyOptions(MixSession& s, const RunOptions& options) {
+    if (options.threadsSet) s.prefs.threads = options.threads;
+    if (options.seedSet) {
+        s.prefs.ditherSeedSet = true;
+        s.prefs.ditherSeed = options.seed;
+    }
+    if (options.loudnessOn) s.prefs.loudnessOn = true;
+    if (options.loudnessTargetSet) {
+        s.prefs.loudnessTargetSet = true;
+        s.prefs.loudnessTarget = options.loudnessTarget;
+    }
+    if (!options.plotPath.empty()) s.prefs.plotPath = options.plotPath;
+    if (options.oversOn) s.prefs.oversOn = true;
+}
+
+// A render asks for a default fader level and writes a template when the
+// fader file is missing; a check cannot answer for the user and stops here,
+// with the status of a render that got no answer.
+void refuseMissingFaderFileInCheck(const MixSession& s) {
+    std::string text;
+    if (readWholeFile(s.tracks.fadersPath, text)) return;
+    stopRun(1,
+            "%s file was not found.\nCheck only: a render would ask for a default fader value "
+            "(or -999 to exit) and write a template faders.txt; nothing to check without a "
+            "fader file.\n",
+            s.tracks.fadersPath.c_str());
 }
 
 void readWavHeaders(MixSession& s) {
@@ -82,6 +115,8 @@ void setUpOutput(MixSession& s) {
                              {"statistics report", statsPathOf(s)},
                              {"fader copy", faderCopyPathOf(s)}},
                             inputPathsOf(s));
+    if (!s.prefs.plotPath.empty())
+        refuseOutputsOverInputs({{"plot", s.prefs.plotPath}}, inputPathsOf(s));
     const int64_t frames = s.prefs.renderLength;
     if (!dataSizeFits(out.outChannels, static_cast<uint32_t>(out.outBits), frames))
         stopRun(2,
@@ -92,8 +127,9 @@ void setUpOutput(MixSession& s) {
 
 // The headers of the mix and of the tap file, once the effect settings have
 // said whether there is a tap file; nothing is written before every output
-// has been checked against the inputs.
-void writeOutputHeaders(MixSession& s) {
+// has been checked against the inputs. A check writes no header: it only
+// asks whether the files could be created.
+void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfinished) {
     OutputSetup& out = s.output;
     const int32_t frames = static_cast<int32_t>(s.prefs.renderLength);
     out.tapPath = tapPathFor(s.fx.tapMode, s.prefs);
@@ -105,13 +141,26 @@ void writeOutputHeaders(MixSession& s) {
                     out.tapPath.c_str());
         refuseOutputsOverInputs({{"tap file", out.tapPath}}, inputPathsOf(s));
     }
-    if (!MAKE_HEADER(s.fader.outputPath, s.tracks.sampleRate, static_cast<uint32_t>(out.outBits),
-                     out.outChannels, frames))
-        stopRun(1, "Could not create the mix file %s: %s\n", s.fader.outputPath.c_str(),
-                std::strerror(errno));
-    if (!out.tapPath.empty() && !MAKE_HEADER(out.tapPath, s.tracks.sampleRate, 24, 2, frames))
-        stopRun(1, "Could not create the tap file %s: %s\n", out.tapPath.c_str(),
-                std::strerror(errno));
+    if (checkOnly) {
+        probeOutputFiles(s);
+        return;
+    }
+    // From here until the mix loop has closed them, the headers claim samples
+    // that are not there yet. A file that failed at its header is ours to
+    // remove only when it did not exist before: an old mix that could not
+    // even be opened stays as it was.
+    const auto header = [&](const char* what, const std::string& path, uint32_t bits,
+                            int32_t channels) {
+        std::error_code ec;
+        const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+        if (!existed) unfinished.add(what, path);
+        if (!MAKE_HEADER(path, s.tracks.sampleRate, bits, channels, frames))
+            stopRun(1, "Could not create the %s %s: %s\n", what, path.c_str(),
+                    std::strerror(errno));
+        if (existed) unfinished.add(what, path);
+    };
+    header("mix file", s.fader.outputPath, static_cast<uint32_t>(out.outBits), out.outChannels);
+    if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2);
 }
 
 void readEffects(MixSession& s) {
@@ -122,25 +171,32 @@ void readEffects(MixSession& s) {
                        KeywordText(s.prefs.prefsText, s.prefs.firstLine), s.fx);
 }
 
-void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* input) {
+void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
+               UnfinishedOutputs& unfinished) {
+    const bool checkOnly = options.check;
     s.banner = kBanner;
     s.startClock = std::clock();
-    readCommandLine(s, args);
+    readCommandLine(s, options.files);
 
-    loadPreferences(s);
+    loadPreferences(s, checkOnly ? MissingPrefs::useDefaults : MissingPrefs::create);
+    applyOptions(s, options);
     std::string listText;
     int listFirstLine = 1;
     countTracks(s, listText, listFirstLine);
+    if (checkOnly) refuseMissingFaderFileInCheck(s);
     loadFaderFile(s, input);
     allocateBlockBuffers(s);
     readTrackList(s, listText, listFirstLine);
+    const std::array<int32_t, kSlotCount> listedOn = s.tracks.channelOn;
 
     readWavHeaders(s);
     checkSampleRates(s);
     readStartOffsets(s);
     if (s.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.tracks.sampleRate);
     s.tracks.meterWindow = static_cast<float>(s.tracks.sampleRate) / 10.0f;
-    std::srand(static_cast<unsigned>(std::time(nullptr) % 3600));
+    // Without a seed the noise differs from run to run, as it always has.
+    std::srand(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
+                                     : static_cast<unsigned>(std::time(nullptr) % 3600));
 
     settleMixName(s);
     checkPreferences(s);
@@ -152,9 +208,17 @@ void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* i
     readTimeEntries(s);
     setUpPanGains(s);
     readEffects(s);
-    writeOutputHeaders(s);
+    writeOutputHeaders(s, checkOnly, unfinished);
 
+    if (checkOnly) {
+        warn("%s", renderPlanText(s, listedOn).c_str());
+        if (s.prefs.launchSet)
+            warn("A render would then run through the shell: %s\n", s.prefs.launchCommand.c_str());
+        warn("Check only: no file was written.\n");
+        return;
+    }
     runMixLoop(s);
+    unfinished.finished();
     const bool reportsOk = CreateTextFiles(s);
     if (s.prefs.launchSet) {
         std::fflush(stdout);
@@ -165,18 +229,26 @@ void runStages(MixSession& s, const std::vector<std::string>& args, std::FILE* i
 
 } // namespace
 
-int runTarvex(const std::vector<std::string>& args, std::FILE* input) {
+int runTarvex(const std::vector<std::string>& files, std::FILE* input) {
+    RunOptions options;
+    options.files = files;
+    return runTarvex(options, input);
+}
+
+int runTarvex(const RunOptions& options, std::FILE* input) {
     // The session holds several MiB of block buffers: keep it off the stack.
     auto session = std::make_unique<MixSession>();
+    UnfinishedOutputs unfinished;
     int status = 0;
     try {
-        runStages(*session, args, input);
+        runStages(*session, options, input, unfinished);
     } catch (const RunStopped& stop) {
         status = stop.status;
     } catch (const std::bad_alloc&) {
         warn("Not enough memory for the mix buffers.\n");
         status = 1;
     }
+    if (status != 0) unfinished.removeAll(*session);
     std::fflush(stdout);
     return status;
 }

@@ -6,7 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/console.h"
 
@@ -23,16 +28,46 @@ constexpr int kEntryRows = 136;
 } // namespace
 
 bool readWholeFile(const std::string& path, std::string& out) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
+    // Opened without waiting, so a named pipe that nobody writes to reads as
+    // empty instead of holding the run forever; reads then wait as usual.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT) return false;
+        stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(errno));
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(error));
+    }
+    if (S_ISREG(info.st_mode) && info.st_size > kMaxControlFileBytes) {
+        ::close(fd);
+        stopRun(2, "%s is %lld bytes long; a control file may hold at most %lld bytes.\n",
+                path.c_str(), static_cast<long long>(info.st_size),
+                static_cast<long long>(kMaxControlFileBytes));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     out.clear();
     char chunk[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-        out.append(chunk, got);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
-    return ok;
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(error));
+        }
+        if (got == 0) break;
+        out.append(chunk, static_cast<std::size_t>(got));
+        if (out.size() > static_cast<std::size_t>(kMaxControlFileBytes)) {
+            ::close(fd);
+            stopRun(2, "%s holds more than %lld bytes; a control file may hold no more.\n",
+                    path.c_str(), static_cast<long long>(kMaxControlFileBytes));
+        }
+    }
+    ::close(fd);
+    return true;
 }
 
 std::string dropCarriageReturns(std::string_view text) {
@@ -46,6 +81,9 @@ std::string dropCarriageReturns(std::string_view text) {
 }
 
 FramedText frameAfterBegin(std::string_view text) {
+    // A byte-order mark, as some editors write at the start of a text file,
+    // is not part of the first line.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     // "begin" counts only as a whole word: a file name such as beginning.wav or
     // a mix called beginner must never hide the lines before it.
     std::size_t at = 0;

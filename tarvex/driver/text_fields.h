@@ -22,7 +22,14 @@ struct FramedText {
     int firstLine;    // file line number of the first line of `text`
 };
 
-// Reads a whole file into `out`; false when it cannot be opened or read.
+// Largest control file read: far beyond any real mix script (512 cues for
+// each of 137 slots come to about 2 MiB), small enough to read on the board.
+constexpr int64_t kMaxControlFileBytes = 32 * 1024 * 1024;
+
+// Reads a whole file into `out`; false when there is no such file. A file
+// that exists but cannot be read (a directory, a read error, over
+// kMaxControlFileBytes) ends the run with status 2 and a message naming it.
+// A named pipe is read without waiting for a writer to appear.
 bool readWholeFile(const std::string& path, std::string& out);
 
 // Drops the carriage return of every CR LF line end.

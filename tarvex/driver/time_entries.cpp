@@ -449,6 +449,11 @@ std::string slotName(int slot) {
 }
 
 void CheckFader(double& value, int mode, int fader, int entry) {
+    // "nan" reads as a number but is none: the fader closes.
+    if (std::isnan(value)) {
+        warn(">> Warning: fader %i (entry %i) is not a number; set to silence\n", fader, entry + 1);
+        value = mode == 0 ? -144.0 : 0.0;
+    }
     if (mode == 0) {
         if (value > 12.02) {
             warn(">> Warning: fader %i (entry %i) set above 12.02 dB\n", fader, entry + 1);

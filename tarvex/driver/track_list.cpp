@@ -48,6 +48,9 @@ void countTracks(MixSession& s, std::string& listText, int& firstLine) {
     }
 
     const auto lines = channelLines(listText, firstLine);
+    if (lines.empty())
+        stopRun(2, "%s names no track (one line per channel: label, file name, + or ++).\n",
+                s.tracks.tracksPath.c_str());
     for (const ListLine& line : lines)
         if (line.text.size() > kMaxTrackLine)
             stopRun(2, "%s line %d is longer than %zu characters; shorten the file name.\n",

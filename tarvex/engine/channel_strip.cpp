@@ -31,8 +31,8 @@ void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
 // The effect chain and effects gain of a channel at 2^23 scale, then the clip
 // check. A channel with no effect and unity gain keeps its integer samples;
 // only the clip check looks at them.
-void runChannelEffects(const MixSettings& cfg, MixState& st, int c, int64_t pos, int32_t n) {
-    BlockBuffers& b = st.buffers;
+void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+                       int32_t n) {
     const double gain = cfg.automation.slots.fxGain[c];
     int32_t& clip = st.meters.clipFlags[c];
     if (!stripHasEffects(cfg.fx, c, StripKind::Channel) && gain == 1.0) {
@@ -58,20 +58,20 @@ void runChannelEffects(const MixSettings& cfg, MixState& st, int c, int64_t pos,
 }
 
 // Fader, pan, polarity and VCA: the channel moves from 2^23 to 2^31 scale.
-void runChannelFader(const MixSettings& cfg, MixState& st, int c, int64_t pos, int32_t n) {
+void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+                     int32_t n) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
-    AUTOMATE(pos, n, c, au.volume, as.levels, as.memory, st.buffers.channelL, st.buffers.channelR,
+    AUTOMATE(pos, n, c, au.volume, as.levels, as.memory, b.scratch, b.channelL, b.channelR,
              au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c], au.routing.panRight[c],
              au.routing.vcaAssign, as.vcaGains);
 }
 
 } // namespace
 
-void runChannelStrip(const MixSettings& cfg, MixState& st, int c, int64_t pos, int32_t n,
-                     int32_t savePosition) {
+void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+                    int32_t n, int32_t savePosition) {
     const TrackTable& t = cfg.tracks;
-    BlockBuffers& b = st.buffers;
     const int64_t start = cfg.fader.startOffset[c];
     const int64_t blockEnd = pos + n;
     const int32_t bytesPerSample = t.wavBytes[c];
@@ -118,25 +118,20 @@ void runChannelStrip(const MixSettings& cfg, MixState& st, int c, int64_t pos, i
     }
     if (audioEnd <= blockEnd) st.playing[c] = 0;
 
-    runChannelEffects(cfg, st, c, pos, n);
-    runChannelFader(cfg, st, c, pos, n);
+    runChannelEffects(cfg, st, b, c, pos, n);
+    runChannelFader(cfg, st, b, c, pos, n);
+    raisePeak(st.meters.peakL[c], b.channelL.data(), n);
+    raisePeak(st.meters.peakR[c], b.channelR.data(), n);
+}
 
-    double& peakL = st.meters.peakL[c];
-    double& peakR = st.meters.peakR[c];
-    for (int32_t i = 0; i < n; ++i) {
-        updatePeak(peakL, b.channelL[i]);
-        updatePeak(peakR, b.channelR[i]);
-    }
+void mixChannel(const MixSettings& cfg, MixState& st, const StripWorkspace& w, int c, int32_t n) {
+    BlockBuffers& b = st.buffers;
     for (int bus = 0; bus < kBusCount; ++bus) {
         if (cfg.routing.route[c][bus] == 0 || cfg.routing.busFlags[bus] == 0) continue;
-        int32_t* busL = b.busL[bus].data();
-        int32_t* busR = b.busR[bus].data();
-        for (int32_t i = 0; i < n; ++i) {
-            busL[i] = saturatingAdd(busL[i], b.channelL[i]);
-            busR[i] = saturatingAdd(busR[i], b.channelR[i]);
-        }
+        addSaturating(b.busL[bus].data(), w.channelL.data(), n);
+        addSaturating(b.busR[bus].data(), w.channelR.data(), n);
     }
-    sendChannelToReverbs(cfg, st, c, n);
+    sendChannelToReverbs(cfg, st, w, c, n);
 }
 
 } // namespace tarvex

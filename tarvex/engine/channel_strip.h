@@ -12,9 +12,19 @@
 
 namespace tarvex {
 
-// Runs channel c for the block [pos, pos + n). Clears the channel's playing
-// flag once its audio has ended. Runs in the mix loop.
-void runChannelStrip(const MixSettings& settings, MixState& state, int c, int64_t pos, int32_t n,
-                     int32_t savePosition);
+// Reads channel c's block [pos, pos + n) into the workspace and runs its
+// effects, fader and pan there; meters it and clears the channel's playing
+// flag once its audio has ended. Touches only the workspace and channel c's
+// own entries of the run state, so different channels can run at once on
+// different threads. Runs in the mix loop.
+void processChannel(const MixSettings& settings, MixState& state, StripWorkspace& workspace, int c,
+                    int64_t pos, int32_t n, int32_t savePosition);
+
+// Adds channel c's processed block into the buses it feeds and the reverb
+// sends. Channels are mixed one at a time in channel order, so every sum
+// and its saturation come out the same however the strips were run. Runs in
+// the mix loop.
+void mixChannel(const MixSettings& settings, MixState& state, const StripWorkspace& workspace,
+                int c, int32_t n);
 
 } // namespace tarvex

@@ -10,9 +10,11 @@
 #include "core/console.h"
 #include "effects/limiter.h"
 #include "engine/channel_strip.h"
+#include "engine/mix_views.h"
 #include "engine/output_stage.h"
 #include "engine/reverb_stage.h"
 #include "engine/strip_chain.h"
+#include "engine/strip_workers.h"
 #include "meters/metering.h"
 
 namespace tarvex {
@@ -20,8 +22,6 @@ namespace tarvex {
 namespace {
 
 constexpr std::size_t kFrames = kMaxBlockFrames;
-// A stereo frame of 32-bit float samples is the widest input frame.
-constexpr std::size_t kMaxInputFrameBytes = 8;
 // A stereo 24-bit output frame is the widest output frame.
 constexpr std::size_t kMaxOutputFrameBytes = 6;
 
@@ -168,17 +168,11 @@ void sumBuses(const MixSettings& cfg, MixState& st, int32_t n) {
         const int32_t* l = b.busL[bus].data();
         const int32_t* r = b.busR[bus].data();
         if (bus > 0) {
-            double& peakL = st.meters.peakL[groupSlot(bus)];
-            double& peakR = st.meters.peakR[groupSlot(bus)];
-            for (int32_t i = 0; i < n; ++i) {
-                updatePeak(peakL, l[i]);
-                updatePeak(peakR, r[i]);
-            }
+            raisePeak(st.meters.peakL[groupSlot(bus)], l, n);
+            raisePeak(st.meters.peakR[groupSlot(bus)], r, n);
         }
-        for (int32_t i = 0; i < n; ++i) {
-            b.masterL[i] = saturatingAdd(b.masterL[i], l[i]);
-            b.masterR[i] = saturatingAdd(b.masterR[i], r[i]);
-        }
+        addSaturating(b.masterL.data(), l, n);
+        addSaturating(b.masterR.data(), r, n);
     }
 }
 
@@ -208,10 +202,6 @@ void printProgress(const MixSettings& cfg, MixState& st, const QuarterMarks& q, 
 
 void allocateBlockBuffers(MixState& st) {
     BlockBuffers& b = st.buffers;
-    b.raw.assign(kFrames * kMaxInputFrameBytes, 0);
-    b.channelL.assign(kFrames, 0);
-    b.channelR.assign(kFrames, 0);
-    b.monoIn.assign(kFrames, 0);
     b.workL.assign(kFrames, 0.0);
     b.workR.assign(kFrames, 0.0);
     b.masterL.assign(kFrames, 0);
@@ -261,6 +251,7 @@ void runMixLoop(MixSession& session) {
     prepareReverbs(cfg, st);
     prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
                       cfg.tracks.channelCount, cfg.fader.startOffset);
+    prepareMixViews(cfg, st);
 
     const int64_t start = cfg.prefs.renderStart;
     const int64_t length = cfg.prefs.renderLength;
@@ -268,6 +259,8 @@ void runMixLoop(MixSession& session) {
     if (cfg.prefs.verbosity > 0) warn("\n");
     if (cfg.prefs.verbosity == 2) warn("Mixing...\n");
 
+    StripWorkers workers(stripWorkerCount(cfg.prefs.threads), st);
+    std::array<int, kSlotCount> playingNow{}; // channels that take part in the block
     const int64_t end = start + length;
     for (int64_t pos = start; pos < end;) {
         const BlockSize size = blockSizeAt(pos, end);
@@ -277,9 +270,11 @@ void runMixLoop(MixSession& session) {
         rotateReverbReturns(cfg, st, n);
         clearReverbSends(cfg, st, n);
         fillVcaGains(cfg, st, pos, n);
+        int count = 0;
         for (int c = 1; c <= cfg.tracks.channelCount; ++c)
-            if (st.playing[c] != 0 && cfg.fader.startOffset[c] < blockEnd)
-                runChannelStrip(cfg, st, c, pos, n, size.savePosition);
+            if (st.playing[c] != 0 && cfg.fader.startOffset[c] < blockEnd) playingNow[count++] = c;
+        workers.runBlock(cfg, st, std::span<const int>(playingNow.data(), count), pos, n,
+                         size.savePosition);
         automateSubmixes(cfg, st, pos, n);
         processSubmixes(cfg, st, pos, n);
         sumBuses(cfg, st, n);
@@ -289,11 +284,13 @@ void runMixLoop(MixSession& session) {
         processMaster(cfg, st, pos, n);
         writeOutputBlock(cfg, st, pos, n);
         writeTapBlock(cfg, st, n);
+        observeOutputBlock(cfg, st, pos, n);
         printProgress(cfg, st, q, pos);
         pos = blockEnd;
     }
 
     closeFiles(cfg, st);
+    finishMixViews(cfg, st);
     if (cfg.prefs.verbosity > 0)
         warn("\nDone!  Created the file: %s\n\n", cfg.fader.outputPath.c_str());
 }

@@ -10,6 +10,7 @@
 
 #include "automation/decibels.h"
 #include "core/console.h"
+#include "engine/mix_views.h"
 
 namespace tarvex {
 
@@ -155,6 +156,8 @@ std::string reportText(const MixSession& s) {
             appendf(text, "Submix %i is clipping after effects processing!\n", k);
     if (m.clipFlags[kMasterSlot] != 0)
         text += "Master channel is clipping after effects processing!\n";
+    // Only a fixed seed is named: a render with it can be made again exactly.
+    if (s.prefs.ditherSeedSet) appendf(text, "Dither seed = %u\n", s.prefs.ditherSeed);
     text += "\n";
     return text;
 }
@@ -169,6 +172,10 @@ bool CreateTextFiles(const MixSession& s) {
     if (s.prefs.verbosity >= 1) warn("%s", text.c_str());
     appendf(text, "Processing time = %.2lf sec\n", t);
     if (s.prefs.verbosity >= 3) warn("\nProcessing time = %.2lf sec\n", t);
+    // The optional loudness and overs blocks follow the report's last line.
+    const std::string views = mixViewsReport(s);
+    if (s.prefs.verbosity >= 1) warn("%s", views.c_str());
+    text += views;
     const bool statsOk = writeFile(statsPathOf(s), text);
     const bool copyOk = writeFile(faderCopyPathOf(s), s.fader.faderText);
     return statsOk && copyOk;

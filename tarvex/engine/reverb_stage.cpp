@@ -170,12 +170,13 @@ void clearReverbSends(const MixSettings& cfg, MixState& st, int32_t n) {
     }
 }
 
-void sendChannelToReverbs(const MixSettings& cfg, MixState& st, int c, int32_t n) {
+void sendChannelToReverbs(const MixSettings& cfg, MixState& st, const StripWorkspace& w, int c,
+                          int32_t n) {
     const EffectSettings& fx = cfg.fx;
     if (anyInsert(fx)) return;
     BlockBuffers& b = st.buffers;
-    const int32_t* l = b.channelL.data();
-    const int32_t* r = b.channelR.data();
+    const int32_t* l = w.channelL.data();
+    const int32_t* r = w.channelR.data();
     if (fx.rtnOn != 0 && fx.revSendOn[c] != 0) {
         const double factor = fx.rtnLevel * fx.revSend[c]; // a single-precision product
         for (int32_t i = 0; i < n; ++i) {
@@ -232,10 +233,8 @@ void runReverbsInSendMode(const MixSettings& cfg, MixState& st, int64_t pos, int
         updateSendPeaks(st.meters, kRecursiveSendPeak, b.revSendL, b.revSendR, n);
     }
     if (fx.rtnOn == 0 && fx.trtnOn == 0) return;
-    for (int32_t i = 0; i < n; ++i) {
-        b.masterL[i] = saturatingAdd(b.masterL[i], b.returnL[i]);
-        b.masterR[i] = saturatingAdd(b.masterR[i], b.returnR[i]);
-    }
+    addSaturating(b.masterL.data(), b.returnL.data(), n);
+    addSaturating(b.masterR.data(), b.returnR.data(), n);
 }
 
 void runMasterInserts(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {

@@ -44,4 +44,18 @@ inline void updatePeak(double& peak, int32_t v) {
     if (a > peak) peak = a;
 }
 
+// Raises a peak entry to the largest |v| of a block. The magnitudes are taken
+// as unsigned integers, so the most negative sample counts as 2^31, and the
+// block's maximum is converted once. Runs in the mix loop.
+inline void raisePeak(double& peak, const int32_t* v, int32_t n) {
+    uint32_t most = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const auto u = static_cast<uint32_t>(v[i]);
+        const uint32_t magnitude = v[i] < 0 ? 0u - u : u;
+        most = magnitude > most ? magnitude : most;
+    }
+    const double a = static_cast<double>(most);
+    if (a > peak) peak = a;
+}
+
 } // namespace tarvex

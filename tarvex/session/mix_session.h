@@ -20,6 +20,7 @@
 #include "core/slot_layout.h"
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
+#include "meters/mix_watch.h"
 #include "session/effect_memory.h"
 
 namespace tarvex {
@@ -59,8 +60,16 @@ struct PrefsSettings {
     int32_t ditherBits = 1;          // dither depth 0..8
     int32_t outBits = 24;            // output sample size, 16 or 24
     int64_t automationOffset = 0;    // shift of all automation times, samples
+    int32_t threads = 0;             // channel-strip workers; 0 = one per core
+    bool ditherSeedSet = false;      // `seed` or --seed given: the dither noise repeats
+    uint32_t ditherSeed = 0;         // seed of the dither noise (srand)
     bool mixNameOverrideSet = false; // `oname` given
     std::string mixNameOverride;     // mix name from `oname`
+    bool loudnessOn = false;         // `loudness`: loudness and true peak in the report
+    bool loudnessTargetSet = false;  // `loudness` gave a target
+    double loudnessTarget = -23.0;   // target integrated loudness, LUFS
+    std::string plotPath;            // `plot`: SVG picture of the mix; empty = none
+    bool oversOn = false;            // `overs`: list the overs in the report
 };
 
 // The track list and the facts of every input file.
@@ -113,10 +122,7 @@ struct RoutingTable {
 
 // Block buffers, allocated once before the first block.
 struct BlockBuffers {
-    std::vector<uint8_t> raw;                     // one block of a file's sample bytes
-    std::vector<int32_t> channelL, channelR;      // channel block, 2^23 then 2^31 scale
-    std::vector<int32_t> monoIn;                  // decoded mono samples for delay panning
-    std::vector<double> workL, workR;             // effect-chain work area
+    std::vector<double> workL, workR;             // effect-chain work area of submixes and master
     std::vector<std::vector<int32_t>> busL, busR; // mix buses 0..8 (unused ones empty)
     std::vector<int32_t> masterL, masterR;        // master accumulators, 2^31 scale
     std::vector<int32_t> stageL, stageR;          // output samples after division
@@ -129,6 +135,17 @@ struct BlockBuffers {
     std::vector<int32_t> returnNextL, returnNextR; // what falls into the next block
     std::vector<int32_t> tapL, tapR;               // tap file samples, 2^23 scale
     std::vector<uint8_t> tapBytes;                 // encoded tap file block
+};
+
+// Where one channel strip reads, decodes and processes its block. The mix
+// loop has one per channel in flight: one on a single thread, more when
+// channel strips run on worker threads.
+struct StripWorkspace {
+    std::vector<uint8_t> raw;                // one block of a file's sample bytes
+    std::vector<int32_t> channelL, channelR; // channel block, 2^23 then 2^31 scale
+    std::vector<int32_t> monoIn;             // decoded mono samples for delay panning
+    std::vector<double> workL, workR;        // effect-chain work area
+    AutomationScratch scratch;               // the automation's values of the sample in hand
 };
 
 // Per-run results of the mix loop, read by the report.
@@ -165,7 +182,9 @@ struct MixState {
     AutomationState automationState;
     EffectMemory effectMemory;
     BlockBuffers buffers;
+    std::vector<StripWorkspace> workspaces; // channel strips in flight
     MixMeters meters;
+    MixWatch watch;                                  // loudness, overs and plot data
     std::FILE* mixStream = nullptr;                  // mix file, open for appending
     std::FILE* tapStream = nullptr;                  // tap file, open for appending
     std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel

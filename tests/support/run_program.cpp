@@ -1,4 +1,4 @@
-// Child process runner: fork, chdir, limits and execv in the child; in the parent one poll loop
+// Child process runner: clone, chdir, limits and execv in the child; in the parent one poll loop
 // that writes standard input and reads the output pipes (one, or two when standard error is
 // kept apart) until the program has closed them all.
 // SIGPIPE is blocked in the calling thread while input is written, so a program that exits
@@ -17,6 +17,7 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,7 +134,11 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
     const int childErr = options.separateStderr ? errPipe[1] : outPipe[1];
 
     SigpipeBlock sigpipeBlock;
-    const pid_t pid = ::fork();
+    // A plain clone system call rather than fork(): the child only sets up its
+    // descriptors, directory and limits and execs, which needs none of fork()'s
+    // library bookkeeping, and qemu-arm (which runs the ARM build of the tests)
+    // loses the thread pointer in the child of a library fork() on some hosts.
+    const auto pid = static_cast<pid_t>(::syscall(SYS_clone, SIGCHLD, 0, 0, 0, 0));
     if (pid < 0) {
         const int saved = errno;
         for (int fd : {inPipe[0], inPipe[1], outPipe[0], outPipe[1], errPipe[0], errPipe[1]})

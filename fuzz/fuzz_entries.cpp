@@ -1,0 +1,291 @@
+// Entry functions of the fuzz targets; see fuzz_entries.h.
+//
+// The mixer's readers take file names, so the input is handed to them as a
+// file that lives only in memory (memfd, named through /proc/self/fd); where
+// that is not available a scratch file under the temp directory is used.
+// Console output of the readers goes wherever standard output points: the
+// fuzz targets send it to /dev/null, the replay test captures it.
+#include "fuzz_entries.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audio/byte_source.h"
+#include "audio/sample_decode.h"
+#include "audio/wav_input.h"
+#include "core/console.h"
+#include "driver/effect_lines.h"
+#include "driver/fader_file.h"
+#include "driver/preferences.h"
+#include "driver/routing_lines.h"
+#include "driver/tempo_map.h"
+#include "driver/text_fields.h"
+#include "driver/time_entries.h"
+#include "driver/track_list.h"
+#include "session/mix_session.h"
+
+#include "cue_edits.h"
+#include "cue_writer.h"
+#include "fader_loader.h"
+
+#include "velmont/answer_reader.h"
+#include "velmont/dialogue.h"
+#include "velmont/template_text.h"
+
+namespace fuzz_entry {
+
+namespace {
+
+// Broken promises found by the checks after a reader ran.
+enum Fault : int {
+    kHandled = 0,
+    kFramesPastEnd = 1,   // the WAV reader claims frames the file does not hold
+    kBadWavFacts = 2,     // accepted facts outside what the mix loop handles
+    kTooManyTracks = 3,   // a track count outside 1..127
+    kBadEntryTable = 4,   // a level table entry outside its range
+    kBadRenderWindow = 5, // a render window that passed its checks but is unusable
+    kBadCueTable = 6,     // a cue table slot over its entry limit
+};
+
+// A file holding one input, reachable by name, rewritten for every input.
+class InputFile {
+  public:
+    InputFile() {
+        fd_ = static_cast<int>(::syscall(SYS_memfd_create, "fuzz-input", 0u));
+        if (fd_ >= 0) {
+            path_ = "/proc/self/fd/" + std::to_string(fd_);
+            // Some sandboxes hide /proc: fall back to a scratch file then.
+            if (::access(path_.c_str(), R_OK) == 0) return;
+            ::close(fd_);
+        }
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/fuzz-input-XXXXXX";
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        fd_ = ::mkstemp(name.data());
+        if (fd_ < 0) std::abort();
+        path_ = name.data();
+        scratch_ = true;
+    }
+    ~InputFile() {
+        if (scratch_) ::unlink(path_.c_str());
+        ::close(fd_);
+    }
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    const std::string& hold(const uint8_t* data, size_t size) {
+        if (::ftruncate(fd_, 0) != 0) std::abort();
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (n <= 0) std::abort();
+            done += static_cast<size_t>(n);
+        }
+        return path_;
+    }
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+    bool scratch_ = false;
+};
+
+InputFile& inputFile() {
+    static InputFile file;
+    return file;
+}
+
+// A session whose four channels are on, each 10 s of 44100 Hz audio.
+std::unique_ptr<tarvex::MixSession> sessionWithTracks() {
+    auto s = std::make_unique<tarvex::MixSession>();
+    s->tracks.channelCount = 4;
+    s->tracks.sampleRate = 44100;
+    for (int c = 1; c <= 4; ++c) {
+        s->tracks.channelOn[static_cast<size_t>(c)] = 1;
+        s->tracks.wavFrames[static_cast<size_t>(c)] = 441000;
+    }
+    s->tracks.songLength = 441000;
+    s->tracks.trackNames.assign(tarvex::kMaxChannels + 1, "in.wav");
+    return s;
+}
+
+int checkEntryTables(const tarvex::MixSession& s) {
+    const tarvex::EntryTable& v = s.automation.volume;
+    for (int slot = 0; slot < v.stride; ++slot) {
+        const int32_t n = v.count[static_cast<size_t>(slot)];
+        if (n < 0 || n > tarvex::kMaxEntries) return kBadEntryTable;
+        for (int e = 0; e < n; ++e) {
+            const size_t at = v.at(e, slot);
+            if (v.ramps[at] < 0) return kBadEntryTable;
+            if (v.levels[at] > tarvex::kMaxLevel || v.levels[at] < -tarvex::kMaxLevel)
+                return kBadEntryTable;
+        }
+    }
+    for (int32_t pan : s.automation.slots.pan)
+        if (pan < -100 || pan > 100) return kBadEntryTable;
+    return kHandled;
+}
+
+} // namespace
+
+int wavInput(const uint8_t* data, size_t size) {
+    tarvex::MemoryByteSource src({data, size});
+    tarvex::WavFacts facts;
+    if (tarvex::readWavAttributes(src, "fuzz.wav", facts) == 0) return kHandled;
+    if ((facts.channels != 1 && facts.channels != 2) || facts.rate == 0 ||
+        facts.bytesPerSample * 8 != facts.bitsPerSample || facts.bytesPerSample < 2 ||
+        facts.bytesPerSample > 4 || facts.frames < 0 || facts.dataOffset < 0)
+        return kBadWavFacts;
+    const int64_t block = static_cast<int64_t>(facts.channels) * facts.bytesPerSample;
+    if (facts.frames > 0 && facts.dataOffset + facts.frames * block > static_cast<int64_t>(size))
+        return kFramesPastEnd;
+
+    // Decode what the mix loop would read, a few blocks of at most 1024 frames.
+    std::vector<uint8_t> raw;
+    std::vector<int32_t> left(1024), right(1024);
+    for (int64_t first = 0; first < facts.frames && first < 8192; first += 1024) {
+        const auto frames = static_cast<int32_t>(std::min<int64_t>(1024, facts.frames - first));
+        raw.resize(static_cast<size_t>(frames * block));
+        if (src.readAt(facts.dataOffset + first * block, raw.data(), raw.size()) != raw.size())
+            return kFramesPastEnd;
+        tarvex::decodeSamples(raw, facts.bytesPerSample, facts.channels, frames, left, right);
+    }
+    return kHandled;
+}
+
+int trackList(const uint8_t* data, size_t size) {
+    const std::string& path = inputFile().hold(data, size);
+    for (int layout = 0; layout < 6; ++layout) {
+        auto s = std::make_unique<tarvex::MixSession>();
+        s->tracks.tracksPath = path;
+        s->prefs.trackListMode = layout % 3;
+        s->prefs.trackListTab = layout >= 3;
+        try {
+            std::string listText;
+            int firstLine = 1;
+            tarvex::countTracks(*s, listText, firstLine);
+            if (s->tracks.channelCount < 1 || s->tracks.channelCount > tarvex::kMaxChannels)
+                return kTooManyTracks;
+            tarvex::readTrackList(*s, listText, firstLine);
+        } catch (const tarvex::RunStopped&) {
+        }
+    }
+    return kHandled;
+}
+
+int preferences(const uint8_t* data, size_t size) {
+    const std::string& path = inputFile().hold(data, size);
+    auto s = sessionWithTracks();
+    s->tracks.prefsPath = path;
+    s->fader.faderText = "mix\n";
+    try {
+        tarvex::loadPreferences(*s);
+        tarvex::settleMixName(*s);
+        tarvex::checkPreferences(*s);
+        const tarvex::PrefsSettings& p = s->prefs;
+        if (p.renderLength < 0 || p.renderStart < 0 || p.renderStart > s->tracks.songLength ||
+            (p.outBits != 16 && p.outBits != 24) || p.ditherBits < 0 || p.ditherBits > 8 ||
+            p.timeFields < 1 || p.timeFields > 3)
+            return kBadRenderWindow;
+        tarvex::readAutomationOffset(*s);
+    } catch (const tarvex::RunStopped&) {
+    }
+    return kHandled;
+}
+
+int faderFile(const uint8_t* data, size_t size) {
+    const std::string& path = inputFile().hold(data, size);
+    static const char* const kPrefs[] = {
+        "verbo\t3\n",
+        "verbo\t2\ntempo\nv=percent\ndbps\t20\noffset\t0\t0\t5\npan\t0\ntap\trev\n",
+    };
+    for (const char* prefs : kPrefs) {
+        auto s = sessionWithTracks();
+        s->tracks.fadersPath = path;
+        s->prefs.prefsText = prefs;
+        try {
+            tarvex::loadFaderFile(*s, nullptr);
+            tarvex::readStartOffsets(*s);
+            // Keep the song inside what the mixer could render from these tracks.
+            if (s->tracks.songLength < 0) s->tracks.songLength = 0;
+            tarvex::settleMixName(*s);
+            tarvex::checkPreferences(*s);
+            tarvex::readRoutingLines(*s);
+            tarvex::readAutomationOffset(*s);
+            tarvex::buildTempoMap(*s);
+            tarvex::readTimeEntries(*s);
+            tarvex::setUpPanGains(*s);
+            tarvex::readEffectSettings(tarvex::KeywordText(s->fader.faderText, s->fader.firstLine),
+                                       path, 44100.0, s->prefs.percentMode, s->prefs.verbosity,
+                                       tarvex::KeywordText(s->prefs.prefsText, s->prefs.firstLine),
+                                       s->fx);
+        } catch (const tarvex::RunStopped&) {
+            continue;
+        }
+        if (const int fault = checkEntryTables(*s)) return fault;
+    }
+    return kHandled;
+}
+
+int velmontAnswers(const uint8_t* data, size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    {
+        std::istringstream in(text);
+        velmont::AnswerReader reader(in);
+        // Every answer that is not read must still use up input, or the
+        // dialogue could ask forever.
+        for (int turn = 0;; ++turn) {
+            const std::streampos before = in.tellg();
+            int32_t choice = 0;
+            float value = 0.0f;
+            const velmont::AnswerFault fault =
+                turn % 2 == 0 ? reader.readChoice(choice) : reader.readValue(value);
+            if (fault == velmont::AnswerFault::EndOfInput) break;
+            if (fault != velmont::AnswerFault::None) {
+                if (!in.good() || in.tellg() == before) break;
+            }
+        }
+    }
+    std::istringstream in(text);
+    std::ostringstream out;
+    const velmont::DialogueOutcome outcome = velmont::askTemplateQuestions(in, out);
+    // Large channel counts are left out: the template grows with them and
+    // only the time it takes would be measured.
+    if (outcome.kind == velmont::DialogueOutcome::Kind::Answered &&
+        outcome.settings.channelCount <= 300) {
+        const std::string tmpl = velmont::buildTemplateText(outcome.settings);
+        (void)tmpl;
+    }
+    return kHandled;
+}
+
+int quorrinLoader(const uint8_t* data, size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (int32_t fields = 1; fields <= 3; ++fields) {
+        std::vector<std::string> messages;
+        quorrin::CueTable table = quorrin::ParseBuffer(text, fields, "fuzz.txt", messages);
+        for (const auto& slot : table.slots)
+            if (slot.size() > static_cast<size_t>(quorrin::kMaxEntries)) return kBadCueTable;
+        const float last = quorrin::FindMax(table);
+        (void)quorrin::FindMin(table, last);
+        (void)quorrin::formatCues(table, fields, quorrin::Ordering::byTimes);
+        (void)quorrin::formatCues(table, fields, quorrin::Ordering::byChannels);
+        quorrin::MoveTimes(table, -1.5f);
+        quorrin::ScaleTimes(table, 3.0f);
+        quorrin::AdjustVolumes(table, -6.0f);
+        (void)quorrin::formatCues(table, 4 - fields, quorrin::Ordering::byTimes);
+    }
+    return kHandled;
+}
+
+} // namespace fuzz_entry

@@ -1,0 +1,400 @@
+// The render plan of a check.
+//
+// The filters keep only their coefficients, so their corner, gain and Q are
+// read back from them: the bell and shelf designs are inverted exactly (up to
+// rounding), which also shows the values after limiting to their ranges.
+#include "driver/check_plan.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstring>
+#include <filesystem>
+#include <numbers>
+
+#include "core/console.h"
+#include "driver/time_entries.h"
+#include "engine/report.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr double kChannelFullScale = 8388608.0; // 2^23: channel strips
+constexpr double kBusThresholdScale = 256.0;    // bus thresholds are stored x 256 - 1
+constexpr double kFloorDb = -144.0;
+
+void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& text, const char* fmt, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(line, sizeof line, fmt, args);
+    va_end(args);
+    text += line;
+}
+
+// Unity comes back from the level tables a hair below 0 dB; it prints as 0.00, not -0.00.
+double tidyDb(double dB) {
+    return std::fabs(dB) < 0.005 ? 0.0 : dB;
+}
+
+double ratioTodB(double ratio) {
+    return ratio > 0.0 ? tidyDb(20.0 * std::log10(ratio)) : kFloorDb;
+}
+
+bool isBusEntry(int entry) {
+    return entry == kMasterSlot || entry > kMaxChannels;
+}
+
+// A threshold in sample units at the strip's scale, back in dB of full scale.
+double thresholdDb(int32_t threshold, int entry) {
+    double units = threshold;
+    if (isBusEntry(entry)) units = (units + 1.0) / kBusThresholdScale;
+    return ratioTodB(units / kChannelFullScale);
+}
+
+std::string stripName(int entry) {
+    if (entry == kMasterSlot) return "M";
+    if (entry > kMaxChannels) return "G " + std::to_string(entry - kMaxChannels);
+    return std::to_string(entry);
+}
+
+double seconds(int64_t samples, uint32_t rate) {
+    return rate != 0 ? static_cast<double>(samples) / static_cast<double>(rate) : 0.0;
+}
+
+void appendChannels(std::string& text, const MixSession& s,
+                    const std::array<int32_t, kSlotCount>& listedOn) {
+    const TrackTable& t = s.tracks;
+    text += "\nChannels (file, format, length, start):\n";
+    for (int c = 1; c <= t.channelCount; ++c) {
+        const std::string& name = t.trackNames[static_cast<std::size_t>(c) - 1];
+        appendf(text, "  %-4d %s: ", c, name.c_str());
+        if (listedOn[c] == 0) {
+            text += "off in the track list\n";
+            continue;
+        }
+        if (t.wavOk[c] == 0) {
+            text += "off, the file was not accepted\n";
+            continue;
+        }
+        appendf(text, "%d-bit %s %s, %u Hz, %lld frames (%.3f s), starts at sample %lld",
+                t.wavBits[c], t.wavBits[c] == 32 ? "float" : "PCM",
+                t.wavChannels[c] == 1 ? "mono" : "stereo", t.wavRate[c],
+                static_cast<long long>(t.wavFrames[c]), seconds(t.wavFrames[c], t.wavRate[c]),
+                static_cast<long long>(s.fader.startOffset[c]));
+        text += t.channelOn[c] != 0 ? "\n" : "; off, it feeds no bus in use\n";
+    }
+}
+
+void appendEntries(std::string& text, const EntryTable& table, int slot, const std::string& name,
+                   uint32_t rate) {
+    for (int32_t n = 0; n < table.count[slot]; ++n) {
+        const std::size_t at = table.at(n, slot);
+        appendf(text, "  %-5s sample %-10lld %8.2f dB", name.c_str(),
+                static_cast<long long>(table.times[at]), tidyDb(levelTodB(table.levels[at])));
+        if (table.ramps[at] != 0)
+            appendf(text, "  ramp %lld (%.3f s)", static_cast<long long>(table.ramps[at]),
+                    seconds(table.ramps[at], rate));
+        if (table.shapes[at] != 1.0f)
+            appendf(text, "  shape %.3g", static_cast<double>(table.shapes[at]));
+        text += "\n";
+    }
+}
+
+void appendCues(std::string& text, const MixSession& s) {
+    const AutomationScript& au = s.automation;
+    const uint32_t rate = s.tracks.sampleRate;
+    text += "\nLevel cues (song sample, level, ramp in samples):\n";
+    bool any = false;
+    auto slot = [&](int k) {
+        if (au.volume.count[k] == 0) return;
+        any = true;
+        appendEntries(text, au.volume, k, stripName(k), rate);
+    };
+    for (int c = 1; c <= s.tracks.channelCount; ++c)
+        slot(c);
+    for (int k = 1; k <= kSubmixCount; ++k)
+        slot(groupSlot(k));
+    slot(kMasterSlot);
+    for (int v = 1; v < kVcaSlots; ++v)
+        if (au.vca.count[v] != 0) {
+            any = true;
+            appendEntries(text, au.vca, v, "VCA " + std::to_string(v), rate);
+        }
+    if (!any) text += "  none: every channel stays silent\n";
+}
+
+std::string channelList(const MixSession& s, auto&& member) {
+    std::string list;
+    for (int c = 1; c <= s.tracks.channelCount; ++c)
+        if (member(c)) list += (list.empty() ? "" : ", ") + std::to_string(c);
+    return list.empty() ? "none" : list;
+}
+
+void appendRouting(std::string& text, const MixSession& s) {
+    const RoutingTable& r = s.routing;
+    const PanRouting& pr = s.automation.routing;
+    const SlotSettings& slots = s.automation.slots;
+    text += "\nRouting:\n";
+    for (int bus = 0; bus < kBusCount; ++bus) {
+        const std::string list = channelList(s, [&](int c) { return r.route[c][bus] != 0; });
+        if (bus != 0 && list == "none" && r.busFlags[bus] == 0) continue;
+        if (bus == 0)
+            text += "  direct to the master: ";
+        else
+            appendf(text, "  submix %d: ", bus);
+        text += list;
+        if (r.busFlags[bus] == 0) text += bus == 0 ? " (off: a submix is solo)" : " (muted)";
+        if (bus != 0 && pr.soloFlags[bus] != 0) text += " (solo)";
+        text += "\n";
+    }
+    for (int v = 1; v < kVcaSlots; ++v)
+        if (pr.vcaFlags[v] != 0)
+            appendf(text, "  VCA %d: %s\n", v,
+                    channelList(s, [&](int c) { return pr.vcaAssign[c] == v; }).c_str());
+    appendf(text, "  pan law %.2f dB%s\n", static_cast<double>(pr.panLaw),
+            pr.panLaw == 0.0f ? " (delay pan for mono channels)" : "");
+    for (int k = 0; k < kEntrySlots - 1; ++k) {
+        if (k > s.tracks.channelCount && k <= kMaxChannels) continue;
+        std::string line;
+        if (slots.pan[k] != 0) appendf(line, " pan %+d", slots.pan[k]);
+        if (pr.delayPanned[k] != 0)
+            appendf(line, " delay pan %+d, far side %d samples late", pr.delayPanPan[k],
+                    std::abs(pr.delay[k]));
+        if (slots.polarity[k] == -1) line += " polarity inverted";
+        if (slots.fxGain[k] != 1.0)
+            appendf(line, " effects gain %+.2f dB", ratioTodB(slots.fxGain[k]));
+        if (!line.empty()) appendf(text, "  %-5s%s\n", stripName(k).c_str(), line.c_str());
+    }
+}
+
+// One strip's effects in the order they run: by chain position, then in the
+// fixed order within a position.
+void appendStrip(std::string& text, const MixSession& s, int e, double rate) {
+    const EffectSettings& fx = s.fx;
+    const double ms = rate / 1000.0;
+    std::string lines;
+    auto runs = [&](int code) {
+        return e != kMasterSlot || fx.masterEffectFlag[static_cast<std::size_t>(code)] != 0;
+    };
+    for (int position = 1; position <= kChainPositions; ++position)
+        for (int code = 0; code < kChainEffects; ++code) {
+            if (fx.fxOrder[static_cast<std::size_t>(code)][e] != position || !runs(code)) continue;
+            std::string line;
+            auto bell = [&](const char* what, const BiquadCoefs& c, BiquadKind kind) {
+                const FilterSettings f = filterSettingsOf(c, kind, rate);
+                appendf(line, "%s %.1f Hz %+.2f dB Q %.3g", what, f.frequency, f.gainDb, f.q);
+            };
+            auto dynamics = [&](const char* what, int32_t thr, int32_t att, int32_t rel,
+                                double ratio) {
+                appendf(line,
+                        "%s threshold %.2f dB, attack %d samples (%.2f ms), release %d "
+                        "samples (%.2f ms), ratio %.2f",
+                        what, thresholdDb(thr, e), att, att / ms, rel, rel / ms, ratio);
+            };
+            switch (code) {
+            case kFxHp:
+                if (fx.hpOn[e] != 0) appendf(line, "hp %.1f Hz", rate * (1.0 - fx.hpPole[e]) / 4.0);
+                break;
+            case kFxBand1:
+            case kFxBand2:
+            case kFxBand3:
+            case kFxBand4: {
+                const int band = code - kFxBand1 + 1;
+                const std::string what = "band" + std::to_string(band);
+                if (fx.bandOn[e][band] != 0)
+                    bell(what.c_str(), fx.bandCoef[e][band], BiquadKind::bell);
+                break;
+            }
+            case kFxHshelf:
+                if (fx.hshelfOn[e] != 0) bell("hshelf", fx.hshelfCoef[e], BiquadKind::highShelf);
+                break;
+            case kFxLshelf:
+                if (fx.lshelfOn[e] != 0) bell("lshelf", fx.lshelfCoef[e], BiquadKind::lowShelf);
+                break;
+            case kFxRms:
+                if (fx.rmsOn[e] != 0)
+                    dynamics("rms", fx.rmsThresh[e], fx.rmsAttack[e], fx.rmsRelease[e],
+                             fx.rmsRatio[e]);
+                break;
+            case kFxNlc:
+                if (fx.nlcOn[e] != 0)
+                    appendf(line, "nlc threshold %.2f dB, window %lld samples, ratio %.2f",
+                            thresholdDb(fx.nlcThresh[e], e),
+                            static_cast<long long>(fx.nlcWindow[e]), fx.nlcRatio[e]);
+                break;
+            case kFxComp:
+                if (fx.compOn[e] != 0)
+                    dynamics("comp", fx.compThresh[e], fx.compAttack[e], fx.compRelease[e],
+                             fx.compRatio[e]);
+                break;
+            case kFxLim:
+                if (fx.limOn[e] != 0)
+                    appendf(line, "lim threshold %.2f dB", thresholdDb(fx.limThresh[e], e));
+                break;
+            default:
+                break;
+            }
+            if (!line.empty())
+                appendf(lines, "  %-5s %d: %s\n", stripName(e).c_str(), position, line.c_str());
+        }
+    if (fx.revSendOn[e] != 0 && runs(kFxRev))
+        appendf(lines, "  %-5s send to the room reverb %.2f dB%s\n", stripName(e).c_str(),
+                ratioTodB(fx.revSend[e]), e == kMasterSlot ? " (master insert)" : "");
+    if (fx.trevSendOn[e] != 0 && runs(kFxTrev))
+        appendf(lines, "  %-5s send to the tap reverb %.2f dB%s\n", stripName(e).c_str(),
+                ratioTodB(fx.trevSend[e]), e == kMasterSlot ? " (master insert)" : "");
+    if (e > kMaxChannels && !lines.empty() && fx.submixFxOn[e - kMaxChannels] == 0 &&
+        lines.find(" send ") == std::string::npos)
+        lines += "        (the submix runs no effects)\n";
+    text += lines;
+}
+
+void appendEffects(std::string& text, const MixSession& s) {
+    const EffectSettings& fx = s.fx;
+    const double rate =
+        s.tracks.sampleRate != 0 ? static_cast<double>(s.tracks.sampleRate) : 44100.0;
+    text += "\nEffects (strip, chain position: effect):\n";
+    const std::size_t before = text.size();
+    for (int c = 1; c <= s.tracks.channelCount; ++c)
+        appendStrip(text, s, c, rate);
+    for (int k = 1; k <= kSubmixCount; ++k)
+        appendStrip(text, s, groupSlot(k), rate);
+    if (fx.masterFxOn != 0) appendStrip(text, s, kMasterSlot, rate);
+    if (fx.rtnOn != 0)
+        appendf(text, "  room reverb return %.2f dB, room %.1f ft\n", ratioTodB(fx.rtnLevel),
+                static_cast<double>(fx.rtnSize));
+    if (fx.trtnOn != 0)
+        appendf(text, "  tap reverb return %.2f dB, room %.1f ft, %d taps\n",
+                ratioTodB(fx.trtnLevel), static_cast<double>(fx.trtnSize), fx.trtnTaps);
+    if (fx.recursiveActive != 0 || fx.tapActive != 0) {
+        appendf(text, "  reverb position %.0f %.0f %.0f %%, width %.0f\n",
+                static_cast<double>(fx.revPos[0]), static_cast<double>(fx.revPos[1]),
+                static_cast<double>(fx.revPos[2]), static_cast<double>(fx.revWidth));
+        if (fx.revHighPass.on != 0)
+            appendf(text, "  reverb input high-pass %.1f Hz\n", fx.revHighPass.corner);
+        if (fx.revLowPass.on != 0)
+            appendf(text, "  reverb input low-pass %.1f Hz\n", fx.revLowPass.corner);
+    }
+    if (text.size() == before) text += "  none\n";
+}
+
+// Whether a file could be created (or replaced) at `path`, as fopen "wb"
+// would need: write access to it, or to its directory when it is missing.
+bool canCreate(const std::string& path, int& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path p(path);
+    const bool exists = fs::exists(p, ec);
+    std::string target = path;
+    int mode = W_OK;
+    if (!exists) {
+        target = p.has_parent_path() ? p.parent_path().string() : std::string(".");
+        mode = W_OK | X_OK;
+    } else if (fs::is_directory(p, ec)) {
+        error = EISDIR;
+        return false;
+    }
+    if (::access(target.c_str(), mode) == 0) return true;
+    error = errno;
+    return false;
+}
+
+} // namespace
+
+FilterSettings filterSettingsOf(const BiquadCoefs& c, BiquadKind kind, double rate) {
+    FilterSettings f;
+    double a0 = 0.0, k = 0.0, alpha = 0.0;
+    if (kind == BiquadKind::bell) {
+        // a0 (1 + a2) = 2, a1 a0 = -2 cos w, a2 a0 = 1 - alpha/A, b0 a0 = 1 + alpha A.
+        a0 = 2.0 / (1.0 + c.a2);
+        k = -c.a1 * a0 / 2.0;
+        const double alphaOverA = 1.0 - c.a2 * a0;
+        const double alphaTimesA = c.b0 * a0 - 1.0;
+        const double a = std::sqrt(alphaTimesA / alphaOverA);
+        alpha = std::sqrt(alphaTimesA * alphaOverA);
+        f.gainDb = tidyDb(40.0 * std::log10(a));
+    } else {
+        // The shelf passes A^2 at one end of the band: Nyquist for the high
+        // shelf, DC for the low one. Knowing A, the a0 and cos w of the
+        // design follow from two linear equations in a1 and a2.
+        const bool high = kind == BiquadKind::highShelf;
+        const double end = high ? (c.b0 - c.b1 + c.b2) / (1.0 - c.a1 + c.a2)
+                                : (c.b0 + c.b1 + c.b2) / (1.0 + c.a1 + c.a2);
+        const double a = std::sqrt(end);
+        const double sign = high ? 1.0 : -1.0;
+        const double m11 = (1.0 + c.a2) / 2.0, m12 = sign * (a - 1.0);
+        const double m21 = sign * c.a1 / 2.0, m22 = sign * (a + 1.0);
+        const double r1 = a + 1.0, r2 = a - 1.0;
+        const double det = m11 * m22 - m12 * m21;
+        a0 = (r1 * m22 - m12 * r2) / det;
+        k = (m11 * r2 - m21 * r1) / det;
+        alpha = a0 * (1.0 - c.a2) / 2.0 / (2.0 * std::sqrt(a));
+        f.gainDb = tidyDb(40.0 * std::log10(a));
+    }
+    const double w = std::acos(std::clamp(k, -1.0, 1.0));
+    f.frequency = w * rate / (2.0 * std::numbers::pi);
+    f.q = alpha != 0.0 ? std::sin(w) / (2.0 * alpha) : 0.0;
+    return f;
+}
+
+std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotCount>& listedOn) {
+    const PrefsSettings& p = s.prefs;
+    const OutputSetup& out = s.output;
+    const uint32_t rate = s.tracks.sampleRate;
+    std::string text = "\nPlan of the render\n";
+    appendf(text, "Control files: %s, %s, %s\n", s.tracks.tracksPath.c_str(),
+            s.tracks.fadersPath.c_str(), s.tracks.prefsPath.c_str());
+    appendf(text, "Sample rate %u Hz; song %lld samples (%.3f s)\n", rate,
+            static_cast<long long>(s.tracks.songLength), seconds(s.tracks.songLength, rate));
+    appendf(text, "Output %s: %d-bit %s, samples %lld to %lld (%lld frames, %.3f s)%s\n",
+            s.fader.outputPath.c_str(), out.outBits, out.outChannels == 1 ? "mono" : "stereo",
+            static_cast<long long>(p.renderStart),
+            static_cast<long long>(p.renderStart + p.renderLength),
+            static_cast<long long>(p.renderLength), seconds(p.renderLength, rate),
+            p.previewMode ? ", preview" : "");
+    if (out.outChannels == 1) appendf(text, "Mono fold gain %.2f dB\n", ratioTodB(out.monoGain));
+    if (out.ditherBits == 0)
+        text += "Dither off\n";
+    else if (p.ditherSeedSet)
+        appendf(text, "Dither %d bit%s, seed %u\n", out.ditherBits, out.ditherBits == 1 ? "" : "s",
+                p.ditherSeed);
+    else
+        appendf(text, "Dither %d bit%s, seeded from the clock\n", out.ditherBits,
+                out.ditherBits == 1 ? "" : "s");
+    if (!out.tapPath.empty()) appendf(text, "Tap file %s: 24-bit stereo\n", out.tapPath.c_str());
+    appendf(text, "Report %s, fader copy %s\n", statsPathOf(s).c_str(), faderCopyPathOf(s).c_str());
+    if (p.threads == 0)
+        text += "Channel-strip workers: one per core\n";
+    else
+        appendf(text, "Channel-strip workers: %d\n", p.threads);
+    if (p.automationOffset != 0)
+        appendf(text, "Automation offset %lld samples\n",
+                static_cast<long long>(p.automationOffset));
+    appendChannels(text, s, listedOn);
+    appendCues(text, s);
+    appendRouting(text, s);
+    appendEffects(text, s);
+    text += "\n";
+    return text;
+}
+
+void probeOutputFiles(const MixSession& s) {
+    int error = 0;
+    if (!canCreate(s.fader.outputPath, error))
+        stopRun(1, "Could not create the mix file %s: %s\n", s.fader.outputPath.c_str(),
+                std::strerror(error));
+    if (!s.output.tapPath.empty() && !canCreate(s.output.tapPath, error))
+        stopRun(1, "Could not create the tap file %s: %s\n", s.output.tapPath.c_str(),
+                std::strerror(error));
+    for (const std::string& path : {statsPathOf(s), faderCopyPathOf(s)})
+        if (!canCreate(path, error))
+            warn("Could not write %s: %s\n", path.c_str(), std::strerror(error));
+}
+
+} // namespace tarvex

@@ -1,0 +1,38 @@
+// The plan of a render, as `tarvex --check` prints it.
+//
+// Once every stage before the mix loop has run, the session holds what the
+// render would do: which file each channel plays and from which song sample,
+// every level cue as a sample time, a level in dB and a ramp length, where
+// each channel is routed, and the effects of every strip with their values
+// after limiting. The plan shows that, in song samples and in dB, so that a
+// mix script can be checked without rendering it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "session/mix_session.h"
+
+namespace tarvex {
+
+// The plan text. `listedOn` holds the channel on flags as the track list set
+// them, before rejected files and routing switched channels off.
+std::string renderPlanText(const MixSession& session,
+                           const std::array<int32_t, kSlotCount>& listedOn);
+
+// Stands in for creating the mix and tap files: ends the run with status 1,
+// as a render would, when one of them could not be created; warns when the
+// report or the fader copy could not be written. Writes nothing.
+void probeOutputFiles(const MixSession& session);
+
+// Bell and shelf settings read back from their coefficients, for the plan.
+struct FilterSettings {
+    double frequency = 0.0; // Hz
+    double gainDb = 0.0;    // dB
+    double q = 0.0;         // quality factor
+};
+enum class BiquadKind { bell, highShelf, lowShelf };
+FilterSettings filterSettingsOf(const BiquadCoefs& coef, BiquadKind kind, double rate);
+
+} // namespace tarvex

@@ -1,0 +1,275 @@
+// Loudness, overs and the picture of a mix: set-up, per-block feed, report.
+#include "engine/mix_views.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "automation/level_automation.h"
+#include "core/console.h"
+#include "engine/plot_svg.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr int32_t kBusHigh = std::numeric_limits<int32_t>::max();
+constexpr int32_t kBusLow = std::numeric_limits<int32_t>::min();
+// Output steps to 2^31 bus scale for the dither's reach on the master.
+constexpr int32_t kStepTo24 = 256;
+constexpr int32_t kStepTo16 = 65536;
+
+// Ticks of a beat in the fader file's tempo mode.
+constexpr double kTicksPerBeat = 480.0;
+// Loudest true peak the report accepts after a trim to the target.
+constexpr double kTruePeakCeiling = -1.0;
+
+void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& text, const char* fmt, ...) {
+    char line[512];
+    va_list args;
+    va_start(args, fmt);
+    const int need = std::vsnprintf(line, sizeof line, fmt, args);
+    va_end(args);
+    if (need > 0)
+        text.append(line, std::min<std::size_t>(static_cast<std::size_t>(need), sizeof line - 1));
+}
+
+std::span<const int32_t> firstN(const std::vector<int32_t>& v, int32_t n) {
+    return std::span<const int32_t>(v.data(), static_cast<std::size_t>(n));
+}
+
+std::string sourceName(int32_t source) {
+    if (source == kOverOutLeft) return "Out L";
+    if (source == kOverOutRight) return "Out R";
+    if (source == kOverOutMono) return "Out";
+    if (source == kMasterSlot) return "Master";
+    if (source > kMaxChannels) return "Submix " + std::to_string(source - kMaxChannels);
+    return "Channel " + std::to_string(source);
+}
+
+// The master's level in force at a song position, in dB; a master without
+// level entries passes at unity.
+double masterdBAt(const AutomationScript& script, SlotAutomation& scratch, int64_t position) {
+    if (script.slots.masterLevel == 0) return 0.0;
+    scratch.maxIndex[kMasterSlot] = script.volume.count[kMasterSlot];
+    InterpretLevel(scratch, script.volume, position, kMasterSlot);
+    return levelTodB(scratch.current[kMasterSlot]) + 0.0; // unity reads 0.0, not -0.0
+}
+
+} // namespace
+
+std::string clockTextOf(int64_t position, uint32_t rate) {
+    if (rate == 0) return "0:00.000";
+    const int64_t sign = position < 0 ? -1 : 1;
+    const int64_t ms = sign * position * 1000 / rate;
+    char text[48];
+    std::snprintf(text, sizeof text, "%s%" PRId64 ":%02" PRId64 ".%03" PRId64, sign < 0 ? "-" : "",
+                  ms / 60000, ms % 60000 / 1000, ms % 1000);
+    return text;
+}
+
+std::string cueTextOf(const MixSettings& s, int64_t position) {
+    const int64_t p = position - s.prefs.automationOffset;
+    const std::vector<TempoSection>& map = s.automation.tempoMap;
+    if (!s.prefs.tempoMode || map.empty()) return clockTextOf(p, s.tracks.sampleRate);
+    int64_t sectionStart = 0;
+    int64_t barsBefore = 0;
+    std::size_t k = 0;
+    while (k + 1 < map.size() && sectionStart + map[k].length <= p) {
+        sectionStart += map[k].length;
+        barsBefore += map[k].bars;
+        ++k;
+    }
+    const TempoSection& sec = map[k];
+    const double beats = static_cast<double>(p - sectionStart) / sec.samplesPerBeat;
+    const double wholeBeats = std::floor(beats);
+    const auto beatIndex = static_cast<int64_t>(wholeBeats);
+    const int64_t bar = barsBefore + 1 + beatIndex / sec.beatsPerBar;
+    const int64_t beat = 1 + beatIndex % sec.beatsPerBar;
+    const auto tick = static_cast<int64_t>(std::lround((beats - wholeBeats) * kTicksPerBeat));
+    char text[64];
+    std::snprintf(text, sizeof text, "bar %" PRId64 " beat %" PRId64 " tick %" PRId64, bar, beat,
+                  tick);
+    return text;
+}
+
+int64_t cueBefore(const AutomationScript& script, int64_t position) {
+    int64_t latest = -1;
+    auto scan = [&](const EntryTable& t, int slots) {
+        for (int slot = 0; slot < slots; ++slot)
+            for (int32_t e = 0; e < t.count[static_cast<std::size_t>(slot)]; ++e) {
+                const int64_t time = t.times[t.at(e, slot)];
+                if (time <= position && time > latest) latest = time;
+            }
+    };
+    scan(script.volume, kEntrySlots);
+    scan(script.vca, kVcaSlots);
+    return latest;
+}
+
+void prepareMixViews(const MixSettings& cfg, MixState& st) {
+    MixWatch& w = st.watch;
+    const PrefsSettings& p = cfg.prefs;
+    const OutputSetup& out = cfg.output;
+    w.loudnessOn = p.loudnessOn;
+    w.oversOn = p.oversOn;
+    w.plotOn = !p.plotPath.empty();
+    const int32_t outHigh = out.outBits == 16 ? 32767 : 8388607;
+    const int32_t outLow = out.outBits == 16 ? -32768 : -8388608;
+
+    if (w.loudnessOn) {
+        std::string error;
+        if (!w.loudness.open(cfg.tracks.sampleRate, out.outChannels, out.outBits, kMaxBlockFrames,
+                             error))
+            stopRun(1, "Cannot measure the loudness of %s: %s\n", cfg.fader.outputPath.c_str(),
+                    error.c_str());
+    }
+    if (w.oversOn) {
+        w.overs.reserve(kOversKept);
+        w.outputRuns[0] = {out.outChannels == 2 ? kOverOutLeft : kOverOutMono, outHigh, outLow};
+        w.outputRuns[1] = {kOverOutRight, outHigh, outLow};
+        // Stereo dither is added to the master in place after its clip
+        // check, so a clipped master sample can sit up to the noise's reach
+        // inside the limits.
+        const int32_t reach = out.outChannels == 2 && out.ditherBits != 0
+                                  ? out.ditherOffset * (out.outBits == 16 ? kStepTo16 : kStepTo24)
+                                  : 0;
+        w.busRuns[0] = {kMasterSlot, kBusHigh - reach, kBusLow + reach};
+        for (int k = 1; k <= kSubmixCount; ++k)
+            w.busRuns[static_cast<std::size_t>(k)] = {groupSlot(k), kBusHigh, kBusLow};
+        w.clipSeen = st.meters.clipFlags;
+    }
+    if (w.plotOn) w.envelope.reset(p.renderStart, p.renderLength, out.outChannels);
+}
+
+void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    MixWatch& w = st.watch;
+    if (n <= 0 || !(w.loudnessOn || w.oversOn || w.plotOn)) return;
+    const BlockBuffers& b = st.buffers;
+    const bool stereo = cfg.output.outChannels == 2;
+    const std::span<const int32_t> left = firstN(b.stageL, n);
+    const std::span<const int32_t> right = stereo ? firstN(b.stageR, n) : left;
+
+    if (w.loudnessOn) w.loudness.addBlock(left, right, n);
+    if (w.plotOn) {
+        const int32_t high = cfg.output.outBits == 16 ? 32767 : 8388607;
+        const int32_t low = cfg.output.outBits == 16 ? -32768 : -8388608;
+        w.envelope.add(0, left, pos, n, high, low);
+        if (stereo) w.envelope.add(1, right, pos, n, high, low);
+    }
+    if (!w.oversOn) return;
+    w.outputRuns[0].scan(left, left, pos, n, w.overs);
+    if (stereo) w.outputRuns[1].scan(right, right, pos, n, w.overs);
+    const std::array<int32_t, kSlotCount>& flags = st.meters.clipFlags;
+    // A channel's clip check runs inside its strip, before this point: what
+    // is known here is the block in which its flag went up.
+    for (int c = 1; c <= cfg.tracks.channelCount; ++c)
+        if (flags[c] != 0 && w.clipSeen[c] == 0) w.overs.add({c, pos, n, true});
+    // Submixes and the master keep their saturated samples until the next
+    // block, so their stretches are exact.
+    for (int k = 1; k <= kSubmixCount; ++k)
+        if (flags[groupSlot(k)] != 0 && !b.busL[k].empty())
+            w.busRuns[k].scan(firstN(b.busL[k], n), firstN(b.busR[k], n), pos, n, w.overs);
+    if (flags[kMasterSlot] != 0)
+        w.busRuns[0].scan(firstN(b.masterL, n), firstN(b.masterR, n), pos, n, w.overs);
+    w.clipSeen = flags;
+}
+
+void finishMixViews(const MixSettings& cfg, MixState& st) {
+    MixWatch& w = st.watch;
+    if (w.oversOn) {
+        for (FullScaleRuns& r : w.outputRuns)
+            r.finish(w.overs);
+        for (FullScaleRuns& r : w.busRuns)
+            r.finish(w.overs);
+        std::stable_sort(
+            w.overs.stretches.begin(), w.overs.stretches.end(),
+            [](const FullScaleStretch& a, const FullScaleStretch& b) { return a.start < b.start; });
+    }
+    if (!w.plotOn) return;
+    const std::string& path = cfg.prefs.plotPath;
+    const std::string svg = plotSvg(cfg, st);
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        stopRun(1, "Could not write the plot %s: %s\n", path.c_str(), std::strerror(errno));
+    bool ok = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+    int error = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) stopRun(1, "Could not write the plot %s: %s\n", path.c_str(), std::strerror(error));
+    if (cfg.prefs.verbosity > 0) warn("Wrote the plot %s\n", path.c_str());
+}
+
+std::string mixViewsReport(const MixSession& s) {
+    const MixWatch& w = s.watch;
+    std::string text;
+    if (w.loudnessOn) {
+        const LoudnessResult r = w.loudness.result();
+        text += "\nLoudness of the output (EBU R128)\n";
+        appendf(text, "Integrated\t%.1f LUFS\n", r.integrated);
+        appendf(text, "Range\t\t%.1f LU\n", r.range);
+        appendf(text, "Momentary max\t%.1f LUFS\n", r.momentaryMax);
+        appendf(text, "Short-term max\t%.1f LUFS\n", r.shortTermMax);
+        if (s.output.outChannels == 2)
+            appendf(text, "True peak\tL  %.2f dBTP\tR  %.2f dBTP\n", r.truePeakL, r.truePeakR);
+        else
+            appendf(text, "True peak\t%.2f dBTP\n", r.truePeakL);
+        if (s.prefs.loudnessTargetSet) {
+            const double target = s.prefs.loudnessTarget;
+            if (!std::isfinite(r.integrated)) {
+                appendf(text,
+                        "Target\t\t%.1f LUFS: the output is too quiet or too short to "
+                        "measure; no mtrim change.\n",
+                        target);
+            } else {
+                const double change = target - r.integrated;
+                appendf(text, "Target\t\t%.1f LUFS: change mtrim by %+.1f dB\n", target, change);
+                const double peak = std::max(r.truePeakL, r.truePeakR) + change;
+                if (peak > kTruePeakCeiling)
+                    appendf(text,
+                            "Warning: the true peak would then reach %+.2f dBTP, above %.0f "
+                            "dBTP.\n",
+                            peak, kTruePeakCeiling);
+            }
+        }
+    }
+    if (w.oversOn) {
+        const uint32_t rate = s.tracks.sampleRate;
+        if (w.overs.stretches.empty()) {
+            text += "\nOvers: none\n";
+        } else {
+            text += "\nOvers (time, sample, length, the cue before it)\n";
+            SlotAutomation scratch(kEntrySlots);
+            for (const FullScaleStretch& o : w.overs.stretches) {
+                const int64_t cue = cueBefore(s.automation, o.start);
+                const std::string cueText =
+                    cue < 0 ? std::string("none") : "t " + cueTextOf(s, cue);
+                const double master = masterdBAt(s.automation, scratch, o.start);
+                if (o.blockOnly)
+                    appendf(text,
+                            "%s\t%s\tsample %" PRId64 "\tclips in this block of %" PRId64
+                            " samples\tcue %s\tmaster %.1f dB\n",
+                            sourceName(o.source).c_str(), clockTextOf(o.start, rate).c_str(),
+                            o.start, o.length, cueText.c_str(), master);
+                else
+                    appendf(text,
+                            "%s\t%s\tsample %" PRId64 "\t%" PRId64
+                            " samples\tcue %s\tmaster %.1f dB\n",
+                            sourceName(o.source).c_str(), clockTextOf(o.start, rate).c_str(),
+                            o.start, o.length, cueText.c_str(), master);
+            }
+            if (w.overs.dropped > 0) appendf(text, "... and %" PRId64 " more\n", w.overs.dropped);
+        }
+    }
+    return text;
+}
+
+} // namespace tarvex

@@ -1,0 +1,46 @@
+// The optional views of a mix: loudness, the overs list and the picture.
+//
+// `prepareMixViews` sets the meters up before the first block (everything
+// they need is allocated there), `observeOutputBlock` feeds them once per
+// block right after the block has been written, and `finishMixViews` closes
+// open stretches and writes the picture after the last block. The report
+// gains the text of `mixViewsReport` after its last line. Each view is on
+// only when its option or preference asked for it, so a plain run measures
+// nothing and its report is unchanged.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "session/mix_session.h"
+
+namespace tarvex {
+
+// Sets the meters up. Ends the run with status 1 when the loudness meter
+// cannot measure the output's format.
+void prepareMixViews(const MixSettings& settings, MixState& state);
+
+// Measures the block just written (output staging buffers, buses, master).
+// Runs in the mix loop, after the output and tap blocks are written.
+void observeOutputBlock(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
+
+// Closes the overs still open and writes the picture. Ends the run with
+// status 1 (naming the file and the reason) when the picture cannot be
+// written.
+void finishMixViews(const MixSettings& settings, MixState& state);
+
+// The loudness and overs blocks of the report; empty when both are off.
+std::string mixViewsReport(const MixSession& session);
+
+// A song position as m:ss.mmm.
+std::string clockTextOf(int64_t position, uint32_t rate);
+
+// A cue time as written on a `t` line of the fader file: m:ss.mmm, or bar,
+// beat and tick in tempo mode (the automation offset taken back out).
+std::string cueTextOf(const MixSettings& settings, int64_t position);
+
+// Song sample of the latest level entry (of any channel, submix, master or
+// VCA) at or before `position`, or -1 when none is.
+int64_t cueBefore(const AutomationScript& script, int64_t position);
+
+} // namespace tarvex

@@ -1,0 +1,141 @@
+// Worker threads for the channel strips.
+#include "engine/strip_workers.h"
+
+#include "engine/channel_strip.h"
+
+namespace tarvex {
+
+namespace {
+
+constexpr int32_t kMaxWorkers = 64;
+// A stereo frame of 32-bit float samples is the widest input frame.
+constexpr std::size_t kMaxInputFrameBytes = 8;
+// Workspaces per worker: one being processed, one finished and waiting for
+// its turn to be mixed.
+constexpr std::size_t kWorkspacesPerWorker = 2;
+
+void allocate(StripWorkspace& w) {
+    const auto frames = static_cast<std::size_t>(kMaxBlockFrames);
+    w.raw.assign(frames * kMaxInputFrameBytes, 0);
+    w.channelL.assign(frames, 0);
+    w.channelR.assign(frames, 0);
+    w.monoIn.assign(frames, 0);
+    w.workL.assign(frames, 0.0);
+    w.workR.assign(frames, 0.0);
+}
+
+} // namespace
+
+int32_t stripWorkerCount(int32_t threads) {
+    if (threads > 0) return threads < kMaxWorkers ? threads : kMaxWorkers;
+    const unsigned cores = std::thread::hardware_concurrency();
+    if (cores == 0) return 1;
+    return cores < static_cast<unsigned>(kMaxWorkers) ? static_cast<int32_t>(cores) : kMaxWorkers;
+}
+
+StripWorkers::StripWorkers(int32_t workers, MixState& state) {
+    const std::size_t count = workers > 1 ? static_cast<std::size_t>(workers) : 1;
+    state.workspaces.resize(count == 1 ? 1 : count * kWorkspacesPerWorker);
+    for (StripWorkspace& w : state.workspaces)
+        allocate(w);
+    if (count == 1) return;
+    threads_.reserve(count);
+    for (std::size_t i = 0; i < count; ++i)
+        threads_.emplace_back([this] { work(); });
+}
+
+StripWorkers::~StripWorkers() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    for (std::thread& t : threads_)
+        t.join();
+}
+
+void StripWorkers::runBlock(const MixSettings& settings, MixState& state,
+                            std::span<const int> channels, int64_t pos, int32_t n,
+                            int32_t savePosition) {
+    if (threads_.empty()) {
+        StripWorkspace& w = state.workspaces.front();
+        for (int c : channels) {
+            processChannel(settings, state, w, c, pos, n, savePosition);
+            mixChannel(settings, state, w, c, n);
+        }
+        return;
+    }
+    const std::size_t jobs = channels.size();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settings_ = &settings;
+        state_ = &state;
+        channels_.assign(channels.begin(), channels.end());
+        done_.assign(jobs, 0);
+        next_ = mixed_ = 0;
+        pos_ = pos;
+        n_ = n;
+        savePosition_ = savePosition;
+        failed_ = false;
+        failure_ = nullptr;
+    }
+    wake_.notify_all();
+    const std::size_t slots = state.workspaces.size();
+    for (std::size_t j = 0; j < jobs; ++j) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            finished_.wait(lock, [&] { return done_[j] != 0 || failed_; });
+            if (failed_) break;
+        }
+        mixChannel(settings, state, state.workspaces[j % slots], channels_[j], n);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            mixed_ = j + 1;
+        }
+        wake_.notify_all();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    // No strip may still be running when the block ends, or when a failure
+    // leaves this loop early.
+    next_ = jobs;
+    finished_.wait(lock, [&] { return running_ == 0; });
+    if (failure_) std::rethrow_exception(failure_);
+}
+
+void StripWorkers::work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        auto slots = [&] { return state_ != nullptr ? state_->workspaces.size() : 0; };
+        wake_.wait(lock, [&] {
+            return stop_ || (!failed_ && next_ < channels_.size() && next_ < mixed_ + slots());
+        });
+        if (stop_) return;
+        const std::size_t j = next_++;
+        ++running_;
+        const MixSettings& settings = *settings_;
+        MixState& state = *state_;
+        StripWorkspace& w = state.workspaces[j % slots()];
+        const int c = channels_[j];
+        const int64_t pos = pos_;
+        const int32_t n = n_;
+        const int32_t savePosition = savePosition_;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            processChannel(settings, state, w, c, pos, n, savePosition);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        --running_;
+        if (failure) {
+            failed_ = true;
+            if (!failure_) failure_ = failure;
+        } else {
+            done_[j] = 1;
+        }
+        finished_.notify_all();
+    }
+}
+
+} // namespace tarvex

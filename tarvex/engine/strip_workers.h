@@ -1,0 +1,67 @@
+// Channel strips of a block on a small pool of worker threads.
+//
+// The pool is created once before the first block. For each block the
+// workers take the playing channels in channel order, each into a workspace
+// of its own (read, decode, effects, fader and pan), while the mix loop's
+// thread adds the finished channels into the buses and reverb sends strictly
+// in channel order, so every sum, its saturation and every later stage see
+// exactly the values of a single-threaded run. A channel waits for a free
+// workspace, so memory stays at a few blocks per worker whatever the number
+// of channels. With one worker no thread is started and every channel runs
+// and is mixed on the loop's thread, one after the other.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "session/mix_session.h"
+
+namespace tarvex {
+
+// Workers for a `threads` setting: 0 asks for one per core.
+int32_t stripWorkerCount(int32_t threads);
+
+class StripWorkers {
+  public:
+    // Starts `workers` - 1 threads... or none for one worker; allocates the
+    // workspaces in `state`.
+    StripWorkers(int32_t workers, MixState& state);
+    ~StripWorkers();
+    StripWorkers(const StripWorkers&) = delete;
+    StripWorkers& operator=(const StripWorkers&) = delete;
+
+    // Processes and mixes the given channels for the block [pos, pos + n).
+    // Whatever a strip throws reaches the caller once no strip is running.
+    // Runs in the mix loop.
+    void runBlock(const MixSettings& settings, MixState& state, std::span<const int> channels,
+                  int64_t pos, int32_t n, int32_t savePosition);
+
+  private:
+    void work();
+
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_;     // workers: a job may be free
+    std::condition_variable finished_; // loop thread: a job is done
+    // The block in hand, set by runBlock under the mutex.
+    const MixSettings* settings_ = nullptr;
+    MixState* state_ = nullptr;
+    std::vector<int> channels_; // channels of the block, in order
+    std::vector<uint8_t> done_; // per job: processed
+    std::size_t next_ = 0;      // next job to hand out
+    std::size_t mixed_ = 0;     // jobs mixed so far
+    int64_t pos_ = 0;
+    int32_t n_ = 0;
+    int32_t savePosition_ = 0;
+    std::size_t running_ = 0; // jobs being processed now
+    bool stop_ = false;
+    bool failed_ = false;
+    std::exception_ptr failure_;
+};
+
+} // namespace tarvex

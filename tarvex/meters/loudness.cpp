@@ -1,0 +1,150 @@
+// Loudness and true peak of the output through libebur128.
+#include "meters/loudness.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <ebur128.h>
+
+namespace tarvex {
+
+namespace {
+
+// Stretches in the momentary and short-term windows.
+constexpr int64_t kMomentaryHops = 4;
+constexpr int64_t kShortTermHops = 30;
+
+double dBOfRatio(double ratio) {
+    return ratio > 0.0 ? 20.0 * std::log10(ratio) : -std::numeric_limits<double>::infinity();
+}
+
+} // namespace
+
+struct LoudnessMeter::Library {
+    ebur128_state* st = nullptr;
+    ~Library() {
+        if (st != nullptr) ebur128_destroy(&st);
+    }
+};
+
+double loudnessOfEnergy(double energy) {
+    return energy > 0.0 ? -0.691 + 10.0 * std::log10(energy)
+                        : -std::numeric_limits<double>::infinity();
+}
+
+LoudnessMeter::~LoudnessMeter() {
+    delete state_;
+}
+
+bool LoudnessMeter::open(uint32_t rate, int32_t channels, int32_t bits, int32_t maxFrames,
+                         std::string& error) {
+    static_assert(sizeof(int) == sizeof(int32_t), "the library takes 32-bit int samples");
+    delete state_;
+    state_ = nullptr;
+    channels_ = channels == 1 ? 1 : 2;
+    shift_ = 32 - bits;
+    // The library's own 100 ms window: rate × 100 / 1000 frames.
+    hopFrames_ = static_cast<int64_t>(rate) * 100 / 1000;
+    if (hopFrames_ < 1) {
+        error = "a sample rate of " + std::to_string(rate) + " Hz is too low to measure";
+        return false;
+    }
+    ebur128_state* st = ebur128_init(static_cast<unsigned>(channels_), rate,
+                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M |
+                                         EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK);
+    if (st == nullptr) {
+        error = "the loudness meter does not take " + std::to_string(rate) + " Hz audio";
+        return false;
+    }
+    state_ = new Library;
+    state_->st = st;
+    if (channels_ == 1) ebur128_set_channel(st, 0, EBUR128_DUAL_MONO);
+    interleaved_.assign(static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_),
+                        0);
+    inHop_ = 0;
+    hops_ = 0;
+    hopEnergy_.fill(0.0);
+    momentaryMax_ = shortTermMax_ = 0.0;
+    momentarySeen_ = shortTermSeen_ = false;
+    return true;
+}
+
+// A 100 ms stretch is complete: its energy joins the ring and both windows
+// that end here are weighed.
+void LoudnessMeter::closeHop() {
+    double loudness = 0.0;
+    ebur128_loudness_window(state_->st, 100, &loudness);
+    const double energy = std::isfinite(loudness) ? std::pow(10.0, (loudness + 0.691) / 10.0) : 0.0;
+    hopEnergy_[static_cast<std::size_t>(hops_ % kShortTermHops)] = energy;
+    ++hops_;
+    auto windowEnergy = [&](int64_t count) {
+        double sum = 0.0;
+        for (int64_t k = 1; k <= count; ++k)
+            sum += hopEnergy_[static_cast<std::size_t>((hops_ - k) % kShortTermHops)];
+        return sum / static_cast<double>(count);
+    };
+    if (hops_ >= kMomentaryHops) {
+        momentaryMax_ = std::max(momentaryMax_, windowEnergy(kMomentaryHops));
+        momentarySeen_ = true;
+    }
+    if (hops_ >= kShortTermHops) {
+        shortTermMax_ = std::max(shortTermMax_, windowEnergy(kShortTermHops));
+        shortTermSeen_ = true;
+    }
+}
+
+void LoudnessMeter::addBlock(std::span<const int32_t> left, std::span<const int32_t> right,
+                             int32_t n) {
+    if (state_ == nullptr || n <= 0) return;
+    // Output steps are exact at 2^31 scale: a shift of 8 (24-bit) or 16 bits.
+    const auto scale = static_cast<int32_t>(int64_t{1} << shift_);
+    int32_t* out = interleaved_.data();
+    if (channels_ == 2) {
+        for (int32_t i = 0; i < n; ++i) {
+            out[2 * i] = left[i] * scale;
+            out[2 * i + 1] = right[i] * scale;
+        }
+    } else {
+        for (int32_t i = 0; i < n; ++i)
+            out[i] = left[i] * scale;
+    }
+    int64_t done = 0;
+    while (done < n) {
+        const int64_t take = std::min<int64_t>(n - done, hopFrames_ - inHop_);
+        ebur128_add_frames_int(state_->st, out + done * channels_, static_cast<std::size_t>(take));
+        done += take;
+        inHop_ += take;
+        if (inHop_ == hopFrames_) {
+            closeHop();
+            inHop_ = 0;
+        }
+    }
+}
+
+LoudnessResult LoudnessMeter::result() const {
+    constexpr double kNone = -std::numeric_limits<double>::infinity();
+    LoudnessResult r{kNone, 0.0, kNone, kNone, kNone, kNone, kNone, kNone};
+    if (state_ == nullptr) return r;
+    ebur128_loudness_global(state_->st, &r.integrated);
+    if (ebur128_loudness_range(state_->st, &r.range) != EBUR128_SUCCESS) r.range = 0.0;
+    if (momentarySeen_) r.momentaryMax = loudnessOfEnergy(momentaryMax_);
+    if (shortTermSeen_) r.shortTermMax = loudnessOfEnergy(shortTermMax_);
+    double peak = 0.0;
+    ebur128_true_peak(state_->st, 0, &peak);
+    r.truePeakL = dBOfRatio(peak);
+    ebur128_sample_peak(state_->st, 0, &peak);
+    r.samplePeakL = dBOfRatio(peak);
+    if (channels_ == 2) {
+        ebur128_true_peak(state_->st, 1, &peak);
+        r.truePeakR = dBOfRatio(peak);
+        ebur128_sample_peak(state_->st, 1, &peak);
+        r.samplePeakR = dBOfRatio(peak);
+    } else {
+        r.truePeakR = r.truePeakL;
+        r.samplePeakR = r.samplePeakL;
+    }
+    return r;
+}
+
+} // namespace tarvex

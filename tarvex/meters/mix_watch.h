@@ -1,0 +1,39 @@
+// What the optional views of a mix measure while it renders: the loudness
+// meter, the overs log and the output's peak envelope.
+//
+// The run owns one `MixWatch`; it is set up before the first block, fed once
+// per block with the output as written and the buses as they left their
+// effects, and read after the last block by the report and the plot. Each
+// part is on only when its option asked for it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/slot_layout.h"
+#include "meters/loudness.h"
+#include "meters/overs.h"
+
+namespace tarvex {
+
+// Source codes of the overs log beyond the channel slots.
+constexpr int32_t kOverOutLeft = 1000;  // left output side
+constexpr int32_t kOverOutRight = 1001; // right output side
+constexpr int32_t kOverOutMono = 1002;  // the one side of mono output
+
+// Stretches kept in the overs log; more are only counted.
+constexpr std::size_t kOversKept = 500;
+
+struct MixWatch {
+    bool loudnessOn = false; // measure loudness and true peak
+    bool oversOn = false;    // list the overs
+    bool plotOn = false;     // keep the envelope for the plot
+    LoudnessMeter loudness;
+    OversLog overs;
+    std::array<FullScaleRuns, 2> outputRuns;             // output sides (mono: the first)
+    std::array<FullScaleRuns, kSubmixCount + 1> busRuns; // 0 master, k submix k
+    std::array<int32_t, kSlotCount> clipSeen{};          // clip flags as last seen
+    PeakEnvelope envelope;
+};
+
+} // namespace tarvex

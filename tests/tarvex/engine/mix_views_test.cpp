@@ -1,0 +1,160 @@
+// The optional views of a mix: the level lanes of the picture, the overs list
+// with its cues, the loudness block with its target, and the picture's file.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+
+#include "automation/level_tables.h"
+#include "engine/plot_svg.h"
+#include "tarvex_session.h"
+
+using namespace tarvex_test;
+
+namespace {
+
+int32_t levelOf(double dB) {
+    return static_cast<int32_t>(std::pow(10.0, dB / 20.0) * tarvex::kUnityLevel);
+}
+
+double dBAt(const std::vector<tarvex::LevelPoint>& curve, int64_t position) {
+    for (const tarvex::LevelPoint& p : curve)
+        if (p.position == position) return p.dB;
+    ADD_FAILURE() << "no point at " << position;
+    return 999.0;
+}
+
+bool python3Available() {
+    return std::system("python3 -c 'import xml.dom.minidom' >/dev/null 2>&1") == 0;
+}
+
+} // namespace
+
+TEST(MixViews, LanesFollowShapedRampsAndVcas) {
+    auto au = std::make_unique<tarvex::AutomationScript>();
+    tarvex::EntryTable& v = au->volume;
+    constexpr int kSlot = 1;
+    v.levels[v.at(0, kSlot)] = levelOf(0.0);
+    v.levels[v.at(1, kSlot)] = levelOf(-20.0);
+    v.times[v.at(1, kSlot)] = 1000;
+    v.ramps[v.at(1, kSlot)] = 1000;
+    v.shapes[v.at(1, kSlot)] = 2.0f;
+    v.count[kSlot] = 2;
+    const auto curve = tarvex::levelCurve(*au, kSlot, 0, 4000);
+    EXPECT_NEAR(dBAt(curve, 0), 0.0, 1e-6);
+    EXPECT_NEAR(dBAt(curve, 1000), 0.0, 1e-6);  // the ramp has not begun
+    EXPECT_NEAR(dBAt(curve, 1500), -5.0, 0.01); // shape 2: -20 × 0.5²
+    EXPECT_NEAR(dBAt(curve, 2000), -20.0, 0.01);
+    EXPECT_NEAR(dBAt(curve, 4000), -20.0, 0.01);
+    EXPECT_LE(curve.size(), 2u + 2u * (tarvex::kPointsPerRamp + 1u));
+
+    // On VCA 2 at -6 dB the whole lane moves down by 6 dB.
+    au->routing.vcaAssign[kSlot] = 2;
+    au->routing.vcaFlags[2] = 1;
+    au->vca.levels[au->vca.at(0, 2)] = levelOf(-6.0);
+    au->vca.count[2] = 1;
+    const auto withVca = tarvex::levelCurve(*au, kSlot, 0, 4000);
+    EXPECT_NEAR(dBAt(withVca, 1500), -11.0, 0.01);
+    // A submix without level entries passes at unity.
+    const auto group = tarvex::levelCurve(*au, 128, 0, 4000);
+    ASSERT_FALSE(group.empty());
+    for (const auto& p : group)
+        EXPECT_EQ(p.dB, 0.0);
+}
+
+TEST(MixViews, OversAreListedWithTheirCuesAndMarkedInThePlot) {
+    Session s;
+    std::vector<int32_t> track(132300, 1000); // 3 s: two blocks
+    for (int i = 1000; i < 1003; ++i)
+        track[i] = 32767;
+    for (int i = 131070; i < 131074; ++i) // across the block edge
+        track[i] = -32768;
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), track);
+    s.text("tracks.txt", "begin\n1 a.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\tM\t0\nt\t0\t2\t0\nv\t1\t0\nend\n");
+    RunResult r = s.run({"--overs", "--plot", "plot.svg"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string stats = readText(s.file("stats_m.txt"));
+    const char* const expected =
+        "\nOvers (time, sample, length, the cue before it)\n"
+        "Out L\t0:00.022\tsample 1000\t3 samples\tcue t 0:00.000\tmaster 0.0 dB\n"
+        "Out R\t0:00.022\tsample 1000\t3 samples\tcue t 0:00.000\tmaster 0.0 dB\n"
+        "Out L\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n"
+        "Out R\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n";
+    EXPECT_NE(stats.find(expected), std::string::npos) << stats;
+
+    const std::string svg = readText(s.file("plot.svg"));
+    // Columns of 132300 / 1200 samples from x = 170: samples 1000 and 131070
+    // fall in columns 9 and 1188.
+    EXPECT_NE(svg.find("<line class=\"over\" x1=\"179.5\""), std::string::npos);
+    EXPECT_NE(svg.find("<line class=\"over\" x1=\"1358.5\""), std::string::npos);
+    std::size_t overs = 0;
+    for (std::size_t at = svg.find("class=\"over\""); at != std::string::npos;
+         at = svg.find("class=\"over\"", at + 1))
+        ++overs;
+    EXPECT_EQ(overs, 4u); // two columns on each side
+    EXPECT_NE(svg.find("data-slot=\"1\""), std::string::npos);
+    EXPECT_NE(svg.find("data-slot=\"0\""), std::string::npos);
+    if (python3Available()) {
+        const std::string check = "python3 -c 'import sys, xml.dom.minidom as m; "
+                                  "m.parse(sys.argv[1])' '" +
+                                  s.file("plot.svg") + "'";
+        EXPECT_EQ(std::system(check.c_str()), 0) << "the plot is not well-formed XML";
+    }
+
+    // Without the options the report has neither block and no plot is made.
+    std::remove(s.file("plot.svg").c_str());
+    r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(readText(s.file("stats_m.txt")).find("Overs"), std::string::npos);
+    EXPECT_FALSE(s.exists("plot.svg"));
+}
+
+TEST(MixViews, LoudnessTargetGivesTheTrimAndWarnsAboutTheTruePeak) {
+    Session s;
+    std::vector<int32_t> sine(5 * 44100);
+    for (std::size_t i = 0; i < sine.size(); ++i)
+        sine[i] = static_cast<int32_t>(std::lround(
+            32768.0 * std::pow(10.0, -23.0 / 20.0) *
+            std::sin(2.0 * std::numbers::pi * 1000.0 * static_cast<double>(i) / 44100.0)));
+    s.wav("sine.wav", layout(1, SampleFormat::Pcm16), sine);
+    s.text("tracks.txt", "begin\n1 sine.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", unityFaders("m", 1));
+    RunResult r = s.run({"--loudness-target", "-14"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    std::string stats = readText(s.file("stats_m.txt"));
+    EXPECT_NE(stats.find("Integrated\t-23.0 LUFS\n"), std::string::npos) << stats;
+    EXPECT_NE(stats.find("Target\t\t-14.0 LUFS: change mtrim by +9.0 dB\n"), std::string::npos)
+        << stats;
+    EXPECT_EQ(stats.find("Warning"), std::string::npos);
+    // The block follows the processing-time line.
+    EXPECT_LT(stats.find("Processing time"), stats.find("Loudness of the output"));
+
+    // The same from prefs.txt; a target of 0 LUFS would push the peak over -1 dBTP.
+    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npan\t0\nloudness\t0\nend\n");
+    r = s.run();
+    ASSERT_EQ(r.status, 0) << r.out;
+    stats = readText(s.file("stats_m.txt"));
+    EXPECT_NE(stats.find("change mtrim by +23.0 dB\nWarning: the true peak would then reach"),
+              std::string::npos)
+        << stats;
+    EXPECT_EQ(s.run({"--loudness-target", "loud"}).status, 2);
+}
+
+TEST(MixViews, PlotNeverOverwritesAnInputAndFailuresAreNamed) {
+    Session s;
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), std::vector<int32_t>(1000, 5));
+    s.text("tracks.txt", "begin\n1 a.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", unityFaders("m", 1));
+    const std::string before = readText(s.file("tracks.txt"));
+    RunResult r = s.run({"--plot", "tracks.txt"});
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_EQ(readText(s.file("tracks.txt")), before);
+    r = s.run({"--plot", "missing/p.svg"});
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("missing/p.svg"), std::string::npos) << r.out;
+}
