@@ -81,8 +81,8 @@ struct RmsCompEntry {
 // Memory of the non-linear compressor for one strip entry (see
 // nonlinear_compressor.h).
 struct NlcEntry {
-    float rmsL, rmsR;                // RMS of the last measured stretch, sample units
-    std::array<float, 2> oldrmsL;    // the RMS before it [0] and the one before that [1]
+    float rmsL, rmsR;             // RMS of the last measured stretch, sample units
+    std::array<float, 2> oldrmsL; // the RMS before it [0] and the one before that [1]
     std::array<float, 2> oldrmsR;
     double gammaL, gammaR;           // raw gain of each side's last update (1.0 at first)
     double GrandGammaL, GrandGammaR; // gain played on each side, at most 1.0

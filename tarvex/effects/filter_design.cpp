@@ -15,7 +15,7 @@ constexpr double kPi = std::numbers::pi;
 
 // The shared part of the reverb-input pair: Q of 1, so alpha = sin(w) / 2.
 struct ReverbTerms {
-    double k;  // cos(w)
+    double k;     // cos(w)
     double a0;    // 1 + alpha
     double alpha; // sin(w) / 2
 };

@@ -123,8 +123,8 @@ void EQ(int32_t count, int64_t /*blockStart*/, int entry, int slot, std::span<do
     assert(fitsBlock(count, left, right));
     const auto e = static_cast<std::size_t>(entry);
     const auto s = static_cast<std::size_t>(slot);
-    runBiquad(count, left.data(), right.data(), b0, b1, b2, a1, a2,
-              memory.eq[e * kEqSlots + s], memory.eqInit[s][e]);
+    runBiquad(count, left.data(), right.data(), b0, b1, b2, a1, a2, memory.eq[e * kEqSlots + s],
+              memory.eqInit[s][e]);
 }
 
 void Rev_EQ(int32_t count, int64_t /*blockStart*/, int slot, std::span<double> left,

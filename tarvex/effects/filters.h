@@ -33,9 +33,9 @@ constexpr int kEqLowShelfSlot = 6;
 constexpr int kRevEqSlots = 4;
 
 // Seed flags of a biquad.
-constexpr int32_t kBiquadUnseeded = 0; // nothing seen yet
+constexpr int32_t kBiquadUnseeded = 0;   // nothing seen yet
 constexpr int32_t kBiquadHalfSeeded = 1; // one sample seen
-constexpr int32_t kBiquadRunning = 2; // history seeded, filtering
+constexpr int32_t kBiquadRunning = 2;    // history seeded, filtering
 
 // History of one high-pass entry.
 struct HpfHistory {
@@ -54,8 +54,8 @@ struct BiquadHistory {
 
 // Everything the filters keep from block to block; value-initialised, one per run.
 struct FilterMemory {
-    std::array<HpfHistory, kStripEntries> hpf{};  // by strip entry
-    std::array<int32_t, kStripEntries> hpInit{};  // 1 once the entry's first sample seeded it
+    std::array<HpfHistory, kStripEntries> hpf{}; // by strip entry
+    std::array<int32_t, kStripEntries> hpInit{}; // 1 once the entry's first sample seeded it
     std::array<BiquadHistory, kStripEntries * kEqSlots> eq{}; // index entry x 8 + slot
     // Seed flags [slot][entry] (kBiquadUnseeded, kBiquadHalfSeeded, kBiquadRunning).
     std::array<std::array<int32_t, kSlotCount>, kEqSlots> eqInit{};

@@ -20,9 +20,10 @@ inline void updateSide(float& squares, float& interval, float& rms, std::array<f
     oldrms[1] = oldrms[0];
     oldrms[0] = rms;
     rms = now;
-    const auto smooth = static_cast<float>(
-        (3.0 * static_cast<double>(rms) + 2.0 * static_cast<double>(oldrms[0]) +
-         static_cast<double>(oldrms[1])) / 6.0);
+    const auto smooth =
+        static_cast<float>((3.0 * static_cast<double>(rms) + 2.0 * static_cast<double>(oldrms[0]) +
+                            static_cast<double>(oldrms[1])) /
+                           6.0);
     const double share = thresh / static_cast<double>(smooth);
     gamma = share + (1.0 - share) / ratio;
     const double candidate = 0.5 * gamma + 0.5 * otherGamma;

@@ -53,9 +53,7 @@ struct Compressor {
     int32_t attack = 1, release = 1000, threshold = 1000;
     double ratio = 4.0;
     std::unique_ptr<DynamicsMemory> mem = std::make_unique<DynamicsMemory>();
-    int32_t& state() {
-        return kind == Kind::Peak ? mem->compState[kEntry] : mem->rmsState[kEntry];
-    }
+    int32_t& state() { return kind == Kind::Peak ? mem->compState[kEntry] : mem->rmsState[kEntry]; }
     int32_t releaseCount() const {
         return kind == Kind::Peak ? mem->peak[kEntry].releaseCount : mem->rms[kEntry].releaseCount;
     }
@@ -168,8 +166,8 @@ TEST(PEAKCOMPRESSOR, OneSampleAttackGivesFullGainAtOnce) {
     Compressor c;
     Block l{500.0, 900.0, -5000.0, -300.0}, r{100.0, 100.0, 100.0, 100.0};
     const auto states = c.stepThrough(l, r);
-    EXPECT_EQ(states, (std::vector<int32_t>{kCompIdle, kCompIdle, kCompCompressing,
-                                            kCompCompressing}));
+    EXPECT_EQ(states,
+              (std::vector<int32_t>{kCompIdle, kCompIdle, kCompCompressing, kCompCompressing}));
     EXPECT_EQ(l[1], 900.0);
     EXPECT_DOUBLE_EQ(l[2], -1250.0);
     EXPECT_DOUBLE_EQ(r[2], 25.0);
@@ -210,17 +208,20 @@ TEST(PEAKCOMPRESSOR, ReleaseStartsOnTheFifthQuietCrossingOfTheSlowerSide) {
         Block& l = leftSlower ? slow : fast;
         Block& r = leftSlower ? fast : slow;
         const auto states = c.stepThrough(l, r);
-        for (std::size_t i = 0; i <= 12; ++i) EXPECT_EQ(states[i], kCompCompressing) << i;
+        for (std::size_t i = 0; i <= 12; ++i)
+            EXPECT_EQ(states[i], kCompCompressing) << i;
         EXPECT_EQ(states[13], kCompRelease);
         EXPECT_EQ(slow[13], -25.0);
         EXPECT_EQ(slow[14], released(-100.0, 4.0, 1, 10));
         // Quiet on both sides: one release step per sample, k = 1..10, then idle.
         for (int k = 1; k <= 10; ++k)
             EXPECT_EQ(fast[13 + k], released(fast[13 + k] < 0 ? -100.0 : 100.0, 4.0, k, 10));
-        for (std::size_t i = 14; i <= 22; ++i) EXPECT_EQ(states[i], kCompRelease) << i;
+        for (std::size_t i = 14; i <= 22; ++i)
+            EXPECT_EQ(states[i], kCompRelease) << i;
         EXPECT_EQ(states[23], kCompIdle);
         EXPECT_NEAR(std::fabs(slow[23]), 100.0, 1e-9); // k = release: gain back at 1
-        for (std::size_t i = 24; i < slow.size(); ++i) EXPECT_EQ(std::fabs(slow[i]), 100.0) << i;
+        for (std::size_t i = 24; i < slow.size(); ++i)
+            EXPECT_EQ(std::fabs(slow[i]), 100.0) << i;
     }
 }
 
@@ -264,8 +265,8 @@ TEST(PEAKCOMPRESSOR, BurstDuringReleaseCountsDownToZeroWithoutANewAttack) {
 TEST(LinearCompressors, HalfCyclesOverHalfTheThresholdHoldCompressionAndRestartTheCount) {
     for (const Kind kind : {Kind::Peak, Kind::Rms}) {
         for (const bool leftInterrupted : {true, false}) {
-            SCOPED_TRACE(testing::Message() << (kind == Kind::Peak ? "peak " : "rms ")
-                                            << leftInterrupted);
+            SCOPED_TRACE(testing::Message()
+                         << (kind == Kind::Peak ? "peak " : "rms ") << leftInterrupted);
             Compressor c(kind);
             Block l = interruptedQuiet(leftInterrupted), r = interruptedQuiet(!leftInterrupted);
             std::vector<int32_t> states;
@@ -276,7 +277,8 @@ TEST(LinearCompressors, HalfCyclesOverHalfTheThresholdHoldCompressionAndRestartT
                     EXPECT_EQ(leftInterrupted ? c.rms().rmsL : c.rms().rmsR, 500.0f);
                 }
             }
-            for (std::size_t i = 0; i <= 18; ++i) EXPECT_EQ(states[i], kCompCompressing) << i;
+            for (std::size_t i = 0; i <= 18; ++i)
+                EXPECT_EQ(states[i], kCompCompressing) << i;
             EXPECT_EQ(states[19], kCompRelease);
         }
     }
@@ -363,14 +365,17 @@ TEST(RMSCOMPRESSOR, CompressesReleasesAndReturnsToIdle) {
     Block l = concat({5000.0}, square(30, 2, 100.0, true));
     Block r = concat({5000.0}, square(30, 3, 100.0, true));
     const auto states = c.stepThrough(l, r);
-    for (std::size_t i = 0; i <= 9; ++i) EXPECT_EQ(states[i], kCompCompressing) << i;
+    for (std::size_t i = 0; i <= 9; ++i)
+        EXPECT_EQ(states[i], kCompCompressing) << i;
     EXPECT_EQ(l[0], 1250.0);
     EXPECT_EQ(r[10], 25.0);
-    for (std::size_t i = 10; i <= 15; ++i) EXPECT_EQ(states[i], kCompRelease) << i;
+    for (std::size_t i = 10; i <= 15; ++i)
+        EXPECT_EQ(states[i], kCompRelease) << i;
     for (int k = 1; k <= 6; ++k)
         EXPECT_EQ(r[10 + k], released(r[10 + k] < 0 ? -100.0 : 100.0, 4.0, k, 6)) << k;
     EXPECT_EQ(states[16], kCompIdle);
-    for (std::size_t i = 17; i < l.size(); ++i) EXPECT_EQ(std::fabs(l[i]), 100.0) << i;
+    for (std::size_t i = 17; i < l.size(); ++i)
+        EXPECT_EQ(std::fabs(l[i]), 100.0) << i;
 }
 
 TEST(RMSCOMPRESSOR, LoudHalfCycleDuringReleaseCountsDown) {

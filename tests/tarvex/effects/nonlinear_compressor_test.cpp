@@ -20,7 +20,8 @@ constexpr int kEntry = 131;
 
 Block square(std::size_t n, std::size_t half, double amp) {
     Block x(n);
-    for (std::size_t i = 0; i < n; ++i) x[i] = (i / half) % 2 == 0 ? amp : -amp;
+    for (std::size_t i = 0; i < n; ++i)
+        x[i] = (i / half) % 2 == 0 ? amp : -amp;
     return x;
 }
 
@@ -61,7 +62,8 @@ TEST(NonLinCOMP, WorkedGainsOfASquareWave) {
     Nlc c;
     Block l = square(32, 4, 4000.0), r = square(32, 4, 4000.0);
     c.run(l, r);
-    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(l[i], 4000.0) << i;
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(l[i], 4000.0) << i;
     for (std::size_t i = 4; i < 8; ++i) {
         EXPECT_EQ(l[i], -3250.0) << i; // 0.8125 = (0.625 + 1.0) / 2
         EXPECT_EQ(r[i], -2500.0) << i; // 0.625 = (0.625 + 0.625) / 2
@@ -110,7 +112,8 @@ TEST(NonLinCOMP, StretchesShorterThanTheWindowKeepSumming) {
     c.run(l, r);
     // Crossings at 0, 4 and 8 close stretches of 1, 5 and 9 samples: no
     // update, since a stretch must be longer than the window.
-    for (std::size_t i = 0; i < 12; ++i) EXPECT_EQ(std::fabs(l[i]), 4000.0) << i;
+    for (std::size_t i = 0; i < 12; ++i)
+        EXPECT_EQ(std::fabs(l[i]), 4000.0) << i;
     // At 12 the stretch holds 13 samples; RMS 4000, S = 2000.
     EXPECT_EQ(l[12], -3250.0);
     EXPECT_EQ(r[12], -2500.0);
