@@ -183,6 +183,7 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
 
 void finishMixViews(const MixSettings& cfg, MixState& st) {
     MixWatch& w = st.watch;
+    if (w.loudnessOn) w.loudnessResult = w.loudness.result();
     if (w.oversOn) {
         for (FullScaleRuns& r : w.outputRuns)
             r.finish(w.overs);
@@ -212,7 +213,7 @@ std::string mixViewsReport(const MixSession& s) {
     const MixWatch& w = s.watch;
     std::string text;
     if (w.loudnessOn) {
-        const LoudnessResult r = w.loudness.result();
+        const LoudnessResult& r = w.loudnessResult;
         text += "\nLoudness of the output (EBU R128)\n";
         appendf(text, "Integrated\t%.1f LUFS\n", r.integrated);
         appendf(text, "Range\t\t%.1f LU\n", r.range);

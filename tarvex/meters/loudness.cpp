@@ -34,12 +34,39 @@ double loudnessOfEnergy(double energy) {
 }
 
 LoudnessMeter::~LoudnessMeter() {
+    stop();
     delete state_;
+}
+
+void LoudnessMeter::stop() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+}
+
+// The meter's thread: measures the blocks in the order they were handed in.
+void LoudnessMeter::work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopping_ || measured_ < handedIn_; });
+        if (measured_ == handedIn_) return; // stopping, and nothing left
+        const auto k = static_cast<std::size_t>(measured_ % 2);
+        lock.unlock();
+        measure(interleaved_[k].data(), frames_[k]);
+        lock.lock();
+        ++measured_;
+        changed_.notify_all();
+    }
 }
 
 bool LoudnessMeter::open(uint32_t rate, int32_t channels, int32_t bits, int32_t maxFrames,
                          std::string& error) {
     static_assert(sizeof(int) == sizeof(int32_t), "the library takes 32-bit int samples");
+    stop();
     delete state_;
     state_ = nullptr;
     channels_ = channels == 1 ? 1 : 2;
@@ -60,13 +87,16 @@ bool LoudnessMeter::open(uint32_t rate, int32_t channels, int32_t bits, int32_t 
     state_ = new Library;
     state_->st = st;
     if (channels_ == 1) ebur128_set_channel(st, 0, EBUR128_DUAL_MONO);
-    interleaved_.assign(static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_),
-                        0);
+    for (auto& buffer : interleaved_)
+        buffer.assign(static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels_), 0);
+    handedIn_ = measured_ = 0;
+    stopping_ = false;
     inHop_ = 0;
     hops_ = 0;
     hopEnergy_.fill(0.0);
     momentaryMax_ = shortTermMax_ = 0.0;
     momentarySeen_ = shortTermSeen_ = false;
+    worker_ = std::thread([this] { work(); });
     return true;
 }
 
@@ -97,9 +127,14 @@ void LoudnessMeter::closeHop() {
 void LoudnessMeter::addBlock(std::span<const int32_t> left, std::span<const int32_t> right,
                              int32_t n) {
     if (state_ == nullptr || n <= 0) return;
+    std::unique_lock<std::mutex> lock(mutex_);
+    // The buffer of this block held the block before the last one.
+    changed_.wait(lock, [&] { return measured_ + 1 >= handedIn_; });
+    const auto k = static_cast<std::size_t>(handedIn_ % 2);
+    lock.unlock();
     // Output steps are exact at 2^31 scale: a shift of 8 (24-bit) or 16 bits.
     const auto scale = static_cast<int32_t>(int64_t{1} << shift_);
-    int32_t* out = interleaved_.data();
+    int32_t* out = interleaved_[k].data();
     if (channels_ == 2) {
         for (int32_t i = 0; i < n; ++i) {
             out[2 * i] = left[i] * scale;
@@ -109,6 +144,14 @@ void LoudnessMeter::addBlock(std::span<const int32_t> left, std::span<const int3
         for (int32_t i = 0; i < n; ++i)
             out[i] = left[i] * scale;
     }
+    frames_[k] = n;
+    lock.lock();
+    ++handedIn_;
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void LoudnessMeter::measure(const int32_t* out, int64_t n) {
     int64_t done = 0;
     while (done < n) {
         const int64_t take = std::min<int64_t>(n - done, hopFrames_ - inHop_);
@@ -122,10 +165,14 @@ void LoudnessMeter::addBlock(std::span<const int32_t> left, std::span<const int3
     }
 }
 
-LoudnessResult LoudnessMeter::result() const {
+LoudnessResult LoudnessMeter::result() {
     constexpr double kNone = -std::numeric_limits<double>::infinity();
     LoudnessResult r{kNone, 0.0, kNone, kNone, kNone, kNone, kNone, kNone};
     if (state_ == nullptr) return r;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return measured_ == handedIn_; });
+    }
     ebur128_loudness_global(state_->st, &r.integrated);
     if (ebur128_loudness_range(state_->st, &r.range) != EBUR128_SUCCESS) r.range = 0.0;
     if (momentarySeen_) r.momentaryMax = loudnessOfEnergy(momentaryMax_);

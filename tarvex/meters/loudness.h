@@ -6,14 +6,20 @@
 // (3 s) loudness are followed here from the energy of every 100 ms stretch
 // (read back from the library at each 100 ms boundary), so both maxima are
 // taken at the 10 Hz rate the standard asks for without re-reading seconds
-// of audio each time. Everything is allocated by `open`; `addBlock` runs in
-// the mix loop and allocates nothing.
+// of audio each time. The library runs on a thread of the meter's own, one
+// block behind the mix loop, which only copies each block into one of two
+// buffers; so the measurement overlaps the next block's mixing. Everything
+// is allocated by `open`; `addBlock` runs in the mix loop and allocates
+// nothing.
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tarvex {
@@ -49,19 +55,29 @@ class LoudnessMeter {
     // Runs in the mix loop.
     void addBlock(std::span<const int32_t> left, std::span<const int32_t> right, int32_t n);
 
-    // The figures so far.
-    LoudnessResult result() const;
+    // The figures so far, once every block handed in has been measured.
+    LoudnessResult result();
 
   private:
     void closeHop();
+    void measure(const int32_t* frames, int64_t n);
+    void work();
+    void stop();
 
     struct Library; // the library's state, kept out of this header
     Library* state_ = nullptr;
     int32_t channels_ = 2;
-    int32_t shift_ = 8;                  // output steps to 32-bit full scale
-    int64_t hopFrames_ = 4410;           // frames in 100 ms
-    int64_t inHop_ = 0;                  // frames of the open 100 ms stretch
-    std::vector<int32_t> interleaved_;   // one block, frames interleaved, 2^31 scale
+    int32_t shift_ = 8;                               // output steps to 32-bit full scale
+    int64_t hopFrames_ = 4410;                        // frames in 100 ms
+    int64_t inHop_ = 0;                               // frames of the open 100 ms stretch
+    std::array<std::vector<int32_t>, 2> interleaved_; // two blocks, frames interleaved, 2^31 scale
+    std::array<int32_t, 2> frames_{};                 // frames in each buffer
+    std::thread worker_;                              // feeds the library
+    std::mutex mutex_;
+    std::condition_variable changed_; // a block was handed in or measured
+    int64_t handedIn_ = 0;            // blocks handed in; block k uses buffer k % 2
+    int64_t measured_ = 0;            // blocks measured
+    bool stopping_ = false;
     std::array<double, 30> hopEnergy_{}; // energy of the last 30 stretches (a ring)
     int64_t hops_ = 0;                   // stretches closed so far
     double momentaryMax_ = 0.0;          // largest 400 ms energy, 0 = none yet

@@ -29,6 +29,7 @@ struct MixWatch {
     bool oversOn = false;    // list the overs
     bool plotOn = false;     // keep the envelope for the plot
     LoudnessMeter loudness;
+    LoudnessResult loudnessResult; // the figures, taken once the last block is measured
     OversLog overs;
     std::array<FullScaleRuns, 2> outputRuns;             // output sides (mono: the first)
     std::array<FullScaleRuns, kSubmixCount + 1> busRuns; // 0 master, k submix k
