@@ -21,7 +21,7 @@ tracks=${2:-16}
 seconds=${3:-300}
 mix=${4:-plain}
 exe=$(cd "$build" && pwd)/tarvex/tarvex
-work=${BENCH_DIR:-/tmp/tarvex-bench-$tracks-$seconds}
+work=${BENCH_DIR:-/tmp/tarvex-bench-pcm-$tracks-$seconds}
 mkdir -p "$work"
 cd "$work"
 
@@ -30,7 +30,9 @@ cd "$work"
     for i in $(seq 1 "$tracks"); do
         f=track$i.wav
         if [ ! -f "$f" ]; then
-            sox -n -r 48000 -b 24 -c 2 "$f" synth "$seconds" sine $((100 * i)) pinknoise gain -15
+            # Plain PCM headers (not sox's extensible ones), which every peer reads.
+            sox -n -r 48000 -b 24 -c 2 -t wavpcm "$f" synth "$seconds" sine $((100 * i)) pinknoise \
+                gain -15
         fi
         echo "$i $f +"
     done
