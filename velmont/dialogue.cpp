@@ -65,6 +65,8 @@ class Questioner {
     std::ostream& out_;
 };
 
+constexpr int32_t kMaxTemplateChannels = 127;
+
 void askEq(Questioner& q, const char* title, const char* freqPrompt, EqValues& v) {
     q.say(title);
     q.askValue(title + 4, freqPrompt, v.freq);
@@ -153,6 +155,11 @@ void runQuestions(Questioner& q, DialogueOutcome& outcome) {
     }
 
     s.channelCount = q.askChoice("Number of channels (1-127)?");
+    // tarvex mixes at most 127 channels; a larger count would only grow the
+    // template without bound (a count of 10^9 asks for gigabytes).
+    if (s.channelCount > kMaxTemplateChannels)
+        throw Unanswered{"the answer " + std::to_string(s.channelCount) +
+                         " to \"Number of channels (1-127)?\" is more than 127 channels"};
     q.askValue("", "What should the default fader value be?", s.faderDefault);
 
     q.say("-- Effects --:");

@@ -182,6 +182,19 @@ TEST(VelmontRun, AnAnswerThatIsNotANumberStopsWithoutWriting) {
     EXPECT_EQ(listDirectory(dir.path()), Names{});
 }
 
+// More channels than tarvex mixes would only grow the template without bound.
+TEST(VelmontRun, MoreThan127ChannelsStopsWithoutWriting) {
+    TempDir dir;
+    writeText(dir.file("faders.txt"), kOldMix);
+    const RunResult run = runVelmont(dir, "1\n1000000000\n-6\n3\n");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "velmont: the answer 1000000000 to \"Number of channels (1-127)?\" is more "
+                       "than 127 channels; faders.txt was not changed.\n");
+    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
+    // 127 is still written.
+    EXPECT_EQ(runVelmont(dir, "1\n127\n-6\n3\n").status, 0);
+}
+
 TEST(VelmontRun, AFaderFileThatCannotBeOpenedIsReportedByName) {
     TempDir dir;
     ASSERT_EQ(mkdir(dir.file("faders.txt").c_str(), 0755), 0);
