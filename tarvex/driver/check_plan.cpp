@@ -5,6 +5,9 @@
 // rounding), which also shows the values after limiting to their ranges.
 #include "driver/check_plan.h"
 
+#include "effects/discrete_reverb.h"
+#include "effects/recursive_reverb.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <numbers>
 
 #include "core/console.h"
@@ -382,6 +386,34 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
     appendEffects(text, s);
     text += "\n";
     return text;
+}
+
+void checkReverbRooms(const MixSession& s) {
+    const EffectSettings& fx = s.fx;
+    const bool inserts = fx.revInsert != 0 || fx.trevInsert != 0;
+    const bool tap = inserts ? fx.trevInsert != 0 : fx.trtnOn != 0;
+    const bool room = inserts ? fx.revInsert != 0 : fx.rtnOn != 0;
+    const int64_t length = std::min<int64_t>(s.prefs.renderLength, kMaxBlockFrames);
+    if ((!tap && !room) || length <= 0) return;
+    // The first block sets each room up and refuses what does not fit: run
+    // that first call on silence, in memory of its own, in the render's order.
+    const auto n = static_cast<int32_t>(length);
+    const double rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : 44100.0;
+    const std::vector<double> silence(static_cast<std::size_t>(n), 0.0);
+    std::vector<int32_t> nextL(kMaxBlockFrames), nextR(kMaxBlockFrames);
+    std::vector<int32_t> currentL(kMaxBlockFrames), currentR(kMaxBlockFrames);
+    if (tap) {
+        auto memory = std::make_unique<TapReverbMemory>();
+        DiscreteReverb(kMaxBlockFrames, *memory, n, rate, silence, silence, fx.trtnSize, nextL,
+                       nextR, currentL, currentR, fx.trtnTaps, fx.revPos[0], fx.revPos[1],
+                       fx.revPos[2]);
+    }
+    if (room) {
+        auto memory = std::make_unique<RecursiveReverbMemory>();
+        memory->init();
+        RecurseReverb(*memory, n, rate, silence, silence, fx.rtnSize, fx.revPos[0], fx.revPos[1],
+                      fx.revPos[2], fx.revWidth, nextL, nextR, currentL, currentR);
+    }
 }
 
 void probeOutputFiles(const MixSession& s) {

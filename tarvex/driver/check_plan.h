@@ -26,6 +26,11 @@ std::string renderPlanText(const MixSession& session,
 // report or the fader copy could not be written. Writes nothing.
 void probeOutputFiles(const MixSession& session);
 
+// Sets the reverbs in use up as the render's first block would, on silence,
+// so that a room that does not fit stops the check with the render's message
+// and status.
+void checkReverbRooms(const MixSession& session);
+
 // Bell and shelf settings read back from their coefficients, for the plan.
 struct FilterSettings {
     double frequency = 0.0; // Hz

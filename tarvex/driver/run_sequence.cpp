@@ -211,6 +211,7 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
     writeOutputHeaders(s, checkOnly, unfinished);
 
     if (checkOnly) {
+        checkReverbRooms(s);
         warn("%s", renderPlanText(s, listedOn).c_str());
         if (s.prefs.launchSet)
             warn("A render would then run through the shell: %s\n", s.prefs.launchCommand.c_str());

@@ -193,6 +193,10 @@ TEST(TarvexCheck, StopsWhereTheRenderStops) {
              writePlanSession(s);
              s.wav("b.wav", layout(1, SampleFormat::Pcm16, 48000), noise(1000, 3, 9000));
          }},
+        {"reverb room larger than the first block", 1,
+         [&](Session& s) {
+             writePlanSession(s, faders("end\n", "rtn\t0\t4000\nrev\t1\t0\nend\n"));
+         }},
         {"mix directory missing", 1,
          [](Session& s) { writePlanSession(s, kPlanFaders, "begin\nmixdir\tnowhere/\nend\n"); }},
     };
@@ -206,7 +210,9 @@ TEST(TarvexCheck, StopsWhereTheRenderStops) {
         const RunResult check = checked.run({"--check"});
         EXPECT_EQ(render.status, c.status) << render.out;
         EXPECT_EQ(check.status, c.status) << check.out;
-        EXPECT_EQ(lastLine(check.out), lastLine(render.out)) << check.out;
+        // The render may add a line of its own after the message (a partial
+        // mix removed); the check's last line is the render's message.
+        EXPECT_NE(render.out.find(lastLine(check.out) + "\n"), std::string::npos) << check.out;
         EXPECT_EQ(check.out.find("Plan of the render"), std::string::npos);
         EXPECT_EQ(listDirectory(checked.dir.path().string()), before);
     }
