@@ -34,9 +34,11 @@ int32_t decodeFloat(const uint8_t* b) {
     return Float32Convert(b[0], b[1], b[2], b[3]);
 }
 
-template <int32_t (*Decode)(const uint8_t*)>
-void decodeBlock(const uint8_t* raw, int32_t bytes, int32_t fileChannels, int32_t frames,
-                 int32_t* left, int32_t* right) {
+// The sample width is a constant of each instance, so the stride through the
+// bytes is known to the compiler.
+template <int32_t (*Decode)(const uint8_t*), int32_t bytes>
+void decodeBlock(const uint8_t* raw, int32_t fileChannels, int32_t frames, int32_t* left,
+                 int32_t* right) {
     if (fileChannels == 2) {
         for (int32_t i = 0; i < frames; ++i, raw += 2 * bytes) {
             left[i] = Decode(raw);
@@ -74,13 +76,13 @@ void decodeSamples(std::span<const uint8_t> raw, int32_t bytesPerSample, int32_t
     assert(fileChannels == 1 || right.size() >= count);
     switch (bytesPerSample) {
     case 2:
-        decodeBlock<decode16>(raw.data(), 2, fileChannels, frames, left.data(), right.data());
+        decodeBlock<decode16, 2>(raw.data(), fileChannels, frames, left.data(), right.data());
         break;
     case 3:
-        decodeBlock<decode24>(raw.data(), 3, fileChannels, frames, left.data(), right.data());
+        decodeBlock<decode24, 3>(raw.data(), fileChannels, frames, left.data(), right.data());
         break;
     case 4:
-        decodeBlock<decodeFloat>(raw.data(), 4, fileChannels, frames, left.data(), right.data());
+        decodeBlock<decodeFloat, 4>(raw.data(), fileChannels, frames, left.data(), right.data());
         break;
     default:
         assert(false && "bytes per sample must be 2, 3 or 4");

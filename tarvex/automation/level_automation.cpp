@@ -108,15 +108,16 @@ void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, Slo
                                                      : x[i] * apply * gains[i]);
             if (i == count) return;
             apply = fresh;
+            // Levels, pans and VCA gains are numbers, so the products are too.
             if (gains == nullptr) {
                 for (; i < count; ++i)
-                    x[i] = truncToInt32(apply * x[i]);
+                    x[i] = truncFiniteToInt32(apply * x[i]);
             } else if (leftSide) {
                 for (; i < count; ++i)
-                    x[i] = truncToInt32(apply * gains[i] * x[i]);
+                    x[i] = truncFiniteToInt32(apply * gains[i] * x[i]);
             } else {
                 for (; i < count; ++i)
-                    x[i] = truncToInt32(x[i] * apply * gains[i]);
+                    x[i] = truncFiniteToInt32(x[i] * apply * gains[i]);
             }
         };
         const int32_t lastL = signOf(left[count - 1]);

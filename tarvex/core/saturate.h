@@ -16,6 +16,15 @@ inline int32_t truncToInt32(double v) {
     return static_cast<int32_t>(v);
 }
 
+// The same for a value known to be a number (never NaN), written so that the
+// compiler can convert several samples at once: held at the limits first,
+// then truncated toward zero. Gives exactly what truncToInt32 gives.
+inline int32_t truncFiniteToInt32(double v) {
+    v = v < -2147483648.0 ? -2147483648.0 : v;
+    v = v > 2147483647.0 ? 2147483647.0 : v;
+    return static_cast<int32_t>(v);
+}
+
 // A 64-bit sum held at the 32-bit limits.
 inline int32_t clampToInt32(int64_t v) {
     if (v > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();

@@ -37,12 +37,18 @@ void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, 
     int32_t& clip = st.meters.clipFlags[c];
     if (!stripHasEffects(cfg.fx, c, StripKind::Channel) && gain == 1.0) {
         if (clip != 0) return;
-        for (int32_t i = 0; i < n; ++i)
-            if (b.channelL[i] > kChannelFullScale || b.channelL[i] < -kChannelFullScale ||
-                b.channelR[i] > kChannelFullScale || b.channelR[i] < -kChannelFullScale) {
-                clip = 1;
-                return;
-            }
+        // The block's extremes decide, found in one pass over both sides.
+        int32_t high = 0;
+        int32_t low = 0;
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t l = b.channelL[i];
+            const int32_t r = b.channelR[i];
+            high = l > high ? l : high;
+            high = r > high ? r : high;
+            low = l < low ? l : low;
+            low = r < low ? r : low;
+        }
+        if (high > kChannelFullScale || low < -kChannelFullScale) clip = 1;
         return;
     }
     const auto frames = static_cast<std::size_t>(n);
