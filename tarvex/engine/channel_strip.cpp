@@ -65,18 +65,18 @@ void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, 
 
 // Fader, pan, polarity and VCA: the channel moves from 2^23 to 2^31 scale.
 void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
-                     int32_t n) {
+                     int32_t n, std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     AUTOMATE(pos, n, c, au.volume, as.levels, as.memory, b.scratch, b.channelL, b.channelR,
              au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c], au.routing.panRight[c],
-             au.routing.vcaAssign, as.vcaGains);
+             au.routing.vcaAssign, vcaGains);
 }
 
 } // namespace
 
 void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
-                    int32_t n, int32_t savePosition) {
+                    int32_t n, int32_t savePosition, std::span<const double> vcaGains) {
     const TrackTable& t = cfg.tracks;
     const int64_t start = cfg.fader.startOffset[c];
     const int64_t blockEnd = pos + n;
@@ -125,7 +125,7 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
     if (audioEnd <= blockEnd) st.playing[c] = 0;
 
     runChannelEffects(cfg, st, b, c, pos, n);
-    runChannelFader(cfg, st, b, c, pos, n);
+    runChannelFader(cfg, st, b, c, pos, n, vcaGains);
     raisePeak(st.meters.peakL[c], b.channelL.data(), n);
     raisePeak(st.meters.peakR[c], b.channelR.data(), n);
 }

@@ -64,16 +64,28 @@ void closeFiles(const MixSettings& cfg, MixState& st) {
 // The stages below that do nothing yet are the effect and reverb stages still
 // to come; they keep their places in the block order.
 
-void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+// The VCA gains of one block into `gains` (one block of gains per VCA slot).
+void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
+                  std::span<double> gains) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     for (int vca = 1; vca < kVcaSlots; ++vca)
         if (au.routing.vcaFlags[vca] != 0)
-            FillVCA(pos, n, vca, au.vca, as.vcaLevels, as.memory, as.vcaGains);
+            FillVCA(pos, n, vca, au.vca, as.vcaLevels, as.memory, gains);
+}
+
+// One of the two halves of the VCA gain buffer: a block's strips read theirs
+// while the block before finishes with the other.
+std::span<double> vcaHalf(MixState& st, int parity) {
+    std::vector<double>& all = st.automationState.vcaGains;
+    if (all.empty()) return {};
+    const std::size_t half = all.size() / 2;
+    return std::span<double>(all.data() + static_cast<std::size_t>(parity) * half, half);
 }
 
 // Groups with level entries follow them like channels, at bus scale.
-void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
+                      std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     for (int k = 1; k <= kSubmixCount; ++k) {
@@ -83,11 +95,12 @@ void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
                  std::span<int32_t>(st.buffers.busL[k]).first(static_cast<std::size_t>(n)),
                  std::span<int32_t>(st.buffers.busR[k]).first(static_cast<std::size_t>(n)),
                  au.slots.polarity[slot], kBusDivisor, au.routing.panLeft[slot],
-                 au.routing.panRight[slot], au.routing.vcaAssign, as.vcaGains);
+                 au.routing.panRight[slot], au.routing.vcaAssign, vcaGains);
     }
 }
 
-void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
+                    std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     if (au.slots.masterLevel == 0) return;
@@ -95,7 +108,7 @@ void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n
              std::span<int32_t>(st.buffers.masterL).first(static_cast<std::size_t>(n)),
              std::span<int32_t>(st.buffers.masterR).first(static_cast<std::size_t>(n)),
              au.slots.polarity[kMasterSlot], kBusDivisor, au.routing.panLeft[kMasterSlot],
-             au.routing.panRight[kMasterSlot], au.routing.vcaAssign, as.vcaGains);
+             au.routing.panRight[kMasterSlot], au.routing.vcaAssign, vcaGains);
 }
 
 // Bus samples beyond this (2^31) after the effects mark a submix or the
@@ -246,7 +259,7 @@ void runMixLoop(MixSession& session) {
     openInputs(cfg, st);
     st.trackListOn = st.playing;
     if (cfg.automation.routing.anyVca != 0)
-        st.automationState.vcaGains.assign(static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
+        st.automationState.vcaGains.assign(2 * static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
     armCompressors(st.effectMemory.dynamics, cfg.fx);
     prepareReverbs(cfg, st);
     prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
@@ -260,27 +273,44 @@ void runMixLoop(MixSession& session) {
     if (cfg.prefs.verbosity == 2) warn("Mixing...\n");
 
     StripWorkers workers(stripWorkerCount(cfg.prefs.threads), st);
-    std::array<int, kSlotCount> playingNow{}; // channels that take part in the block
+    std::array<int, kSlotCount> playingNow{}; // channels that take part in a block
     const int64_t end = start + length;
+    // The strips of the block at `at` start on the workers: its VCA gains
+    // first, then the channels still playing that have begun by its end.
+    auto startBlock = [&](int64_t at, int parity) {
+        const BlockSize size = blockSizeAt(at, end);
+        const std::span<double> gains = vcaHalf(st, parity);
+        fillVcaGains(cfg, st, at, size.length, gains);
+        int count = 0;
+        for (int c = 1; c <= cfg.tracks.channelCount; ++c)
+            if (st.playing[c] != 0 && cfg.fader.startOffset[c] < at + size.length)
+                playingNow[count++] = c;
+        workers.startBlock(cfg, st, std::span<const int>(playingNow.data(), count), at, size.length,
+                           size.savePosition, gains);
+    };
+    int parity = 0;
+    if (start < end) startBlock(start, parity);
     for (int64_t pos = start; pos < end;) {
         const BlockSize size = blockSizeAt(pos, end);
         const int32_t n = size.length;
         const int64_t blockEnd = pos + n;
+        const std::span<const double> vcaGains = vcaHalf(st, parity);
         clearMixBuffers(cfg, st, n);
         rotateReverbReturns(cfg, st, n);
         clearReverbSends(cfg, st, n);
-        fillVcaGains(cfg, st, pos, n);
-        int count = 0;
-        for (int c = 1; c <= cfg.tracks.channelCount; ++c)
-            if (st.playing[c] != 0 && cfg.fader.startOffset[c] < blockEnd) playingNow[count++] = c;
-        workers.runBlock(cfg, st, std::span<const int>(playingNow.data(), count), pos, n,
-                         size.savePosition);
-        automateSubmixes(cfg, st, pos, n);
+        workers.mixBlock(cfg, st);
+        observeChannelClips(cfg, st, pos, n);
+        // The next block's strips run while this one is finished below.
+        if (blockEnd < end) {
+            parity ^= 1;
+            startBlock(blockEnd, parity);
+        }
+        automateSubmixes(cfg, st, pos, n, vcaGains);
         processSubmixes(cfg, st, pos, n);
         sumBuses(cfg, st, n);
         sendSubmixesToReverbs(cfg, st, n);
         runReverbsInSendMode(cfg, st, pos, n);
-        automateMaster(cfg, st, pos, n);
+        automateMaster(cfg, st, pos, n, vcaGains);
         processMaster(cfg, st, pos, n);
         writeOutputBlock(cfg, st, pos, n);
         writeTapBlock(cfg, st, n);

@@ -167,10 +167,6 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
     w.outputRuns[0].scan(left, left, pos, n, w.overs);
     if (stereo) w.outputRuns[1].scan(right, right, pos, n, w.overs);
     const std::array<int32_t, kSlotCount>& flags = st.meters.clipFlags;
-    // A channel's clip check runs inside its strip, before this point: what
-    // is known here is the block in which its flag went up.
-    for (int c = 1; c <= cfg.tracks.channelCount; ++c)
-        if (flags[c] != 0 && w.clipSeen[c] == 0) w.overs.add({c, pos, n, true});
     // Submixes and the master keep their saturated samples until the next
     // block, so their stretches are exact.
     for (int k = 1; k <= kSubmixCount; ++k)
@@ -178,7 +174,24 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
             w.busRuns[k].scan(firstN(b.busL[k], n), firstN(b.busR[k], n), pos, n, w.overs);
     if (flags[kMasterSlot] != 0)
         w.busRuns[0].scan(firstN(b.masterL, n), firstN(b.masterR, n), pos, n, w.overs);
-    w.clipSeen = flags;
+    // Only the master and submix flags: the channels' are read apart, while
+    // no strip is running.
+    w.clipSeen[kMasterSlot] = flags[kMasterSlot];
+    for (int k = 1; k <= kSubmixCount; ++k)
+        w.clipSeen[groupSlot(k)] = flags[groupSlot(k)];
+}
+
+void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    MixWatch& w = st.watch;
+    if (n <= 0 || !w.oversOn) return;
+    // A channel's clip check runs inside its strip: what is known is the
+    // block in which its flag went up.
+    const std::array<int32_t, kSlotCount>& flags = st.meters.clipFlags;
+    for (int c = 1; c <= cfg.tracks.channelCount; ++c)
+        if (flags[c] != 0 && w.clipSeen[c] == 0) {
+            w.overs.add({c, pos, n, true});
+            w.clipSeen[c] = 1;
+        }
 }
 
 void finishMixViews(const MixSettings& cfg, MixState& st) {

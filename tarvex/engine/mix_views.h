@@ -24,6 +24,10 @@ void prepareMixViews(const MixSettings& settings, MixState& state);
 // Runs in the mix loop, after the output and tap blocks are written.
 void observeOutputBlock(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
 
+// Notes the channels whose clip flag went up in the block; called once the
+// block's channel strips have all run and before the next block's start.
+void observeChannelClips(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
+
 // Closes the overs still open and writes the picture. Ends the run with
 // status 1 (naming the file and the reason) when the picture cannot be
 // written.

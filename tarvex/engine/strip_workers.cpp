@@ -54,40 +54,46 @@ StripWorkers::~StripWorkers() {
         t.join();
 }
 
-void StripWorkers::runBlock(const MixSettings& settings, MixState& state,
-                            std::span<const int> channels, int64_t pos, int32_t n,
-                            int32_t savePosition) {
-    if (threads_.empty()) {
-        StripWorkspace& w = state.workspaces.front();
-        for (int c : channels) {
-            processChannel(settings, state, w, c, pos, n, savePosition);
-            mixChannel(settings, state, w, c, n);
-        }
-        return;
-    }
-    const std::size_t jobs = channels.size();
+void StripWorkers::startBlock(const MixSettings& settings, MixState& state,
+                              std::span<const int> channels, int64_t pos, int32_t n,
+                              int32_t savePosition, std::span<const double> vcaGains) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         settings_ = &settings;
         state_ = &state;
         channels_.assign(channels.begin(), channels.end());
-        done_.assign(jobs, 0);
+        done_.assign(channels_.size(), 0);
         next_ = mixed_ = 0;
         pos_ = pos;
         n_ = n;
         savePosition_ = savePosition;
+        vcaGains_ = vcaGains;
         failed_ = false;
         failure_ = nullptr;
     }
     wake_.notify_all();
+}
+
+void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
+    if (threads_.empty()) {
+        StripWorkspace& w = state.workspaces.front();
+        for (int c : channels_) {
+            processChannel(settings, state, w, c, pos_, n_, savePosition_, vcaGains_);
+            mixChannel(settings, state, w, c, n_);
+        }
+        return;
+    }
+    const std::size_t jobs = channels_.size();
     const std::size_t slots = state.workspaces.size();
     for (std::size_t j = 0; j < jobs; ++j) {
+        int c = 0;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             finished_.wait(lock, [&] { return done_[j] != 0 || failed_; });
             if (failed_) break;
+            c = channels_[j];
         }
-        mixChannel(settings, state, state.workspaces[j % slots], channels_[j], n);
+        mixChannel(settings, state, state.workspaces[j % slots], c, n_);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             mixed_ = j + 1;
@@ -119,10 +125,11 @@ void StripWorkers::work() {
         const int64_t pos = pos_;
         const int32_t n = n_;
         const int32_t savePosition = savePosition_;
+        const std::span<const double> vcaGains = vcaGains_;
         lock.unlock();
         std::exception_ptr failure;
         try {
-            processChannel(settings, state, w, c, pos, n, savePosition);
+            processChannel(settings, state, w, c, pos, n, savePosition, vcaGains);
         } catch (...) {
             failure = std::current_exception();
         }

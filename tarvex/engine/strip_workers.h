@@ -7,8 +7,11 @@
 // in channel order, so every sum, its saturation and every later stage see
 // exactly the values of a single-threaded run. A channel waits for a free
 // workspace, so memory stays at a few blocks per worker whatever the number
-// of channels. With one worker no thread is started and every channel runs
-// and is mixed on the loop's thread, one after the other.
+// of channels. While the loop's thread finishes a block (submixes, reverbs,
+// master, output), the workers already run the next block's strips, which
+// touch only their channels' own state. With one worker no thread is
+// started and every channel runs and is mixed on the loop's thread, one
+// after the other.
 #pragma once
 
 #include <condition_variable>
@@ -35,11 +38,18 @@ class StripWorkers {
     StripWorkers(const StripWorkers&) = delete;
     StripWorkers& operator=(const StripWorkers&) = delete;
 
-    // Processes and mixes the given channels for the block [pos, pos + n).
-    // Whatever a strip throws reaches the caller once no strip is running.
-    // Runs in the mix loop.
-    void runBlock(const MixSettings& settings, MixState& state, std::span<const int> channels,
-                  int64_t pos, int32_t n, int32_t savePosition);
+    // Hands the channels of the block [pos, pos + n) to the workers, which
+    // start on them at once (with one worker nothing runs yet). `vcaGains`
+    // holds the block's VCA gains and stays untouched until `mixBlock`
+    // returns. Runs in the mix loop.
+    void startBlock(const MixSettings& settings, MixState& state, std::span<const int> channels,
+                    int64_t pos, int32_t n, int32_t savePosition, std::span<const double> vcaGains);
+
+    // Adds the started block's channels into the buses and sends in channel
+    // order as they are finished, and returns once all are mixed. Whatever a
+    // strip threw reaches the caller here, once no strip is running. Runs in
+    // the mix loop.
+    void mixBlock(const MixSettings& settings, MixState& state);
 
   private:
     void work();
@@ -58,7 +68,8 @@ class StripWorkers {
     int64_t pos_ = 0;
     int32_t n_ = 0;
     int32_t savePosition_ = 0;
-    std::size_t running_ = 0; // jobs being processed now
+    std::span<const double> vcaGains_; // the block's VCA gains
+    std::size_t running_ = 0;          // jobs being processed now
     bool stop_ = false;
     bool failed_ = false;
     std::exception_ptr failure_;
