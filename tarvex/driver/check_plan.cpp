@@ -5,6 +5,8 @@
 // rounding), which also shows the values after limiting to their ranges.
 #include "driver/check_plan.h"
 
+#include "core/text_format.h"
+
 #include "effects/discrete_reverb.h"
 #include "effects/recursive_reverb.h"
 
@@ -30,16 +32,6 @@ namespace {
 constexpr double kChannelFullScale = 8388608.0; // 2^23: channel strips
 constexpr double kBusThresholdScale = 256.0;    // bus thresholds are stored x 256 - 1
 constexpr double kFloorDb = -144.0;
-
-void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& text, const char* fmt, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, fmt);
-    std::vsnprintf(line, sizeof line, fmt, args);
-    va_end(args);
-    text += line;
-}
 
 // Unity comes back from the level tables a hair below 0 dB; it prints as 0.00, not -0.00.
 double tidyDb(double dB) {

@@ -1,6 +1,8 @@
 // Loudness, overs and the picture of a mix: set-up, per-block feed, report.
 #include "engine/mix_views.h"
 
+#include "core/text_format.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cinttypes>
@@ -28,17 +30,6 @@ constexpr int32_t kStepTo16 = 65536;
 constexpr double kTicksPerBeat = 480.0;
 // Loudest true peak the report accepts after a trim to the target.
 constexpr double kTruePeakCeiling = -1.0;
-
-void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& text, const char* fmt, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, fmt);
-    const int need = std::vsnprintf(line, sizeof line, fmt, args);
-    va_end(args);
-    if (need > 0)
-        text.append(line, std::min<std::size_t>(static_cast<std::size_t>(need), sizeof line - 1));
-}
 
 std::span<const int32_t> firstN(const std::vector<int32_t>& v, int32_t n) {
     return std::span<const int32_t>(v.data(), static_cast<std::size_t>(n));

@@ -2,6 +2,8 @@
 // envelope and its overs.
 #include "engine/plot_svg.h"
 
+#include "core/text_format.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cmath>
@@ -31,17 +33,6 @@ constexpr double kBottomdB = -60.0;
 constexpr double kLabelRoom = 34.0;
 // Most labels on the time axis.
 constexpr int64_t kMaxAxisLabels = 12;
-
-void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& text, const char* fmt, ...) {
-    char line[512];
-    va_list args;
-    va_start(args, fmt);
-    const int need = std::vsnprintf(line, sizeof line, fmt, args);
-    va_end(args);
-    if (need > 0)
-        text.append(line, std::min<std::size_t>(static_cast<std::size_t>(need), sizeof line - 1));
-}
 
 std::string escaped(const std::string& raw) {
     std::string out;

@@ -1,6 +1,8 @@
 // Statistics report and fader copy.
 #include "engine/report.h"
 
+#include "core/text_format.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdarg>
@@ -18,23 +20,6 @@ namespace {
 
 constexpr double kBusFullScale = 2147483648.0; // 2^31
 constexpr double kFloorDb = -144.0;
-
-void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-void appendf(std::string& text, const char* fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
-    va_list again;
-    va_copy(again, args);
-    const int need = std::vsnprintf(nullptr, 0, fmt, args);
-    va_end(args);
-    if (need > 0) {
-        const std::size_t at = text.size();
-        text.resize(at + static_cast<std::size_t>(need) + 1);
-        std::vsnprintf(text.data() + at, static_cast<std::size_t>(need) + 1, fmt, again);
-        text.resize(at + static_cast<std::size_t>(need));
-    }
-    va_end(again);
-}
 
 double dbOf(double raw, double ref) {
     double out = 0.0;
