@@ -18,7 +18,10 @@ opts=(--error-exitcode=87 --leak-check=full --errors-for-leak-kinds=definite
       "--trace-children-skip=/bin/sh,/usr/bin/*,*python*,*sox*" --quiet
       # libc's clean-up at exit flushes stdio buffers, so a test's child whose exec failed
       # would print the parent's buffered output; leave it out.
-      --run-libc-freeres=no)
+      --run-libc-freeres=no
+      # No gdb server: its shared-memory file would count against the file-size limits that
+      # the write-failure tests set, and valgrind's complaint would replace the program's.
+      --vgdb=no)
 # The 100 MB control file takes quorrin past its test's time limit under memcheck; the
 # sanitizer and plain runs cover it.
 filter='-*file_of_100_MB*'
