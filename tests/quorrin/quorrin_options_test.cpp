@@ -3,20 +3,7 @@
 // with its time-field count still in second place.
 #include <gtest/gtest.h>
 
-#include "test_support.h"
-
-namespace {
-
-RunResult runQuorrin(const TempDir& dir, const std::vector<std::string>& args,
-                     const std::string& input = "") {
-    RunOptions options;
-    options.stdinText = input;
-    options.separateStderr = true;
-    options.timeoutSeconds = 10;
-    return runProgram(QUORRIN_EXE, args, dir.path(), options);
-}
-
-} // namespace
+#include "quorrin_runner.h"
 
 TEST(QuorrinOptions, HelpVersionAndUnknownOptions) {
     TempDir dir;

@@ -3,6 +3,8 @@
 // saved files mixed by tarvex.
 #include "test_support.h"
 
+#include "quorrin_runner.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -27,17 +29,6 @@ size_t count(const std::string& text, const std::string& part) {
 }
 
 const std::string kBanner = "\nQuorrin 1.0  by the Tarvex toolset team\n";
-
-// Runs quorrin in `dir`; `out` is what it printed on standard output. Input is closed after the
-// text, so a command left waiting for an answer meets end of input.
-RunResult runQuorrin(const TempDir& dir, const std::vector<std::string>& args,
-                     const std::string& input) {
-    RunOptions options;
-    options.stdinText = input;
-    options.separateStderr = true;
-    options.timeoutSeconds = 10;
-    return runProgram(QUORRIN_EXE, args, dir.path(), options);
-}
 
 } // namespace
 

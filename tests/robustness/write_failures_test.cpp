@@ -176,8 +176,9 @@ void checkRow(const Row& row) {
         named = named || line.find(row.output) != std::string::npos;
     EXPECT_TRUE(named) << where << "\n" << result.out;
     // What a cut write left is gone, whether removed or never put in place.
-    if (row.fault == Fault::sizeLimit)
+    if (row.fault == Fault::sizeLimit) {
         EXPECT_FALSE(fs::exists(dir.file(row.output))) << where << "\n" << result.out;
+    }
     expectNothingClaimsMore(dir, where);
 }
 

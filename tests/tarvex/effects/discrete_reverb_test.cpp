@@ -2,6 +2,8 @@
 // refusals, and agreement with a plain sample-by-sample rendering.
 #include "effects/discrete_reverb.h"
 
+#include "stop_message.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,6 +22,8 @@
 using namespace tarvex;
 
 namespace {
+
+using tarvex_test::stopMessage;
 
 constexpr int32_t kCapacity = kMaxBlockFrames;
 using Echoes = std::map<int32_t, int32_t>;
@@ -43,18 +47,6 @@ Echoes nonzero(const std::vector<int32_t>& buf) {
     for (std::size_t i = 0; i < buf.size(); ++i)
         if (buf[i] != 0) found[static_cast<int32_t>(i)] = buf[i];
     return found;
-}
-
-template <class F> std::string stopMessage(F f) {
-    testing::internal::CaptureStdout();
-    int status = 0;
-    try {
-        f();
-    } catch (const RunStopped& stop) {
-        status = stop.status;
-    }
-    EXPECT_EQ(status, 1);
-    return testing::internal::GetCapturedStdout();
 }
 
 // The tap path written out plainly from the room's wall distances.

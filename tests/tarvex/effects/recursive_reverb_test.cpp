@@ -2,6 +2,8 @@
 // and agreement with a plain sample-by-sample rendering of the room.
 #include "effects/recursive_reverb.h"
 
+#include "stop_message.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -17,6 +19,8 @@
 using namespace tarvex;
 
 namespace {
+
+using tarvex_test::stopMessage;
 
 using Echoes = std::map<int32_t, int32_t>;
 
@@ -42,19 +46,6 @@ Echoes nonzero(const std::vector<int32_t>& buf, int32_t from, int32_t to) {
     for (int32_t i = from; i < to; ++i)
         if (buf[i] != 0) found[i] = buf[i];
     return found;
-}
-
-// Runs f, which must end the run with status 1; returns what it printed.
-template <class F> std::string stopMessage(F f) {
-    testing::internal::CaptureStdout();
-    int status = 0;
-    try {
-        f();
-    } catch (const RunStopped& stop) {
-        status = stop.status;
-    }
-    EXPECT_EQ(status, 1);
-    return testing::internal::GetCapturedStdout();
 }
 
 // The room written out one addition after another in the order it is
