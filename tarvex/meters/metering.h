@@ -38,12 +38,6 @@ inline double absSample(int32_t v) {
     return v < 0 ? -static_cast<double>(v) : static_cast<double>(v);
 }
 
-// Raises a peak entry when the sample is strictly larger.
-inline void updatePeak(double& peak, int32_t v) {
-    const double a = absSample(v);
-    if (a > peak) peak = a;
-}
-
 // Raises a peak entry to the largest |v| of a block. The magnitudes are taken
 // as unsigned integers, so the most negative sample counts as 2^31, and the
 // block's maximum is converted once. Runs in the mix loop.
