@@ -78,9 +78,9 @@ bool LoudnessMeter::open(uint32_t rate, int32_t channels, int32_t bits, int32_t 
         return false;
     }
     ebur128_state* st = ebur128_init(static_cast<unsigned>(channels_), rate,
-                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M |
-                                         EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_SAMPLE_PEAK);
-    if (st == nullptr) {
+                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_M);
+    if (st == nullptr || !truePeak_.open(rate, channels_)) {
+        if (st != nullptr) ebur128_destroy(&st);
         error = "the loudness meter does not take " + std::to_string(rate) + " Hz audio";
         return false;
     }
@@ -152,6 +152,7 @@ void LoudnessMeter::addBlock(std::span<const int32_t> left, std::span<const int3
 }
 
 void LoudnessMeter::measure(const int32_t* out, int64_t n) {
+    truePeak_.add(out, n);
     int64_t done = 0;
     while (done < n) {
         const int64_t take = std::min<int64_t>(n - done, hopFrames_ - inHop_);
@@ -177,16 +178,11 @@ LoudnessResult LoudnessMeter::result() {
     if (ebur128_loudness_range(state_->st, &r.range) != EBUR128_SUCCESS) r.range = 0.0;
     if (momentarySeen_) r.momentaryMax = loudnessOfEnergy(momentaryMax_);
     if (shortTermSeen_) r.shortTermMax = loudnessOfEnergy(shortTermMax_);
-    double peak = 0.0;
-    ebur128_true_peak(state_->st, 0, &peak);
-    r.truePeakL = dBOfRatio(peak);
-    ebur128_sample_peak(state_->st, 0, &peak);
-    r.samplePeakL = dBOfRatio(peak);
+    r.samplePeakL = dBOfRatio(truePeak_.samplePeak(0));
+    r.truePeakL = dBOfRatio(truePeak_.peak(0));
     if (channels_ == 2) {
-        ebur128_true_peak(state_->st, 1, &peak);
-        r.truePeakR = dBOfRatio(peak);
-        ebur128_sample_peak(state_->st, 1, &peak);
-        r.samplePeakR = dBOfRatio(peak);
+        r.samplePeakR = dBOfRatio(truePeak_.samplePeak(1));
+        r.truePeakR = dBOfRatio(truePeak_.peak(1));
     } else {
         r.truePeakR = r.truePeakL;
         r.samplePeakR = r.samplePeakL;

@@ -2,7 +2,8 @@
 //
 // The output samples (after dither and division, 16- or 24-bit steps) go to
 // libebur128, which gives the integrated loudness, the loudness range and
-// the true peak of each side. The largest momentary (400 ms) and short-term
+// the true peak of each side (the latter through `TruePeakMeter`, which hands
+// the library only the stretches that can raise it). The largest momentary (400 ms) and short-term
 // (3 s) loudness are followed here from the energy of every 100 ms stretch
 // (read back from the library at each 100 ms boundary), so both maxima are
 // taken at the 10 Hz rate the standard asks for without re-reading seconds
@@ -21,6 +22,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "meters/true_peak.h"
 
 namespace tarvex {
 
@@ -66,6 +69,7 @@ class LoudnessMeter {
 
     struct Library; // the library's state, kept out of this header
     Library* state_ = nullptr;
+    TruePeakMeter truePeak_;
     int32_t channels_ = 2;
     int32_t shift_ = 8;                               // output steps to 32-bit full scale
     int64_t hopFrames_ = 4410;                        // frames in 100 ms
