@@ -6,6 +6,7 @@
 // exponent-255 patterns (infinities and NaNs) have no float value to scale;
 // by the same rule they are far beyond full scale and saturate with their sign.
 #include "audio/sample_decode.h"
+#include "core/vector_clones.h"
 
 #include <cassert>
 #include <cstring>
@@ -66,6 +67,7 @@ int32_t Float32Convert(int b0, int b1, int b2, int b3) {
     return truncateSaturate(static_cast<double>(value) * kChannelFullScale);
 }
 
+TARVEX_VECTOR_CLONES
 void decodeSamples(std::span<const uint8_t> raw, int32_t bytesPerSample, int32_t fileChannels,
                    int32_t frames, std::span<int32_t> left, std::span<int32_t> right) {
     if (frames < 1) return;

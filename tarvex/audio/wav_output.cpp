@@ -1,5 +1,6 @@
 // WAV output: header bytes, header file and sample encoders.
 #include "audio/wav_output.h"
+#include "core/vector_clones.h"
 
 #include <cassert>
 #include <cerrno>
@@ -80,14 +81,7 @@ bool dataSizeFits(int32_t channels, uint32_t bits, int64_t frames) {
     return static_cast<uint64_t>(frames) <= (kMaxRiffSize - kRiffOverhead) / perFrame;
 }
 
-int32_t divideTowardZero(int32_t v, int shift) {
-    assert(shift >= 0 && shift < 31);
-    // Adding 2^shift - 1 to a negative value cannot overflow, and an
-    // arithmetic right shift then rounds toward zero instead of down.
-    if (v < 0) v += (int32_t{1} << shift) - 1;
-    return v >> shift;
-}
-
+TARVEX_VECTOR_CLONES
 void NUM16STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> right,
                        std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
@@ -100,6 +94,7 @@ void NUM16STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> r
     }
 }
 
+TARVEX_VECTOR_CLONES
 void NUM24STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> right,
                        std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
@@ -112,6 +107,7 @@ void NUM24STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> r
     }
 }
 
+TARVEX_VECTOR_CLONES
 void NUM16MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
     assert(enoughFrames(in.size(), n));
@@ -121,6 +117,7 @@ void NUM16MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int3
         put16(p, in[i]);
 }
 
+TARVEX_VECTOR_CLONES
 void NUM24MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
     assert(enoughFrames(in.size(), n));

@@ -39,7 +39,12 @@ bool dataSizeFits(int32_t channels, uint32_t bits, int64_t frames);
 
 // Divides a master sample by 2^shift rounding toward zero (shift 8 for 24-bit
 // output, 16 for 16-bit output). Runs in the mix loop.
-int32_t divideTowardZero(int32_t v, int shift);
+inline int32_t divideTowardZero(int32_t v, int shift) {
+    // Adding 2^shift - 1 to a negative value cannot overflow, and an
+    // arithmetic right shift then rounds toward zero instead of down.
+    if (v < 0) v += (int32_t{1} << shift) - 1;
+    return v >> shift;
+}
 
 // Encoders: n frames (or samples) from the arrays into out, low byte first.
 // Values outside the output range give their low 16 or 24 bits. Nothing is

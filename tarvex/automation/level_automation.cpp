@@ -1,6 +1,7 @@
 // Level automation of channels, groups, the master and the VCAs.
 #include "automation/level_automation.h"
 #include "core/saturate.h"
+#include "core/vector_clones.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,6 +71,7 @@ double levelTodB(int32_t level) {
     return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : -144.0;
 }
 
+TARVEX_VECTOR_CLONES
 void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
               AutomationMemory& memory, AutomationScratch& m, std::span<int32_t> left,
               std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,

@@ -1,6 +1,7 @@
 // Channel strip of the mix loop.
 #include "engine/channel_strip.h"
 #include "core/saturate.h"
+#include "core/vector_clones.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,6 +29,34 @@ void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
     if (got < bytes) std::memset(raw + got, 0, bytes - got);
 }
 
+// Frames of a channel taken through reading, decoding, fader and meters in
+// one go when nothing in its strip needs the whole block at once: small
+// enough for the samples to stay in the core's cache between the steps.
+constexpr int32_t kSliceFrames = 4096;
+
+// The clip check of a channel that keeps its integer samples: frames
+// [from, to) of the block mark it when one passes full scale, found in one
+// pass over both sides.
+TARVEX_VECTOR_CLONES
+void checkChannelClip(const StripWorkspace& b, int32_t from, int32_t to, int32_t& clip) {
+    if (clip != 0) return;
+    int32_t high = 0;
+    int32_t low = 0;
+    for (int32_t i = from; i < to; ++i) {
+        const int32_t l = b.channelL[i];
+        const int32_t r = b.channelR[i];
+        high = l > high ? l : high;
+        high = r > high ? r : high;
+        low = l < low ? l : low;
+        low = r < low ? r : low;
+    }
+    if (high > kChannelFullScale || low < -kChannelFullScale) clip = 1;
+}
+
+bool keepsIntegerSamples(const MixSettings& cfg, int c) {
+    return !stripHasEffects(cfg.fx, c, StripKind::Channel) && cfg.automation.slots.fxGain[c] == 1.0;
+}
+
 // The effect chain and effects gain of a channel at 2^23 scale, then the clip
 // check. A channel with no effect and unity gain keeps its integer samples;
 // only the clip check looks at them.
@@ -35,20 +64,8 @@ void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, 
                        int32_t n) {
     const double gain = cfg.automation.slots.fxGain[c];
     int32_t& clip = st.meters.clipFlags[c];
-    if (!stripHasEffects(cfg.fx, c, StripKind::Channel) && gain == 1.0) {
-        if (clip != 0) return;
-        // The block's extremes decide, found in one pass over both sides.
-        int32_t high = 0;
-        int32_t low = 0;
-        for (int32_t i = 0; i < n; ++i) {
-            const int32_t l = b.channelL[i];
-            const int32_t r = b.channelR[i];
-            high = l > high ? l : high;
-            high = r > high ? r : high;
-            low = l < low ? l : low;
-            low = r < low ? r : low;
-        }
-        if (high > kChannelFullScale || low < -kChannelFullScale) clip = 1;
+    if (keepsIntegerSamples(cfg, c)) {
+        checkChannelClip(b, 0, n, clip);
         return;
     }
     const auto frames = static_cast<std::size_t>(n);
@@ -73,8 +90,67 @@ void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
              au.routing.vcaAssign, vcaGains);
 }
 
+// Fills frames [from, to) of channel c's block at `pos` with its decoded
+// samples: silence before its start and past the end of its audio, and
+// wherever the file ends early.
+void loadFrames(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+                int32_t from, int32_t to) {
+    const TrackTable& t = cfg.tracks;
+    const int64_t start = cfg.fader.startOffset[c];
+    const int64_t audioEnd = start + t.wavFrames[c];
+    const auto first = static_cast<int32_t>(std::clamp<int64_t>(start - pos, from, to));
+    const auto last = static_cast<int32_t>(std::clamp<int64_t>(audioEnd - pos, first, to));
+    std::fill(b.channelL.begin() + from, b.channelL.begin() + first, 0);
+    std::fill(b.channelR.begin() + from, b.channelR.begin() + first, 0);
+    std::fill(b.channelL.begin() + last, b.channelL.begin() + to, 0);
+    std::fill(b.channelR.begin() + last, b.channelR.begin() + to, 0);
+    if (last == first) return;
+    const int32_t bytesPerSample = t.wavBytes[c];
+    const int32_t fileChannels = t.wavChannels[c];
+    const int64_t frameBytes = static_cast<int64_t>(bytesPerSample) * fileChannels;
+    const int32_t count = last - first;
+    const std::size_t bytes =
+        static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(count);
+    readFrames(st.inputFiles[c], t.wavDataOffset[c] + frameBytes * (pos + first - start), bytes,
+               b.raw.data());
+    const auto at = static_cast<std::size_t>(first);
+    const auto frames = static_cast<std::size_t>(count);
+    decodeSamples(std::span<const uint8_t>(b.raw.data(), bytes), bytesPerSample, fileChannels,
+                  count, std::span<int32_t>(b.channelL).subspan(at, frames),
+                  std::span<int32_t>(b.channelR).subspan(at, frames));
+    if (fileChannels == 1)
+        std::copy_n(b.channelL.begin() + first, count, b.channelR.begin() + first);
+}
+
+// A channel without effects, VCA or delay panning, a slice at a time: every
+// step works on each sample alone (the fader's memory runs on from slice to
+// slice as it runs from sample to sample), so the result is that of whole
+// blocks.
+TARVEX_VECTOR_CLONES
+void processChannelInSlices(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c,
+                            int64_t pos, int32_t n, std::span<const double> vcaGains) {
+    const AutomationScript& au = cfg.automation;
+    AutomationState& as = st.automationState;
+    for (int32_t from = 0; from < n; from += kSliceFrames) {
+        const int32_t count = std::min(kSliceFrames, n - from);
+        const int32_t to = from + count;
+        loadFrames(cfg, st, b, c, pos, from, to);
+        checkChannelClip(b, from, to, st.meters.clipFlags[c]);
+        const auto at = static_cast<std::size_t>(from);
+        const auto frames = static_cast<std::size_t>(count);
+        const std::span<int32_t> left = std::span<int32_t>(b.channelL).subspan(at, frames);
+        const std::span<int32_t> right = std::span<int32_t>(b.channelR).subspan(at, frames);
+        AUTOMATE(pos + from, count, c, au.volume, as.levels, as.memory, b.scratch, left, right,
+                 au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
+                 au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
+        raisePeak(st.meters.peakL[c], left.data(), count);
+        raisePeak(st.meters.peakR[c], right.data(), count);
+    }
+}
+
 } // namespace
 
+TARVEX_VECTOR_CLONES
 void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
                     int32_t n, int32_t savePosition, std::span<const double> vcaGains) {
     const TrackTable& t = cfg.tracks;
@@ -83,6 +159,14 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
     const int32_t bytesPerSample = t.wavBytes[c];
     const int32_t fileChannels = t.wavChannels[c];
     const int64_t frameBytes = static_cast<int64_t>(bytesPerSample) * fileChannels;
+    const PanRouting& pr = cfg.automation.routing;
+
+    if (keepsIntegerSamples(cfg, c) && pr.vcaAssign[c] == 0 &&
+        (fileChannels == 2 || pr.delayPanned[c] == 0)) {
+        processChannelInSlices(cfg, st, b, c, pos, n, vcaGains);
+        if (start + t.wavFrames[c] <= blockEnd) st.playing[c] = 0;
+        return;
+    }
 
     // A channel starting inside this block is silent up to its start.
     int32_t lead = 0;
@@ -100,7 +184,6 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
     readFrames(st.inputFiles[c], offset, bytes, b.raw.data());
     const std::span<const uint8_t> raw(b.raw.data(), bytes);
     const auto from = static_cast<std::size_t>(lead);
-    const PanRouting& pr = cfg.automation.routing;
     if (fileChannels == 1 && pr.delayPanned[c] != 0) {
         std::fill_n(b.monoIn.begin(), lead, 0);
         decodeSamples(raw, bytesPerSample, 1, count, std::span<int32_t>(b.monoIn).subspan(from),
@@ -130,6 +213,7 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
     raisePeak(st.meters.peakR[c], b.channelR.data(), n);
 }
 
+TARVEX_VECTOR_CLONES
 void mixChannel(const MixSettings& cfg, MixState& st, const StripWorkspace& w, int c, int32_t n) {
     BlockBuffers& b = st.buffers;
     for (int bus = 0; bus < kBusCount; ++bus) {

@@ -1,6 +1,7 @@
 // Output conversion of the master: dither, division, peaks, encoding.
 #include "engine/output_stage.h"
 #include "core/saturate.h"
+#include "core/vector_clones.h"
 
 #include <cerrno>
 #include <cmath>
@@ -24,12 +25,33 @@ int32_t ditherNoise(const OutputSetup& out) {
     return out.ditherOffset - (std::rand() % out.ditherRange);
 }
 
-void updateOutputPeak(double& peak, int64_t& peakPos, int32_t v, int64_t pos) {
-    const double a = absSample(v);
-    if (a > peak) {
-        peak = a;
-        peakPos = pos;
+uint32_t magnitudeOf(int32_t v) {
+    const auto u = static_cast<uint32_t>(v);
+    return v < 0 ? 0u - u : u;
+}
+
+// Raises an output peak to the largest |v| of a block, at the first sample
+// that reaches it (a later equal sample does not move the position).
+TARVEX_VECTOR_CLONES
+void raiseOutputPeak(double& peak, int64_t& peakPos, const int32_t* v, int32_t n, int64_t pos) {
+    uint32_t most = 0;
+    for (int32_t i = 0; i < n; ++i) {
+        const uint32_t a = magnitudeOf(v[i]);
+        most = a > most ? a : most;
     }
+    if (!(static_cast<double>(most) > peak)) return;
+    int32_t at = 0;
+    while (magnitudeOf(v[at]) != most)
+        ++at;
+    peak = static_cast<double>(most);
+    peakPos = pos + at;
+}
+
+// The master divided down to output steps.
+TARVEX_VECTOR_CLONES
+void divideBlock(const int32_t* in, int32_t* out, int32_t n, int shift) {
+    for (int32_t i = 0; i < n; ++i)
+        out[i] = divideTowardZero(in[i], shift);
 }
 
 } // namespace
@@ -52,24 +74,20 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
     std::size_t bytes = 0;
 
     if (out.outChannels == 2) {
-        for (int32_t i = 0; i < n; ++i) {
-            int32_t l = b.masterL[i];
-            int32_t r = b.masterR[i];
-            if (dither) {
+        if (dither) {
+            for (int32_t i = 0; i < n; ++i) {
                 // Always two draws per frame, left first; the noise never wraps
                 // a sample near full scale around.
                 const int32_t nl = ditherNoise(out);
                 const int32_t nr = ditherNoise(out);
-                l = clampToInt32(static_cast<int64_t>(l) + nl * noiseStep);
-                r = clampToInt32(static_cast<int64_t>(r) + nr * noiseStep);
-                b.masterL[i] = l;
-                b.masterR[i] = r;
+                b.masterL[i] = clampToInt32(static_cast<int64_t>(b.masterL[i]) + nl * noiseStep);
+                b.masterR[i] = clampToInt32(static_cast<int64_t>(b.masterR[i]) + nr * noiseStep);
             }
-            b.stageL[i] = divideTowardZero(l, shift);
-            b.stageR[i] = divideTowardZero(r, shift);
-            updateOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL[i], pos + i);
-            updateOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR[i], pos + i);
         }
+        divideBlock(b.masterL.data(), b.stageL.data(), n, shift);
+        divideBlock(b.masterR.data(), b.stageR.data(), n, shift);
+        raiseOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL.data(), n, pos);
+        raiseOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR.data(), n, pos);
         MasterRMS(m.rms, b.masterL, b.masterR, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
             NUM16STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
@@ -83,9 +101,9 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
             int32_t v = truncToInt32(b.masterL[i] * out.monoGain + b.masterR[i] * out.monoGain);
             if (dither) v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out) * noiseStep);
             b.mono[i] = v;
-            b.stageL[i] = divideTowardZero(v, shift);
-            updateOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL[i], pos + i);
         }
+        divideBlock(b.mono.data(), b.stageL.data(), n, shift);
+        raiseOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL.data(), n, pos);
         m.outPeakR = m.outPeakL;
         m.outPeakPosR = m.outPeakPosL;
         MasterRMS(m.rms, b.mono, b.mono, cfg.tracks.meterWindow, kMeterDivisor, n);
