@@ -214,12 +214,12 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
 }
 
 TARVEX_VECTOR_CLONES
-void mixChannel(const MixSettings& cfg, MixState& st, const StripWorkspace& w, int c, int32_t n) {
+void mixChannel(const MixSettings& cfg, MixState& st, const StripOutput& w, int c, int32_t n) {
     BlockBuffers& b = st.buffers;
     for (int bus = 0; bus < kBusCount; ++bus) {
         if (cfg.routing.route[c][bus] == 0 || cfg.routing.busFlags[bus] == 0) continue;
-        addSaturating(b.busL[bus].data(), w.channelL.data(), n);
-        addSaturating(b.busR[bus].data(), w.channelR.data(), n);
+        addSaturating(b.busL[bus].data(), w.left.data(), n);
+        addSaturating(b.busR[bus].data(), w.right.data(), n);
     }
     sendChannelToReverbs(cfg, st, w, c, n);
 }

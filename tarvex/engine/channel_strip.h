@@ -25,7 +25,7 @@ void processChannel(const MixSettings& settings, MixState& state, StripWorkspace
 // sends. Channels are mixed one at a time in channel order, so every sum
 // and its saturation come out the same however the strips were run. Runs in
 // the mix loop.
-void mixChannel(const MixSettings& settings, MixState& state, const StripWorkspace& workspace,
-                int c, int32_t n);
+void mixChannel(const MixSettings& settings, MixState& state, const StripOutput& strip, int c,
+                int32_t n);
 
 } // namespace tarvex

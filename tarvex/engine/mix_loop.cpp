@@ -272,7 +272,7 @@ void runMixLoop(MixSession& session) {
     if (cfg.prefs.verbosity > 0) warn("\n");
     if (cfg.prefs.verbosity == 2) warn("Mixing...\n");
 
-    StripWorkers workers(stripWorkerCount(cfg.prefs.threads), st);
+    StripWorkers workers(stripWorkerCount(cfg.prefs.threads), cfg.tracks.channelCount, st);
     std::array<int, kSlotCount> playingNow{}; // channels that take part in a block
     const int64_t end = start + length;
     // The strips of the block at `at` start on the workers: its VCA gains

@@ -1,5 +1,6 @@
 // Reverb sends, returns, inserts and the tap file.
 #include "engine/reverb_stage.h"
+#include "core/vector_clones.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -170,13 +171,14 @@ void clearReverbSends(const MixSettings& cfg, MixState& st, int32_t n) {
     }
 }
 
-void sendChannelToReverbs(const MixSettings& cfg, MixState& st, const StripWorkspace& w, int c,
+TARVEX_VECTOR_CLONES
+void sendChannelToReverbs(const MixSettings& cfg, MixState& st, const StripOutput& w, int c,
                           int32_t n) {
     const EffectSettings& fx = cfg.fx;
     if (anyInsert(fx)) return;
     BlockBuffers& b = st.buffers;
-    const int32_t* l = w.channelL.data();
-    const int32_t* r = w.channelR.data();
+    const int32_t* l = w.left.data();
+    const int32_t* r = w.right.data();
     if (fx.rtnOn != 0 && fx.revSendOn[c] != 0) {
         const double factor = fx.rtnLevel * fx.revSend[c]; // a single-precision product
         for (int32_t i = 0; i < n; ++i) {

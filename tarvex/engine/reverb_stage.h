@@ -25,9 +25,9 @@ void prepareReverbs(const MixSettings& settings, MixState& state);
 // Per-block steps, in mix-loop order. All run in the mix loop.
 void rotateReverbReturns(const MixSettings& settings, MixState& state, int32_t n);
 void clearReverbSends(const MixSettings& settings, MixState& state, int32_t n);
-// Channel c's post-fader block (in its workspace) into the sends.
-void sendChannelToReverbs(const MixSettings& settings, MixState& state,
-                          const StripWorkspace& workspace, int c, int32_t n);
+// Channel c's post-fader block (as its strip left it) into the sends.
+void sendChannelToReverbs(const MixSettings& settings, MixState& state, const StripOutput& strip,
+                          int c, int32_t n);
 void sendSubmixesToReverbs(const MixSettings& settings, MixState& state, int32_t n);
 // Both reverbs in send mode, then the return into the master buffers.
 void runReverbsInSendMode(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);

@@ -1,6 +1,15 @@
 // Worker threads for the channel strips.
 #include "engine/strip_workers.h"
 
+#include <algorithm>
+#include <cerrno>
+
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 #include "engine/channel_strip.h"
 
 namespace tarvex {
@@ -10,18 +19,42 @@ namespace {
 constexpr int32_t kMaxWorkers = 64;
 // A stereo frame of 32-bit float samples is the widest input frame.
 constexpr std::size_t kMaxInputFrameBytes = 8;
-// Workspaces per worker: one being processed, one finished and waiting for
-// its turn to be mixed.
-constexpr std::size_t kWorkspacesPerWorker = 2;
+// Finished channel blocks that may wait to be mixed: at least two per worker
+// (one being processed, one waiting for its turn), and up to one per channel
+// so that the workers can run a whole block's strips while the loop's thread
+// finishes the block before, but no more than this many (a megabyte each).
+constexpr std::size_t kMinOutputsPerWorker = 2;
+constexpr std::size_t kMaxOutputs = 32;
+
+// How much lower the workers run than the loop's thread.
+constexpr int kWorkerNiceness = 5;
+
+// Everything waits for the loop's thread, which finishes each block alone
+// (submixes, reverbs, master, output) while the workers run the next
+// block's strips: with fewer cores than threads it should not have to share
+// its core evenly. Lowers the calling thread's priority a little (Linux sets
+// it per thread); where that fails the worker runs as it is.
+void yieldToLoopThread() {
+#if defined(__linux__)
+    const auto self = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int now = getpriority(PRIO_PROCESS, self);
+    if (errno == 0) setpriority(PRIO_PROCESS, self, std::min(now + kWorkerNiceness, 19));
+#endif
+}
 
 void allocate(StripWorkspace& w) {
     const auto frames = static_cast<std::size_t>(kMaxBlockFrames);
     w.raw.assign(frames * kMaxInputFrameBytes, 0);
-    w.channelL.assign(frames, 0);
-    w.channelR.assign(frames, 0);
     w.monoIn.assign(frames, 0);
     w.workL.assign(frames, 0.0);
     w.workR.assign(frames, 0.0);
+}
+
+void allocate(StripOutput& out) {
+    const auto frames = static_cast<std::size_t>(kMaxBlockFrames);
+    out.left.assign(frames, 0);
+    out.right.assign(frames, 0);
 }
 
 } // namespace
@@ -33,15 +66,23 @@ int32_t stripWorkerCount(int32_t threads) {
     return cores < static_cast<unsigned>(kMaxWorkers) ? static_cast<int32_t>(cores) : kMaxWorkers;
 }
 
-StripWorkers::StripWorkers(int32_t workers, MixState& state) {
+StripWorkers::StripWorkers(int32_t workers, int32_t channels, MixState& state) {
     const std::size_t count = workers > 1 ? static_cast<std::size_t>(workers) : 1;
-    state.workspaces.resize(count == 1 ? 1 : count * kWorkspacesPerWorker);
+    state.workspaces.resize(count);
     for (StripWorkspace& w : state.workspaces)
         allocate(w);
+    const std::size_t outputs =
+        count == 1
+            ? 1
+            : std::max(count * kMinOutputsPerWorker,
+                       std::min(static_cast<std::size_t>(std::max(channels, 0)), kMaxOutputs));
+    state.stripOutputs.resize(outputs);
+    for (StripOutput& out : state.stripOutputs)
+        allocate(out);
     if (count == 1) return;
     threads_.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
-        threads_.emplace_back([this] { work(); });
+        threads_.emplace_back([this, i] { work(i); });
 }
 
 StripWorkers::~StripWorkers() {
@@ -77,14 +118,16 @@ void StripWorkers::startBlock(const MixSettings& settings, MixState& state,
 void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
     if (threads_.empty()) {
         StripWorkspace& w = state.workspaces.front();
+        StripOutput& out = state.stripOutputs.front();
+        w.bind(out);
         for (int c : channels_) {
             processChannel(settings, state, w, c, pos_, n_, savePosition_, vcaGains_);
-            mixChannel(settings, state, w, c, n_);
+            mixChannel(settings, state, out, c, n_);
         }
         return;
     }
     const std::size_t jobs = channels_.size();
-    const std::size_t slots = state.workspaces.size();
+    const std::size_t slots = state.stripOutputs.size();
     for (std::size_t j = 0; j < jobs; ++j) {
         int c = 0;
         {
@@ -93,7 +136,7 @@ void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
             if (failed_) break;
             c = channels_[j];
         }
-        mixChannel(settings, state, state.workspaces[j % slots], c, n_);
+        mixChannel(settings, state, state.stripOutputs[j % slots], c, n_);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             mixed_ = j + 1;
@@ -108,10 +151,11 @@ void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
     if (failure_) std::rethrow_exception(failure_);
 }
 
-void StripWorkers::work() {
+void StripWorkers::work(std::size_t worker) {
+    yieldToLoopThread();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        auto slots = [&] { return state_ != nullptr ? state_->workspaces.size() : 0; };
+        auto slots = [&] { return state_ != nullptr ? state_->stripOutputs.size() : 0; };
         wake_.wait(lock, [&] {
             return stop_ || (!failed_ && next_ < channels_.size() && next_ < mixed_ + slots());
         });
@@ -120,7 +164,8 @@ void StripWorkers::work() {
         ++running_;
         const MixSettings& settings = *settings_;
         MixState& state = *state_;
-        StripWorkspace& w = state.workspaces[j % slots()];
+        StripWorkspace& w = state.workspaces[worker];
+        w.bind(state.stripOutputs[j % slots()]);
         const int c = channels_[j];
         const int64_t pos = pos_;
         const int32_t n = n_;

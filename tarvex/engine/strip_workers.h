@@ -2,16 +2,17 @@
 //
 // The pool is created once before the first block. For each block the
 // workers take the playing channels in channel order, each into a workspace
-// of its own (read, decode, effects, fader and pan), while the mix loop's
+// of its own (read, decode, effects, fader and pan) and leaves the result in
+// one of a few finished-block buffers, while the mix loop's
 // thread adds the finished channels into the buses and reverb sends strictly
 // in channel order, so every sum, its saturation and every later stage see
 // exactly the values of a single-threaded run. A channel waits for a free
-// workspace, so memory stays at a few blocks per worker whatever the number
-// of channels. While the loop's thread finishes a block (submixes, reverbs,
-// master, output), the workers already run the next block's strips, which
-// touch only their channels' own state. With one worker no thread is
-// started and every channel runs and is mixed on the loop's thread, one
-// after the other.
+// finished-block buffer, so memory stays bounded whatever the number of
+// channels (one buffer per channel up to a limit). While the loop's thread finishes a block
+// (submixes, reverbs, master, output), the workers already run the next block's strips, which touch
+// only their channels' own state; the workers run at a slightly lower priority than the loop's
+// thread, which every block waits for. With one worker no thread is started and every channel runs
+// and is mixed on the loop's thread, one after the other.
 #pragma once
 
 #include <condition_variable>
@@ -31,9 +32,10 @@ int32_t stripWorkerCount(int32_t threads);
 
 class StripWorkers {
   public:
-    // Starts `workers` - 1 threads... or none for one worker; allocates the
-    // workspaces in `state`.
-    StripWorkers(int32_t workers, MixState& state);
+    // Starts `workers` threads, or none for one worker; allocates the
+    // workspaces and finished-block buffers for up to `channels` channels
+    // in `state`.
+    StripWorkers(int32_t workers, int32_t channels, MixState& state);
     ~StripWorkers();
     StripWorkers(const StripWorkers&) = delete;
     StripWorkers& operator=(const StripWorkers&) = delete;
@@ -52,7 +54,7 @@ class StripWorkers {
     void mixBlock(const MixSettings& settings, MixState& state);
 
   private:
-    void work();
+    void work(std::size_t worker);
 
     std::vector<std::thread> threads_;
     std::mutex mutex_;

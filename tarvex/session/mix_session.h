@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -137,15 +138,25 @@ struct BlockBuffers {
     std::vector<uint8_t> tapBytes;                 // encoded tap file block
 };
 
-// Where one channel strip reads, decodes and processes its block. The mix
-// loop has one per channel in flight: one on a single thread, more when
-// channel strips run on worker threads.
+// One channel's finished block, waiting to be mixed.
+struct StripOutput {
+    std::vector<int32_t> left, right;
+};
+
+// Where one channel strip reads, decodes and processes its block: one per
+// thread that runs strips. The samples themselves go to a `StripOutput`
+// that the workspace is pointed at for each channel.
 struct StripWorkspace {
-    std::vector<uint8_t> raw;                // one block of a file's sample bytes
-    std::vector<int32_t> channelL, channelR; // channel block, 2^23 then 2^31 scale
-    std::vector<int32_t> monoIn;             // decoded mono samples for delay panning
-    std::vector<double> workL, workR;        // effect-chain work area
-    AutomationScratch scratch;               // the automation's values of the sample in hand
+    std::vector<uint8_t> raw;              // one block of a file's sample bytes
+    std::span<int32_t> channelL, channelR; // channel block, 2^23 then 2^31 scale
+    std::vector<int32_t> monoIn;           // decoded mono samples for delay panning
+    std::vector<double> workL, workR;      // effect-chain work area
+    AutomationScratch scratch;             // the automation's values of the sample in hand
+
+    void bind(StripOutput& out) {
+        channelL = out.left;
+        channelR = out.right;
+    }
 };
 
 // Per-run results of the mix loop, read by the report.
@@ -182,7 +193,8 @@ struct MixState {
     AutomationState automationState;
     EffectMemory effectMemory;
     BlockBuffers buffers;
-    std::vector<StripWorkspace> workspaces; // channel strips in flight
+    std::vector<StripWorkspace> workspaces; // one per thread running channel strips
+    std::vector<StripOutput> stripOutputs;  // channel blocks processed, not yet mixed
     MixMeters meters;
     MixWatch watch;                                  // loudness, overs and plot data
     std::FILE* mixStream = nullptr;                  // mix file, open for appending
