@@ -3,6 +3,8 @@
 // and a channel that ends early, over several blocks.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "tarvex_session.h"
 
 using namespace tarvex_test;
@@ -37,8 +39,8 @@ struct Render {
 };
 
 Render renderWith(Session& s, int threads) {
-    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\ntap\trtn\nthreads\t" +
-                            std::to_string(threads) + "\nend\n");
+    s.text("prefs.txt",
+           "begin\nverbo\t1\ndither\t0\ntap\trtn\nthreads\t" + std::to_string(threads) + "\nend\n");
     const RunResult r = s.run();
     EXPECT_EQ(r.status, 0) << r.out;
     Render out{readBytes(s.file("busy.wav")), readBytes(s.file("rtnTap.wav")),
@@ -61,5 +63,42 @@ TEST(StripWorkers, AnyNumberOfWorkersRendersTheSameBytes) {
         EXPECT_TRUE(many.mix == one.mix);
         EXPECT_TRUE(many.tap == one.tap);
         EXPECT_EQ(many.report, one.report);
+    }
+}
+
+TEST(StripWorkers, MoreChannelsThanFinishedBlockBuffersWaitTheirTurn) {
+    // Forty channels, more than the finished blocks kept at once, so later
+    // channels wait for earlier ones to be mixed; plain channels beside
+    // channels with effects, over two blocks.
+    Session s;
+    constexpr std::size_t kShort = 131072 + 3000;
+    std::ostringstream tracks, faders;
+    tracks << "begin\n";
+    faders << "begin\nmany\nt\t0\t0\t0\n";
+    for (int c = 1; c <= 40; ++c) {
+        std::string name = std::to_string(c);
+        name.insert(0, 1, 't');
+        name += ".wav";
+        s.wav(name, layout(1, SampleFormat::Pcm16), noise(kShort, static_cast<uint32_t>(c), 900));
+        tracks << c << ' ' << name << " +\n";
+        faders << "v\t" << c << "\t-" << c % 7 << '\n';
+        if (c % 5 == 0) faders << "hp\t" << c << "\t120\n";
+    }
+    tracks << "end\n";
+    faders << "t\t0\t2\t0\nv\t3\t-30\nrmp\t1\nend\n";
+    s.text("tracks.txt", tracks.str());
+    s.text("faders.txt", faders.str());
+    auto render = [&](int threads) {
+        s.text("prefs.txt",
+               "begin\nverbo\t1\ndither\t0\nthreads\t" + std::to_string(threads) + "\nend\n");
+        const RunResult r = s.run();
+        EXPECT_EQ(r.status, 0) << r.out;
+        return readBytes(s.file("many.wav"));
+    };
+    const std::vector<uint8_t> one = render(1);
+    ASSERT_GT(one.size(), 44u + 6 * kShort - 1);
+    for (int threads : {2, 3}) {
+        SCOPED_TRACE(threads);
+        EXPECT_TRUE(render(threads) == one);
     }
 }
