@@ -2,13 +2,8 @@
 #include "engine/strip_workers.h"
 
 #include <algorithm>
-#include <cerrno>
 
-#if defined(__linux__)
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
+#include "core/thread_priority.h"
 
 #include "engine/channel_strip.h"
 
@@ -25,23 +20,6 @@ constexpr std::size_t kMaxInputFrameBytes = 8;
 // finishes the block before, but no more than this many (a megabyte each).
 constexpr std::size_t kMinOutputsPerWorker = 2;
 constexpr std::size_t kMaxOutputs = 32;
-
-// How much lower the workers run than the loop's thread.
-constexpr int kWorkerNiceness = 5;
-
-// Everything waits for the loop's thread, which finishes each block alone
-// (submixes, reverbs, master, output) while the workers run the next
-// block's strips: with fewer cores than threads it should not have to share
-// its core evenly. Lowers the calling thread's priority a little (Linux sets
-// it per thread); where that fails the worker runs as it is.
-void yieldToLoopThread() {
-#if defined(__linux__)
-    const auto self = static_cast<id_t>(syscall(SYS_gettid));
-    errno = 0;
-    const int now = getpriority(PRIO_PROCESS, self);
-    if (errno == 0) setpriority(PRIO_PROCESS, self, std::min(now + kWorkerNiceness, 19));
-#endif
-}
 
 void allocate(StripWorkspace& w) {
     const auto frames = static_cast<std::size_t>(kMaxBlockFrames);

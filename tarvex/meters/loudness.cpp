@@ -7,6 +7,8 @@
 
 #include <ebur128.h>
 
+#include "core/thread_priority.h"
+
 namespace tarvex {
 
 namespace {
@@ -50,6 +52,7 @@ void LoudnessMeter::stop() {
 
 // The meter's thread: measures the blocks in the order they were handed in.
 void LoudnessMeter::work() {
+    yieldToLoopThread();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return stopping_ || measured_ < handedIn_; });

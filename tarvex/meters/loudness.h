@@ -8,10 +8,9 @@
 // (read back from the library at each 100 ms boundary), so both maxima are
 // taken at the 10 Hz rate the standard asks for without re-reading seconds
 // of audio each time. The library runs on a thread of the meter's own, one
-// block behind the mix loop, which only copies each block into one of two
-// buffers; so the measurement overlaps the next block's mixing. Everything
-// is allocated by `open`; `addBlock` runs in the mix loop and allocates
-// nothing.
+// block behind the mix loop (at a slightly lower priority), which only copies each block into one
+// of two buffers; so the measurement overlaps the next block's mixing. Everything is allocated by
+// `open`; `addBlock` runs in the mix loop and allocates nothing.
 #pragma once
 
 #include <array>

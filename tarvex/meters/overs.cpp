@@ -1,5 +1,6 @@
 // Full-scale stretches and the output's peak envelope.
 #include "meters/overs.h"
+#include "core/vector_clones.h"
 
 #include <algorithm>
 #include <limits>
@@ -20,8 +21,22 @@ void OversLog::add(const FullScaleStretch& s) {
         ++dropped;
 }
 
+TARVEX_VECTOR_CLONES
 void FullScaleRuns::scan(std::span<const int32_t> a, std::span<const int32_t> b, int64_t pos,
                          int32_t n, OversLog& log) {
+    // Most blocks have no sample at full scale: one pass over the extremes
+    // tells, and then only a run left open by the block before can close.
+    int32_t most = std::numeric_limits<int32_t>::min();
+    int32_t least = std::numeric_limits<int32_t>::max();
+    for (int32_t i = 0; i < n; ++i) {
+        most = std::max(most, std::max(a[i], b[i]));
+        least = std::min(least, std::min(a[i], b[i]));
+    }
+    if (n > 0 && most < high && least > low) {
+        if (openStart >= 0) log.add({source, openStart, openLength, false});
+        openStart = -1;
+        return;
+    }
     for (int32_t i = 0; i < n; ++i) {
         const bool full = a[i] >= high || a[i] <= low || b[i] >= high || b[i] <= low;
         if (full) {
@@ -58,6 +73,7 @@ int32_t PeakEnvelope::columnOf(int64_t position) const {
     return static_cast<int32_t>(std::clamp<int64_t>(c, 0, kColumns - 1));
 }
 
+TARVEX_VECTOR_CLONES
 void PeakEnvelope::add(int32_t side, std::span<const int32_t> x, int64_t pos, int32_t n,
                        int32_t fullHigh, int32_t fullLow) {
     if (length <= 0 || n <= 0) return;
@@ -70,15 +86,15 @@ void PeakEnvelope::add(int32_t side, std::span<const int32_t> x, int64_t pos, in
         const int64_t nextStart = start + ((column + 1) * length + kColumns - 1) / kColumns;
         const int32_t stop = static_cast<int32_t>(std::clamp<int64_t>(nextStart - pos, i + 1, n));
         int32_t hi = high[base + column], lo = low[base + column];
-        bool full = false;
         for (; i < stop; ++i) {
             hi = std::max(hi, x[i]);
             lo = std::min(lo, x[i]);
-            full = full || x[i] >= fullHigh || x[i] <= fullLow;
         }
         high[base + column] = hi;
         low[base + column] = lo;
-        if (full) over[base + column] = 1;
+        // The column's extremes so far: an earlier full-scale sample in it
+        // has marked it already.
+        if (hi >= fullHigh || lo <= fullLow) over[base + column] = 1;
     }
 }
 

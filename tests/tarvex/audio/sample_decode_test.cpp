@@ -101,4 +101,30 @@ TEST(DecodeSamples, MonoAndStereoInEachFormat) {
 }
 
 } // namespace
+TEST(DecodeSamples, StereoTwentyFourBitEqualsByteByByteAtEveryLength) {
+    // Stereo 24-bit frames are read a word at a time; the bytes end exactly
+    // where the data ends (a read past them shows under the sanitizers).
+    for (int32_t frames : {1, 2, 3, 7, 64, 1001}) {
+        std::vector<uint8_t> raw(static_cast<std::size_t>(frames) * 6);
+        uint32_t seed = 12345u + static_cast<uint32_t>(frames);
+        for (uint8_t& b : raw) {
+            seed = seed * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(seed >> 16);
+        }
+        if (frames > 2) { // both extremes on each side
+            raw[0] = 0xFF, raw[1] = 0xFF, raw[2] = 0x7F;
+            raw[3] = 0x00, raw[4] = 0x00, raw[5] = 0x80;
+        }
+        std::vector<int32_t> left(static_cast<std::size_t>(frames)), right(left.size());
+        decodeSamples(raw, 3, 2, frames, left, right);
+        for (int32_t i = 0; i < frames; ++i) {
+            const uint8_t* f = raw.data() + 6 * i;
+            EXPECT_EQ(left[static_cast<std::size_t>(i)],
+                      f[0] + f[1] * 256 + static_cast<int8_t>(f[2]) * 65536);
+            EXPECT_EQ(right[static_cast<std::size_t>(i)],
+                      f[3] + f[4] * 256 + static_cast<int8_t>(f[5]) * 65536);
+        }
+    }
+}
+
 } // namespace tarvex
