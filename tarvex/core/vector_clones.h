@@ -4,10 +4,13 @@
 // have true integer minimum and maximum. Both builds give the same bits:
 // the same IEEE operations in the same order, and no fused multiply-add
 // (contraction is off for the whole program). Elsewhere (the ARM board) the
-// functions are built once.
+// functions are built once, and so they are under ThreadSanitizer, whose
+// runtime is not ready yet when the loader picks a build, and with clang (the
+// fuzzing build), which wants the attribute on every declaration.
 #pragma once
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(TARVEX_NO_CLONES)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) &&                             \
+    !defined(TARVEX_NO_CLONES) && !defined(__SANITIZE_THREAD__)
 #define TARVEX_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define TARVEX_VECTOR_CLONES
