@@ -21,7 +21,7 @@ using Signal = std::vector<int32_t>; // interleaved, full scale at 2^31
 
 int32_t toSample(double v) {
     return static_cast<int32_t>(
-        std::clamp(std::lround(v * 2147483648.0), -2147483648L, 2147483647L));
+        std::clamp<int64_t>(std::llround(v * 2147483648.0), INT32_MIN, INT32_MAX));
 }
 
 // Noise whose level fades in, sits, falls silent and comes back as a single
