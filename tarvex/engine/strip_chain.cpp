@@ -1,5 +1,6 @@
 // Effect chain of a strip.
 #include "engine/strip_chain.h"
+#include "core/vector_clones.h"
 
 #include "core/saturate.h"
 #include "effects/compressors.h"
@@ -114,20 +115,30 @@ void applyEffectsGain(double gain, int32_t n, std::span<double> left, std::span<
     }
 }
 
+TARVEX_VECTOR_CLONES
 void storeWithClipCheck(std::span<const double> left, std::span<const double> right,
                         std::span<int32_t> outL, std::span<int32_t> outR, int32_t n,
                         double fullScale, int32_t& clipFlag) {
-    int32_t i = 0;
-    for (; i < n && clipFlag == 0; ++i) {
+    // Whether any sample of the block passes full scale (a NaN does not),
+    // then the conversion, both written so that the compiler can work on
+    // several samples at once.
+    if (clipFlag == 0) {
+        int32_t over = 0;
+        for (int32_t i = 0; i < n; ++i) {
+            const double l = left[i];
+            const double r = right[i];
+            over |= static_cast<int32_t>(l > fullScale) | static_cast<int32_t>(l < -fullScale) |
+                    static_cast<int32_t>(r > fullScale) | static_cast<int32_t>(r < -fullScale);
+        }
+        if (over != 0) clipFlag = 1;
+    }
+    // truncToInt32 without branches: NaN becomes 0, the rest is held at the
+    // limits and truncated.
+    for (int32_t i = 0; i < n; ++i) {
         const double l = left[i];
         const double r = right[i];
-        if (l > fullScale || l < -fullScale || r > fullScale || r < -fullScale) clipFlag = 1;
-        outL[i] = truncToInt32(l);
-        outR[i] = truncToInt32(r);
-    }
-    for (; i < n; ++i) {
-        outL[i] = truncToInt32(left[i]);
-        outR[i] = truncToInt32(right[i]);
+        outL[i] = truncFiniteToInt32(l == l ? l : 0.0);
+        outR[i] = truncFiniteToInt32(r == r ? r : 0.0);
     }
 }
 
