@@ -36,11 +36,10 @@ int32_t decodeFloat(const uint8_t* b) {
 }
 
 // The sample width is a constant of each instance, so the stride through the
-// bytes is known to the compiler; always inlined, so that each build of
-// decodeSamples has its own loops.
+// bytes is known to the compiler.
 template <int32_t (*Decode)(const uint8_t*), int32_t bytes>
-[[gnu::always_inline]] inline void decodeBlock(const uint8_t* raw, int32_t fileChannels,
-                                               int32_t frames, int32_t* left, int32_t* right) {
+void decodeBlock(const uint8_t* raw, int32_t fileChannels, int32_t frames, int32_t* left,
+                 int32_t* right) {
     if (fileChannels == 2) {
         for (int32_t i = 0; i < frames; ++i, raw += 2 * bytes) {
             left[i] = Decode(raw);
@@ -56,8 +55,7 @@ template <int32_t (*Decode)(const uint8_t*), int32_t bytes>
 // word each (the two bytes beyond the frame belong to the next one): both
 // samples are shifted out of it and sign-extended, the same values as
 // decode24 gives byte by byte.
-[[gnu::always_inline]] inline void decodeStereo24(const uint8_t* raw, int32_t frames, int32_t* left,
-                                                  int32_t* right) {
+void decodeStereo24(const uint8_t* raw, int32_t frames, int32_t* left, int32_t* right) {
     const int32_t words = frames - 1;
     for (int32_t i = 0; i < words; ++i, raw += 6) {
         uint64_t w;

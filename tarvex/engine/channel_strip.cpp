@@ -122,6 +122,45 @@ void loadFrames(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, 
         std::copy_n(b.channelL.begin() + first, count, b.channelR.begin() + first);
 }
 
+// A delay-panned mono channel's block: its samples decoded apart, then
+// spread over both sides with the delay history; silence before its start
+// and past the end of its audio.
+void loadDelayPanned(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+                     int32_t n, int32_t savePosition) {
+    const TrackTable& t = cfg.tracks;
+    const PanRouting& pr = cfg.automation.routing;
+    const int64_t start = cfg.fader.startOffset[c];
+    const int64_t blockEnd = pos + n;
+    const int32_t bytesPerSample = t.wavBytes[c];
+    // A channel starting inside this block is silent up to its start.
+    int32_t lead = 0;
+    int64_t offset = t.wavDataOffset[c];
+    if (pos < start && start < blockEnd) {
+        lead = static_cast<int32_t>(start - pos);
+        std::fill_n(b.channelL.begin(), lead, 0);
+        std::fill_n(b.channelR.begin(), lead, 0);
+    } else {
+        offset += bytesPerSample * (pos - start);
+    }
+    const int32_t count = n - lead;
+    const std::size_t bytes =
+        static_cast<std::size_t>(bytesPerSample) * static_cast<std::size_t>(count);
+    readFrames(st.inputFiles[c], offset, bytes, b.raw.data());
+    const auto from = static_cast<std::size_t>(lead);
+    std::fill_n(b.monoIn.begin(), lead, 0);
+    decodeSamples(std::span<const uint8_t>(b.raw.data(), bytes), bytesPerSample, 1, count,
+                  std::span<int32_t>(b.monoIn).subspan(from),
+                  std::span<int32_t>(b.channelR).subspan(from));
+    DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, st.automationState.historyL[c],
+              st.automationState.historyR[c], b.channelL, b.channelR, savePosition);
+    const int64_t audioEnd = start + t.wavFrames[c];
+    if (audioEnd < blockEnd) {
+        const int64_t end = std::max<int64_t>(audioEnd - pos, 0);
+        std::fill(b.channelL.begin() + end, b.channelL.begin() + n, 0);
+        std::fill(b.channelR.begin() + end, b.channelR.begin() + n, 0);
+    }
+}
+
 // A channel without effects, VCA or delay panning, a slice at a time: every
 // step works on each sample alone (the fader's memory runs on from slice to
 // slice as it runs from sample to sample), so the result is that of whole
@@ -156,61 +195,23 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
     const TrackTable& t = cfg.tracks;
     const int64_t start = cfg.fader.startOffset[c];
     const int64_t blockEnd = pos + n;
-    const int32_t bytesPerSample = t.wavBytes[c];
-    const int32_t fileChannels = t.wavChannels[c];
-    const int64_t frameBytes = static_cast<int64_t>(bytesPerSample) * fileChannels;
     const PanRouting& pr = cfg.automation.routing;
+    const bool delayPanned = t.wavChannels[c] == 1 && pr.delayPanned[c] != 0;
 
-    if (keepsIntegerSamples(cfg, c) && pr.vcaAssign[c] == 0 &&
-        (fileChannels == 2 || pr.delayPanned[c] == 0)) {
+    if (keepsIntegerSamples(cfg, c) && pr.vcaAssign[c] == 0 && !delayPanned) {
         processChannelInSlices(cfg, st, b, c, pos, n, vcaGains);
-        if (start + t.wavFrames[c] <= blockEnd) st.playing[c] = 0;
-        return;
-    }
-
-    // A channel starting inside this block is silent up to its start.
-    int32_t lead = 0;
-    int64_t offset = t.wavDataOffset[c];
-    if (pos < start && start < blockEnd) {
-        lead = static_cast<int32_t>(start - pos);
-        std::fill_n(b.channelL.begin(), lead, 0);
-        std::fill_n(b.channelR.begin(), lead, 0);
     } else {
-        offset += frameBytes * (pos - start);
+        if (delayPanned)
+            loadDelayPanned(cfg, st, b, c, pos, n, savePosition);
+        else
+            loadFrames(cfg, st, b, c, pos, 0, n);
+        runChannelEffects(cfg, st, b, c, pos, n);
+        runChannelFader(cfg, st, b, c, pos, n, vcaGains);
+        raisePeak(st.meters.peakL[c], b.channelL.data(), n);
+        raisePeak(st.meters.peakR[c], b.channelR.data(), n);
     }
-    const int32_t count = n - lead;
-    const std::size_t bytes =
-        static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(count);
-    readFrames(st.inputFiles[c], offset, bytes, b.raw.data());
-    const std::span<const uint8_t> raw(b.raw.data(), bytes);
-    const auto from = static_cast<std::size_t>(lead);
-    if (fileChannels == 1 && pr.delayPanned[c] != 0) {
-        std::fill_n(b.monoIn.begin(), lead, 0);
-        decodeSamples(raw, bytesPerSample, 1, count, std::span<int32_t>(b.monoIn).subspan(from),
-                      std::span<int32_t>(b.channelR).subspan(from));
-        DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, st.automationState.historyL[c],
-                  st.automationState.historyR[c], b.channelL, b.channelR, savePosition);
-    } else {
-        decodeSamples(raw, bytesPerSample, fileChannels, count,
-                      std::span<int32_t>(b.channelL).subspan(from),
-                      std::span<int32_t>(b.channelR).subspan(from));
-        if (fileChannels == 1)
-            std::copy_n(b.channelL.begin() + lead, count, b.channelR.begin() + lead);
-    }
-
-    // Past the end of its audio the channel is silent and is not read again.
-    const int64_t audioEnd = start + t.wavFrames[c];
-    if (audioEnd < blockEnd) {
-        const int64_t from = std::max<int64_t>(audioEnd - pos, 0);
-        std::fill(b.channelL.begin() + from, b.channelL.begin() + n, 0);
-        std::fill(b.channelR.begin() + from, b.channelR.begin() + n, 0);
-    }
-    if (audioEnd <= blockEnd) st.playing[c] = 0;
-
-    runChannelEffects(cfg, st, b, c, pos, n);
-    runChannelFader(cfg, st, b, c, pos, n, vcaGains);
-    raisePeak(st.meters.peakL[c], b.channelL.data(), n);
-    raisePeak(st.meters.peakR[c], b.channelR.data(), n);
+    // Past the end of its audio the channel is not read again.
+    if (start + t.wavFrames[c] <= blockEnd) st.playing[c] = 0;
 }
 
 TARVEX_VECTOR_CLONES

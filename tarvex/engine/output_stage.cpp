@@ -25,20 +25,11 @@ int32_t ditherNoise(const OutputSetup& out) {
     return out.ditherOffset - (std::rand() % out.ditherRange);
 }
 
-uint32_t magnitudeOf(int32_t v) {
-    const auto u = static_cast<uint32_t>(v);
-    return v < 0 ? 0u - u : u;
-}
-
 // Raises an output peak to the largest |v| of a block, at the first sample
 // that reaches it (a later equal sample does not move the position).
 TARVEX_VECTOR_CLONES
 void raiseOutputPeak(double& peak, int64_t& peakPos, const int32_t* v, int32_t n, int64_t pos) {
-    uint32_t most = 0;
-    for (int32_t i = 0; i < n; ++i) {
-        const uint32_t a = magnitudeOf(v[i]);
-        most = a > most ? a : most;
-    }
+    const uint32_t most = largestMagnitude(v, n);
     if (!(static_cast<double>(most) > peak)) return;
     int32_t at = 0;
     while (magnitudeOf(v[at]) != most)

@@ -2,17 +2,18 @@
 //
 // The pool is created once before the first block. For each block the
 // workers take the playing channels in channel order, each into a workspace
-// of its own (read, decode, effects, fader and pan) and leaves the result in
-// one of a few finished-block buffers, while the mix loop's
-// thread adds the finished channels into the buses and reverb sends strictly
-// in channel order, so every sum, its saturation and every later stage see
-// exactly the values of a single-threaded run. A channel waits for a free
-// finished-block buffer, so memory stays bounded whatever the number of
-// channels (one buffer per channel up to a limit). While the loop's thread finishes a block
-// (submixes, reverbs, master, output), the workers already run the next block's strips, which touch
-// only their channels' own state; the workers run at a slightly lower priority than the loop's
-// thread, which every block waits for. With one worker no thread is started and every channel runs
-// and is mixed on the loop's thread, one after the other.
+// of its own (read, decode, effects, fader and pan) and leave the result in
+// one of a few finished-block buffers, while the mix loop's thread adds the
+// finished channels into the buses and reverb sends strictly in channel
+// order, so every sum, its saturation and every later stage see exactly the
+// values of a single-threaded run. A channel waits for a free finished-block
+// buffer, so memory stays bounded whatever the number of channels (one
+// buffer per channel up to a limit). While the loop's thread finishes a
+// block (submixes, reverbs, master, output), the workers already run the
+// next block's strips, which touch only their channels' own state; the
+// workers run at a slightly lower priority than the loop's thread, which
+// every block waits for. With one worker no thread is started and every
+// channel runs and is mixed on the loop's thread, one after the other.
 #pragma once
 
 #include <condition_variable>

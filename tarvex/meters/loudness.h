@@ -2,15 +2,16 @@
 //
 // The output samples (after dither and division, 16- or 24-bit steps) go to
 // libebur128, which gives the integrated loudness, the loudness range and
-// the true peak of each side (the latter through `TruePeakMeter`, which hands
-// the library only the stretches that can raise it). The largest momentary (400 ms) and short-term
-// (3 s) loudness are followed here from the energy of every 100 ms stretch
-// (read back from the library at each 100 ms boundary), so both maxima are
-// taken at the 10 Hz rate the standard asks for without re-reading seconds
-// of audio each time. The library runs on a thread of the meter's own, one
-// block behind the mix loop (at a slightly lower priority), which only copies each block into one
-// of two buffers; so the measurement overlaps the next block's mixing. Everything is allocated by
-// `open`; `addBlock` runs in the mix loop and allocates nothing.
+// the true peak of each side (the latter through `TruePeakMeter`, which
+// hands the library only the stretches that can raise it). The largest
+// momentary (400 ms) and short-term (3 s) loudness are followed here from
+// the energy of every 100 ms stretch (read back from the library at each 100
+// ms boundary), so both maxima are taken at the 10 Hz rate the standard asks
+// for without re-reading seconds of audio each time. The library runs on a
+// thread of the meter's own, one block behind the mix loop (at a slightly
+// lower priority), which only copies each block into one of two buffers; so
+// the measurement overlaps the next block's mixing. Everything is allocated
+// by `open`; `addBlock` runs in the mix loop and allocates nothing.
 #pragma once
 
 #include <array>

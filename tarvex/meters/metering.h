@@ -33,22 +33,26 @@ struct RmsMeter {
 void MasterRMS(RmsMeter& meter, std::span<const int32_t> left, std::span<const int32_t> right,
                float minInterval, int32_t divisor, int32_t n);
 
-// |v| as a double; the most negative sample counts as 2147483648.
-inline double absSample(int32_t v) {
-    return v < 0 ? -static_cast<double>(v) : static_cast<double>(v);
+// |v| as an unsigned integer, so the most negative sample counts as 2^31.
+inline uint32_t magnitudeOf(int32_t v) {
+    const auto u = static_cast<uint32_t>(v);
+    return v < 0 ? 0u - u : u;
 }
 
-// Raises a peak entry to the largest |v| of a block. The magnitudes are taken
-// as unsigned integers, so the most negative sample counts as 2^31, and the
-// block's maximum is converted once. Runs in the mix loop.
-inline void raisePeak(double& peak, const int32_t* v, int32_t n) {
+// The largest |v| of a block, in one pass the compiler can vectorise.
+inline uint32_t largestMagnitude(const int32_t* v, int32_t n) {
     uint32_t most = 0;
     for (int32_t i = 0; i < n; ++i) {
-        const auto u = static_cast<uint32_t>(v[i]);
-        const uint32_t magnitude = v[i] < 0 ? 0u - u : u;
+        const uint32_t magnitude = magnitudeOf(v[i]);
         most = magnitude > most ? magnitude : most;
     }
-    const double a = static_cast<double>(most);
+    return most;
+}
+
+// Raises a peak entry to the largest |v| of a block; the block's maximum is
+// converted once. Runs in the mix loop.
+inline void raisePeak(double& peak, const int32_t* v, int32_t n) {
+    const double a = static_cast<double>(largestMagnitude(v, n));
     if (a > peak) peak = a;
 }
 

@@ -1,5 +1,6 @@
 // True peak through libebur128, skipping the stretches that cannot raise it.
 #include "meters/true_peak.h"
+#include "meters/metering.h"
 
 #include <algorithm>
 #include <cstring>
@@ -23,10 +24,6 @@ constexpr double kFullScale = 2147483648.0;
 // A stretch handed in grows at most this long before its peak is read back,
 // so that a loud start soon lets the quieter stretches after it be skipped.
 constexpr int64_t kLongestRun = 4096;
-
-uint32_t magnitude(int32_t v) {
-    return v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
-}
 
 struct Probe {
     ebur128_state* st;
@@ -186,7 +183,7 @@ void TruePeakMeter::keepHistory(Side& side, const int32_t* frames, int64_t n) {
         h[static_cast<std::size_t>(i)] = frames[(n - held + i) * channels_];
     side.tailMagnitude = 0;
     for (int32_t v : h)
-        side.tailMagnitude = std::max(side.tailMagnitude, magnitude(v));
+        side.tailMagnitude = std::max(side.tailMagnitude, magnitudeOf(v));
 }
 
 void TruePeakMeter::addSide(Side& side, const int32_t* frames, int64_t n) {
@@ -200,7 +197,7 @@ void TruePeakMeter::addSide(Side& side, const int32_t* frames, int64_t n) {
         const int64_t e = std::min(n, s + chunk_);
         uint32_t m = 0;
         for (int64_t i = s; i < e; ++i)
-            m = std::max(m, magnitude(frames[i * channels_]));
+            m = std::max(m, magnitudeOf(frames[i * channels_]));
         loudest = std::max(loudest, m);
         // Nothing here can pass what the result already holds: the values read
         // back and every sample so far, this stretch's included.

@@ -44,5 +44,5 @@ TEST(BlockSize, FullBlocksAndTheRest) {
     EXPECT_EQ(blockSizeAt(131072, 131073).length, 1);
     EXPECT_EQ(blockSizeAt(131072, 131073).savePosition, 1);
     EXPECT_EQ(blockSizeAt(1000, 1300).savePosition, 44);
-    EXPECT_EQ(absSample(-2147483647 - 1), 2147483648.0);
+    EXPECT_EQ(magnitudeOf(-2147483647 - 1), 2147483648u);
 }
