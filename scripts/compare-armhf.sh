@@ -15,6 +15,10 @@
 # without tests when it has no cache yet, and only the programs used here are built in it.
 # KEEP=1 keeps the work directory.
 #
+# BASELINE_BUILD=DIR compares the native build with another native build instead of the ARM
+# builds: DIR is an existing build of an earlier commit (a git worktree of it, say), so that a
+# change meant to keep every output can show that it does, console text included.
+#
 # The input tracks are made once, natively, and every build reads the same files: the demo
 # tracks of make_demo_tracks (16-bit, 24-bit and float, mono and stereo, one of them starting
 # late) and two tracks from sox that the demo lacks (24-bit stereo in the extensible format,
@@ -48,6 +52,11 @@ declare -A build_dir=(
     [armhf]=${ARMHF_BUILD:-build-armhf}
     [armhf-vfpv4]=${ARMHF_VFPV4_BUILD:-build-armhf-vfpv4})
 declare -A launcher=([native]="" [armhf]=qemu-arm [armhf-vfpv4]=qemu-arm)
+if [ -n "${BASELINE_BUILD:-}" ]; then
+    sides=(native baseline)
+    build_dir[baseline]=$(cd "$BASELINE_BUILD" && pwd)
+    launcher[baseline]=""
+fi
 
 for side in "${sides[@]}"; do
     dir=${build_dir[$side]}
@@ -65,14 +74,17 @@ for side in "${sides[@]}"; do
 done
 # Each ARM side must really be built for its FPU, or the comparison proves less than it claims.
 fp_arch() { "$triple-readelf" -A "$root/${build_dir[$1]}/tarvex/tarvex" | sed -n 's/.*Tag_FP_arch: //p'; }
-[ "$(fp_arch armhf)" = VFPv3-D16 ] || fail "armhf build: FPU $(fp_arch armhf), expected VFPv3-D16"
-[ "$(fp_arch armhf-vfpv4)" = VFPv4 ] || fail "armhf-vfpv4 build: FPU $(fp_arch armhf-vfpv4), expected VFPv4"
+if [ -z "${BASELINE_BUILD:-}" ]; then
+    [ "$(fp_arch armhf)" = VFPv3-D16 ] || fail "armhf build: FPU $(fp_arch armhf), expected VFPv3-D16"
+    [ "$(fp_arch armhf-vfpv4)" = VFPv4 ] || fail "armhf-vfpv4 build: FPU $(fp_arch armhf-vfpv4), expected VFPv4"
+fi
 
 # Runs program <name> of a side with the remaining arguments.
 run_on() { # side, program, args...
     local side=$1 program=$2
     shift 2
-    local path=$root/${build_dir[$side]}/$program
+    local path=${build_dir[$side]}/$program
+    [ "${path:0:1}" = / ] || path=$root/$path
     if [ -n "${launcher[$side]}" ]; then
         "${launcher[$side]}" "$path" "$@"
     else
