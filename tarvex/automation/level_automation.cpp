@@ -231,6 +231,53 @@ void InterpretLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slo
     a.current[slot] = levelFromdB(rampdB(t, a, slot, e));
 }
 
+PlayedEntries playedEntries(const EntryTable& t, int slot, int64_t from) {
+    const int32_t count = t.count[static_cast<std::size_t>(slot)];
+    // The entry index `InterpretLevel` settles on.
+    int32_t k = 0;
+    if (from > t.times[t.at(0, slot)]) {
+        k = 1;
+        while (k < count && t.times[t.at(k, slot)] < from)
+            ++k;
+        k = std::min(k, count);
+    }
+    int32_t end = k;
+    if (k < count) {
+        end = k + 1;
+        while (end < count && t.times[t.at(end, slot)] > t.times[t.at(end - 1, slot)])
+            ++end;
+    }
+    return {std::max(k - 1, 0), k, end};
+}
+
+int32_t playedLevelAt(const EntryTable& t, int slot, const PlayedEntries& played, int64_t pos) {
+    // The last entry started before `pos` (at its own first sample an entry's
+    // ramp has not moved yet); the started entries' times rise strictly.
+    int32_t lo = played.next, hi = played.end;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (t.times[t.at(mid, slot)] < pos)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    const int32_t e = lo > played.next ? lo - 1 : played.inForce;
+    // The first entry ramps from its own level: it holds from the start.
+    if (e == 0) return t.levels[t.at(0, slot)];
+    const int64_t elapsed = pos - t.times[t.at(e, slot)];
+    const int64_t ramp = rampOf(t, e, slot);
+    if (elapsed >= ramp) return t.levels[t.at(e, slot)];
+    const double startdB = levelTodB(t.levels[t.at(e - 1, slot)]);
+    const double change = levelTodB(t.levels[t.at(e, slot)]) - startdB;
+    const float shape = t.shapes[t.at(e, slot)];
+    const double dB =
+        shape == 1.0f
+            ? startdB + static_cast<double>(elapsed) * (change / static_cast<double>(ramp))
+            : startdB + change * std::pow(static_cast<double>(elapsed) / static_cast<double>(ramp),
+                                          shape);
+    return levelFromdB(dB);
+}
+
 void prepareAutomation(const AutomationScript& script, AutomationState& au, int64_t renderStart,
                        int32_t channelCount, std::span<const int64_t> channelStart) {
     for (int slot = 0; slot < kEntrySlots; ++slot) {

@@ -48,6 +48,23 @@ void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotA
 // Sets one slot's automation state as it would stand at sample `pos`.
 void InterpretLevel(SlotAutomation& state, const EntryTable& table, int64_t pos, int slot);
 
+// The entries of one slot as the render plays them once `prepareAutomation`
+// has brought the slot to `from`: entry `inForce` holds there (entry 0 also
+// when no entry has started: its level is the slot's first), then entries
+// `next` to `end` - 1 start at their times. An entry whose time is not later
+// than the time of the entry before it is never reached, and neither are the
+// slot's later entries, so `end` stops at the first such entry.
+struct PlayedEntries {
+    int32_t inForce; // entry whose level or ramp holds at `from`
+    int32_t next;    // first entry that starts at or after `from`
+    int32_t end;     // one past the last entry that starts
+};
+PlayedEntries playedEntries(const EntryTable& table, int slot, int64_t from);
+
+// The level the automation computes for the slot at `pos` (at or after the
+// `from` of `played`), before it reaches the audio at a zero crossing.
+int32_t playedLevelAt(const EntryTable& table, int slot, const PlayedEntries& played, int64_t pos);
+
 // Brings every slot to the render start before the first block: the state
 // at the start of the window, and for late-starting channels at their start.
 void prepareAutomation(const AutomationScript& script, AutomationState& state, int64_t renderStart,

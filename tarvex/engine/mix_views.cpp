@@ -46,11 +46,13 @@ std::string sourceName(int32_t source) {
 
 // The master's level in force at a song position, in dB; a master without
 // level entries passes at unity.
-double masterdBAt(const AutomationScript& script, SlotAutomation& scratch, int64_t position) {
+double masterdBAt(const MixSettings& s, int64_t position) {
+    const AutomationScript& script = s.automation;
     if (script.slots.masterLevel == 0) return 0.0;
-    scratch.maxIndex[kMasterSlot] = script.volume.count[kMasterSlot];
-    InterpretLevel(scratch, script.volume, position, kMasterSlot);
-    return levelTodB(scratch.current[kMasterSlot]) + 0.0; // unity reads 0.0, not -0.0
+    const PlayedEntries played =
+        playedEntries(script.volume, kMasterSlot, playFromOf(s, kMasterSlot));
+    // unity reads 0.0, not -0.0
+    return levelTodB(playedLevelAt(script.volume, kMasterSlot, played, position)) + 0.0;
 }
 
 } // namespace
@@ -90,18 +92,28 @@ std::string cueTextOf(const MixSettings& s, int64_t position) {
     return text;
 }
 
-int64_t cueBefore(const AutomationScript& script, int64_t position) {
+int64_t cueBefore(const MixSettings& s, int64_t position) {
     int64_t latest = -1;
-    auto scan = [&](const EntryTable& t, int slots) {
-        for (int slot = 0; slot < slots; ++slot)
-            for (int32_t e = 0; e < t.count[static_cast<std::size_t>(slot)]; ++e) {
+    auto scan = [&](const EntryTable& t, int slots, bool vcas) {
+        for (int slot = 0; slot < slots; ++slot) {
+            const PlayedEntries played =
+                playedEntries(t, slot, vcas ? s.prefs.renderStart : playFromOf(s, slot));
+            for (int32_t e = 0; e < played.end; ++e) {
                 const int64_t time = t.times[t.at(e, slot)];
                 if (time <= position && time > latest) latest = time;
             }
+        }
     };
-    scan(script.volume, kEntrySlots);
-    scan(script.vca, kVcaSlots);
+    scan(s.automation.volume, kEntrySlots, false);
+    scan(s.automation.vca, kVcaSlots, true);
     return latest;
+}
+
+int64_t playFromOf(const MixSettings& s, int slot) {
+    const int64_t start = s.prefs.renderStart;
+    if (slot < 1 || slot > s.tracks.channelCount) return start;
+    const int64_t channelStart = s.fader.startOffset[static_cast<std::size_t>(slot)];
+    return channelStart != 0 ? std::max(start, channelStart) : start;
 }
 
 void prepareMixViews(const MixSettings& cfg, MixState& st) {
@@ -252,12 +264,11 @@ std::string mixViewsReport(const MixSession& s) {
             text += "\nOvers: none\n";
         } else {
             text += "\nOvers (time, sample, length, the cue before it)\n";
-            SlotAutomation scratch(kEntrySlots);
             for (const FullScaleStretch& o : w.overs.stretches) {
-                const int64_t cue = cueBefore(s.automation, o.start);
+                const int64_t cue = cueBefore(s, o.start);
                 const std::string cueText =
                     cue < 0 ? std::string("none") : "t " + cueTextOf(s, cue);
-                const double master = masterdBAt(s.automation, scratch, o.start);
+                const double master = masterdBAt(s, o.start);
                 if (o.blockOnly)
                     appendf(text,
                             "%s\t%s\tsample %" PRId64 "\tclips in this block of %" PRId64

@@ -44,7 +44,11 @@ std::string clockTextOf(int64_t position, uint32_t rate);
 std::string cueTextOf(const MixSettings& settings, int64_t position);
 
 // Song sample of the latest level entry (of any channel, submix, master or
-// VCA) at or before `position`, or -1 when none is.
-int64_t cueBefore(const AutomationScript& script, int64_t position);
+// VCA) that the render plays at or before `position`, or -1 when none is.
+int64_t cueBefore(const MixSettings& settings, int64_t position);
+
+// Where the render brings a slot's automation before the first block: the
+// render start, or a later-starting channel's own start.
+int64_t playFromOf(const MixSettings& settings, int slot);
 
 } // namespace tarvex

@@ -72,9 +72,9 @@ int vcaOf(const AutomationScript& script, int slot) {
                : 0;
 }
 
-void addEntryPoints(const EntryTable& t, int slot, int64_t start, int64_t end,
-                    std::vector<int64_t>& at) {
-    for (int32_t e = 0; e < t.count[static_cast<std::size_t>(slot)]; ++e) {
+void addEntryPoints(const EntryTable& t, int slot, const PlayedEntries& played, int64_t start,
+                    int64_t end, std::vector<int64_t>& at) {
+    for (int32_t e = 0; e < played.end; ++e) {
         const int64_t time = t.times[t.at(e, slot)];
         const int64_t ramp = std::max<int64_t>(1, t.ramps[t.at(e, slot)]);
         const int64_t steps = std::min<int64_t>(ramp, kPointsPerRamp);
@@ -178,10 +178,12 @@ void levelLane(Page& pg, int slot, const std::string& name, double top) {
                 kLeft, y, kLeft + kPlotWidth, y, dB == 0.0 ? "#b8b8b8" : "#e2e2e2", kLeft - 4.0,
                 y + 3.0, dB);
     }
-    // Cue marks with their levels: the slot's own, then its VCA's.
+    // Cue marks with their levels, where the render plays them: the slot's
+    // own, then its VCA's.
     double lastLabel = -1e9;
-    auto cueMarks = [&](const EntryTable& t, int s, const char* prefix, const char* colour) {
-        for (int32_t e = 0; e < t.count[static_cast<std::size_t>(s)]; ++e) {
+    auto cueMarks = [&](const EntryTable& t, int s, int64_t from, const char* prefix,
+                        const char* colour) {
+        for (int32_t e = 0; e < playedEntries(t, s, from).end; ++e) {
             const int64_t time = t.times[t.at(e, s)];
             if (time < pg.start || time > end) continue;
             const double x = pg.x(time);
@@ -198,15 +200,16 @@ void levelLane(Page& pg, int slot, const std::string& name, double top) {
                     levelTodB(t.levels[t.at(e, s)]) + 0.0); // unity reads 0.0
         }
     };
+    const int64_t from = playFromOf(pg.cfg, slot);
     if (slotAutomated(au, slot)) {
-        cueMarks(au.volume, slot, "", "#4a5a9a");
+        cueMarks(au.volume, slot, from, "", "#4a5a9a");
         const int vca = vcaOf(au, slot);
         if (vca != 0) {
             const std::string prefix = "VCA" + std::to_string(vca) + " ";
-            cueMarks(au.vca, vca, prefix.c_str(), "#a8660a");
+            cueMarks(au.vca, vca, pg.start, prefix.c_str(), "#a8660a");
         }
     }
-    const std::vector<LevelPoint> curve = levelCurve(au, slot, pg.start, end);
+    const std::vector<LevelPoint> curve = levelCurve(au, slot, pg.start, end, from);
     svg += "<polyline class=\"level\" fill=\"none\" stroke=\"#1565c0\" stroke-width=\"1.5\" "
            "points=\"";
     double lastX = -1.0, lastY = -1.0;
@@ -266,31 +269,27 @@ void envelopeLane(Page& pg, const PeakEnvelope& env, int32_t side, const std::st
 } // namespace
 
 std::vector<LevelPoint> levelCurve(const AutomationScript& script, int slot, int64_t start,
-                                   int64_t end) {
+                                   int64_t end, int64_t playFrom) {
     const bool automated = slotAutomated(script, slot);
     const int vca = automated ? vcaOf(script, slot) : 0;
+    const PlayedEntries played = playedEntries(script.volume, slot, playFrom);
+    const PlayedEntries vcaPlayed = playedEntries(script.vca, vca, start);
     std::vector<int64_t> at{start, end};
-    if (automated) addEntryPoints(script.volume, slot, start, end, at);
-    if (vca != 0) addEntryPoints(script.vca, vca, start, end, at);
+    if (automated) addEntryPoints(script.volume, slot, played, start, end, at);
+    if (vca != 0) addEntryPoints(script.vca, vca, vcaPlayed, start, end, at);
     std::sort(at.begin(), at.end());
     at.erase(std::unique(at.begin(), at.end()), at.end());
 
-    SlotAutomation levels(kEntrySlots), vcas(kVcaSlots);
-    levels.maxIndex[static_cast<std::size_t>(slot)] =
-        script.volume.count[static_cast<std::size_t>(slot)];
-    vcas.maxIndex[static_cast<std::size_t>(vca)] = script.vca.count[static_cast<std::size_t>(vca)];
     std::vector<LevelPoint> curve;
     curve.reserve(at.size());
     for (const int64_t p : at) {
         double dB = 0.0;
-        if (automated) {
-            InterpretLevel(levels, script.volume, p, slot);
-            dB = levelTodB(levels.current[static_cast<std::size_t>(slot)]);
-        }
-        if (vca != 0) {
-            InterpretLevel(vcas, script.vca, p, vca);
-            dB += levelTodB(vcas.current[static_cast<std::size_t>(vca)]);
-        }
+        // Before a late channel starts, the level its seek would find there.
+        if (automated)
+            dB = levelTodB(
+                playedLevelAt(script.volume, slot,
+                              p < playFrom ? playedEntries(script.volume, slot, p) : played, p));
+        if (vca != 0) dB += levelTodB(playedLevelAt(script.vca, vca, vcaPlayed, p));
         curve.push_back({p, dB});
     }
     return curve;

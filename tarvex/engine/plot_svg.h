@@ -6,9 +6,11 @@
 // computes for that slot (its cues, ramps and shapes, with its VCA and trims)
 // and marking every cue with its dB; below them the output's peak envelope of
 // each side, with every column that holds a full-scale sample drawn in red.
-// The levels come from the automation's own `InterpretLevel` at every cue,
-// along every ramp and at the window's ends, so the points of a lane are
-// bounded by the entry limits, whatever the song's length.
+// The levels come from the automation's own tables, entry by entry as the
+// render plays them (a cue earlier than the one before it in its slot is
+// never reached, so it is neither drawn nor marked), at every cue, along
+// every ramp and at the window's ends, so the points of a lane are bounded by
+// the entry limits, whatever the song's length.
 #pragma once
 
 #include <cstdint>
@@ -31,9 +33,10 @@ constexpr int32_t kPointsPerRamp = 24;
 
 // The level of a slot over [start, end] as the automation computes it (its
 // VCA's gain included), at the window's ends, at each cue and along each
-// ramp. A submix or master without level entries passes at 0 dB.
+// ramp, the slot brought to `playFrom` before the first block as the render
+// brings it. A submix or master without level entries passes at 0 dB.
 std::vector<LevelPoint> levelCurve(const AutomationScript& script, int slot, int64_t start,
-                                   int64_t end);
+                                   int64_t end, int64_t playFrom);
 
 // The whole page.
 std::string plotSvg(const MixSettings& settings, const MixState& state);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <numbers>
 
+#include "automation/level_automation.h"
 #include "automation/level_tables.h"
 #include "engine/plot_svg.h"
 #include "tarvex_session.h"
@@ -41,7 +42,7 @@ TEST(MixViews, LanesFollowShapedRampsAndVcas) {
     v.ramps[v.at(1, kSlot)] = 1000;
     v.shapes[v.at(1, kSlot)] = 2.0f;
     v.count[kSlot] = 2;
-    const auto curve = tarvex::levelCurve(*au, kSlot, 0, 4000);
+    const auto curve = tarvex::levelCurve(*au, kSlot, 0, 4000, 0);
     EXPECT_NEAR(dBAt(curve, 0), 0.0, 1e-6);
     EXPECT_NEAR(dBAt(curve, 1000), 0.0, 1e-6);  // the ramp has not begun
     EXPECT_NEAR(dBAt(curve, 1500), -5.0, 0.01); // shape 2: -20 × 0.5²
@@ -54,13 +55,39 @@ TEST(MixViews, LanesFollowShapedRampsAndVcas) {
     au->routing.vcaFlags[2] = 1;
     au->vca.levels[au->vca.at(0, 2)] = levelOf(-6.0);
     au->vca.count[2] = 1;
-    const auto withVca = tarvex::levelCurve(*au, kSlot, 0, 4000);
+    const auto withVca = tarvex::levelCurve(*au, kSlot, 0, 4000, 0);
     EXPECT_NEAR(dBAt(withVca, 1500), -11.0, 0.01);
     // A submix without level entries passes at unity.
-    const auto group = tarvex::levelCurve(*au, 128, 0, 4000);
+    const auto group = tarvex::levelCurve(*au, 128, 0, 4000, 0);
     ASSERT_FALSE(group.empty());
     for (const auto& p : group)
         EXPECT_EQ(p.dB, 0.0);
+}
+
+// A cue earlier than the one before it in its slot is never reached, nor is any later cue of
+// the slot; a render that starts past them settles where the automation's seek settles.
+TEST(MixViews, LanesPlayOnlyTheCuesTheRenderReaches) {
+    auto au = std::make_unique<tarvex::AutomationScript>();
+    tarvex::EntryTable& v = au->volume;
+    constexpr int kSlot = 3;
+    const double dBs[] = {0.0, -6.0, -30.0, -12.0};
+    const int64_t times[] = {0, 1000, 500, 3000};
+    for (int e = 0; e < 4; ++e) {
+        v.levels[v.at(e, kSlot)] = levelOf(dBs[e]);
+        v.times[v.at(e, kSlot)] = times[e];
+    }
+    v.count[kSlot] = 4;
+    struct Row {
+        int64_t from, at;
+        double dB;
+    };
+    for (const Row& row : {Row{0, 0, 0.0}, Row{0, 1001, -6.0}, Row{0, 4000, -6.0},
+                           Row{2000, 2000, -30.0}, Row{2000, 3001, -12.0}}) {
+        const auto curve = tarvex::levelCurve(*au, kSlot, row.from, 4000, row.from);
+        EXPECT_NEAR(dBAt(curve, row.at), row.dB, 0.01) << row.from << " " << row.at;
+    }
+    const tarvex::PlayedEntries fromStart = tarvex::playedEntries(v, kSlot, 0);
+    EXPECT_EQ(fromStart.end, 2);
 }
 
 TEST(MixViews, OversAreListedWithTheirCuesAndMarkedInThePlot) {
