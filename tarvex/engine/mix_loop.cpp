@@ -61,9 +61,6 @@ void closeFiles(const MixSettings& cfg, MixState& st) {
                 std::strerror(tapOk ? errno : tapError));
 }
 
-// The stages below that do nothing yet are the effect and reverb stages still
-// to come; they keep their places in the block order.
-
 // The VCA gains of one block into `gains` (one block of gains per VCA slot).
 void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
                   std::span<double> gains) {
@@ -300,17 +297,21 @@ void runMixLoop(MixSession& session) {
         clearReverbSends(cfg, st, n);
         workers.mixBlock(cfg, st);
         observeChannelClips(cfg, st, pos, n);
+        observeConsoleStage(cfg, st, ConsoleStage::submixSums, pos, n);
         // The next block's strips run while this one is finished below.
         if (blockEnd < end) {
             parity ^= 1;
             startBlock(blockEnd, parity);
         }
         automateSubmixes(cfg, st, pos, n, vcaGains);
+        observeConsoleStage(cfg, st, ConsoleStage::submixFaders, pos, n);
         processSubmixes(cfg, st, pos, n);
         sumBuses(cfg, st, n);
         sendSubmixesToReverbs(cfg, st, n);
         runReverbsInSendMode(cfg, st, pos, n);
+        observeConsoleStage(cfg, st, ConsoleStage::masterSum, pos, n);
         automateMaster(cfg, st, pos, n, vcaGains);
+        observeConsoleStage(cfg, st, ConsoleStage::masterFader, pos, n);
         processMaster(cfg, st, pos, n);
         writeOutputBlock(cfg, st, pos, n);
         writeTapBlock(cfg, st, n);

@@ -35,13 +35,29 @@ std::span<const int32_t> firstN(const std::vector<int32_t>& v, int32_t n) {
     return std::span<const int32_t>(v.data(), static_cast<std::size_t>(n));
 }
 
-std::string sourceName(int32_t source) {
+std::string slotName(int slot) {
+    if (slot == kMasterSlot) return "Master";
+    if (slot > kMaxChannels) return "Submix " + std::to_string(slot - kMaxChannels);
+    return "Channel " + std::to_string(slot);
+}
+
+std::string sourceName(const MixSettings& s, int32_t source) {
+    if (source >= kOverAtSum) {
+        const int bus = source - kOverAtSum;
+        return slotName(bus == 0 ? kMasterSlot : groupSlot(bus)) + " at bus sum";
+    }
+    if (source >= kOverAtFader) {
+        const int slot = source - kOverAtFader;
+        const int vca = s.automation.routing.vcaAssign[static_cast<std::size_t>(slot)];
+        if (slot != kMasterSlot && slot <= kMaxChannels && vca > 0 &&
+            s.automation.routing.vcaFlags[static_cast<std::size_t>(vca)] != 0)
+            return slotName(slot) + " at fader with VCA " + std::to_string(vca);
+        return slotName(slot) + " at fader";
+    }
     if (source == kOverOutLeft) return "Out L";
     if (source == kOverOutRight) return "Out R";
     if (source == kOverOutMono) return "Out";
-    if (source == kMasterSlot) return "Master";
-    if (source > kMaxChannels) return "Submix " + std::to_string(source - kMaxChannels);
-    return "Channel " + std::to_string(source);
+    return slotName(source);
 }
 
 // The master's level in force at a song position, in dB; a master without
@@ -147,6 +163,10 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
         for (int k = 1; k <= kSubmixCount; ++k)
             w.busRuns[static_cast<std::size_t>(k)] = {groupSlot(k), kBusHigh, kBusLow};
         w.clipSeen = st.meters.clipFlags;
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            w.faderRuns[static_cast<std::size_t>(slot)] = {kOverAtFader + slot, kBusHigh, kBusLow};
+        for (int bus = 0; bus <= kSubmixCount; ++bus)
+            w.sumRuns[static_cast<std::size_t>(bus)] = {kOverAtSum + bus, kBusHigh, kBusLow};
     }
     if (w.plotOn) w.envelope.reset(p.renderStart, p.renderLength, out.outChannels);
 }
@@ -197,6 +217,46 @@ void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int3
         }
 }
 
+void observeConsoleStage(const MixSettings& cfg, MixState& st, ConsoleStage stage, int64_t pos,
+                         int32_t n) {
+    MixWatch& w = st.watch;
+    if (n <= 0 || !w.oversOn) return;
+    const BlockBuffers& b = st.buffers;
+    switch (stage) {
+    case ConsoleStage::submixSums:
+    case ConsoleStage::submixFaders:
+        for (int k = 1; k <= kSubmixCount; ++k) {
+            if (cfg.routing.busFlags[static_cast<std::size_t>(k)] == 0 || b.busL[k].empty())
+                continue;
+            // A submix without level entries leaves its fader as it came.
+            const int slot = groupSlot(k);
+            if (stage == ConsoleStage::submixFaders &&
+                cfg.automation.slots.groupLevel[static_cast<std::size_t>(slot)] == 0)
+                continue;
+            FullScaleRuns& runs = stage == ConsoleStage::submixSums
+                                      ? w.sumRuns[static_cast<std::size_t>(k)]
+                                      : w.faderRuns[static_cast<std::size_t>(slot)];
+            runs.scan(firstN(b.busL[k], n), firstN(b.busR[k], n), pos, n, w.overs);
+        }
+        break;
+    case ConsoleStage::masterSum:
+        w.sumRuns[0].scan(firstN(b.masterL, n), firstN(b.masterR, n), pos, n, w.overs);
+        break;
+    case ConsoleStage::masterFader:
+        if (cfg.automation.slots.masterLevel != 0)
+            w.faderRuns[kMasterSlot].scan(firstN(b.masterL, n), firstN(b.masterR, n), pos, n,
+                                          w.overs);
+        break;
+    }
+}
+
+void observeChannelFader(MixState& st, const StripOutput& strip, int c, int64_t pos, int32_t n) {
+    MixWatch& w = st.watch;
+    if (n <= 0 || !w.oversOn) return;
+    w.faderRuns[static_cast<std::size_t>(c)].scan(firstN(strip.left, n), firstN(strip.right, n),
+                                                  pos, n, w.overs);
+}
+
 void finishMixViews(const MixSettings& cfg, MixState& st) {
     MixWatch& w = st.watch;
     if (w.loudnessOn) w.loudnessResult = w.loudness.result();
@@ -204,6 +264,10 @@ void finishMixViews(const MixSettings& cfg, MixState& st) {
         for (FullScaleRuns& r : w.outputRuns)
             r.finish(w.overs);
         for (FullScaleRuns& r : w.busRuns)
+            r.finish(w.overs);
+        for (FullScaleRuns& r : w.faderRuns)
+            r.finish(w.overs);
+        for (FullScaleRuns& r : w.sumRuns)
             r.finish(w.overs);
         std::stable_sort(
             w.overs.stretches.begin(), w.overs.stretches.end(),
@@ -273,13 +337,13 @@ std::string mixViewsReport(const MixSession& s) {
                     appendf(text,
                             "%s\t%s\tsample %" PRId64 "\tclips in this block of %" PRId64
                             " samples\tcue %s\tmaster %.1f dB\n",
-                            sourceName(o.source).c_str(), clockTextOf(o.start, rate).c_str(),
+                            sourceName(s, o.source).c_str(), clockTextOf(o.start, rate).c_str(),
                             o.start, o.length, cueText.c_str(), master);
                 else
                     appendf(text,
                             "%s\t%s\tsample %" PRId64 "\t%" PRId64
                             " samples\tcue %s\tmaster %.1f dB\n",
-                            sourceName(o.source).c_str(), clockTextOf(o.start, rate).c_str(),
+                            sourceName(s, o.source).c_str(), clockTextOf(o.start, rate).c_str(),
                             o.start, o.length, cueText.c_str(), master);
             }
             if (w.overs.dropped > 0) appendf(text, "... and %" PRId64 " more\n", w.overs.dropped);

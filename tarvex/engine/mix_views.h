@@ -28,6 +28,23 @@ void observeOutputBlock(const MixSettings& settings, MixState& state, int64_t po
 // block's channel strips have all run and before the next block's start.
 void observeChannelClips(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
 
+// Where the overs list looks inside the console, in the block's order.
+enum class ConsoleStage {
+    submixSums,   // each submix bus once its channels are added
+    submixFaders, // each submix after its fader
+    masterSum,    // the master once every bus and reverb return is added
+    masterFader,  // the master after its fader
+};
+
+// Notes the stretches at full scale of one stage of the block; nothing
+// without the overs list. Runs in the mix loop.
+void observeConsoleStage(const MixSettings& settings, MixState& state, ConsoleStage stage,
+                         int64_t pos, int32_t n);
+
+// The same for channel c right after its fader, pan and VCA, as it is added
+// into the buses. Runs in the mix loop, on its thread, channel by channel.
+void observeChannelFader(MixState& state, const StripOutput& strip, int c, int64_t pos, int32_t n);
+
 // Closes the overs still open and writes the picture. Ends the run with
 // status 1 (naming the file and the reason) when the picture cannot be
 // written.

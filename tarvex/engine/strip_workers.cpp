@@ -6,6 +6,7 @@
 #include "core/thread_priority.h"
 
 #include "engine/channel_strip.h"
+#include "engine/mix_views.h"
 
 namespace tarvex {
 
@@ -100,6 +101,7 @@ void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
         w.bind(out);
         for (int c : channels_) {
             processChannel(settings, state, w, c, pos_, n_, savePosition_, vcaGains_);
+            observeChannelFader(state, out, c, pos_, n_);
             mixChannel(settings, state, out, c, n_);
         }
         return;
@@ -114,6 +116,7 @@ void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
             if (failed_) break;
             c = channels_[j];
         }
+        observeChannelFader(state, state.stripOutputs[j % slots], c, pos_, n_);
         mixChannel(settings, state, state.stripOutputs[j % slots], c, n_);
         {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -108,6 +108,9 @@ TEST(MixViews, OversAreListedWithTheirCuesAndMarkedInThePlot) {
         "\nOvers (time, sample, length, the cue before it)\n"
         "Out L\t0:00.022\tsample 1000\t3 samples\tcue t 0:00.000\tmaster 0.0 dB\n"
         "Out R\t0:00.022\tsample 1000\t3 samples\tcue t 0:00.000\tmaster 0.0 dB\n"
+        "Channel 1 at fader\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n"
+        "Master at bus sum\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n"
+        "Master at fader\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n"
         "Out L\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n"
         "Out R\t0:02.972\tsample 131070\t4 samples\tcue t 0:02.000\tmaster 0.0 dB\n";
     EXPECT_NE(stats.find(expected), std::string::npos) << stats;
@@ -137,6 +140,29 @@ TEST(MixViews, OversAreListedWithTheirCuesAndMarkedInThePlot) {
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(readText(s.file("stats_m.txt")).find("Overs"), std::string::npos);
     EXPECT_FALSE(s.exists("plot.svg"));
+}
+
+// Full scale inside the console is listed where it happens, even when the master brings the
+// output back below it.
+TEST(MixViews, OversInsideTheConsoleNameTheirStage) {
+    Session s;
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), std::vector<int32_t>(44100, 20000));
+    s.wav("b.wav", layout(1, SampleFormat::Pcm16), std::vector<int32_t>(44100, 20000));
+    s.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend\n");
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", "begin\nm\nsub\t1\t1,2\nVCA:\t1\t1\nt\t0\t0\t0\nv\t1\t12\nv\t2\t0\n"
+                         "vca\t1\t0\nv\tG\t1\t-12\nv\tM\t-6\nend\n");
+    const RunResult r = s.run({"--overs"});
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::string stats = readText(s.file("stats_m.txt"));
+    for (const char* stage : {"Channel 1 at fader with VCA 1", "Submix 1 at bus sum"})
+        EXPECT_NE(stats.find(std::string(stage) + "\t0:00.000\tsample 0\t44100 samples\tcue t "
+                                                  "0:00.000\tmaster -6.0 dB\n"),
+                  std::string::npos)
+            << stage << "\n"
+            << stats;
+    EXPECT_EQ(stats.find("\nOut"), std::string::npos) << stats;
+    EXPECT_EQ(stats.find("Channel 2"), std::string::npos) << stats;
 }
 
 TEST(MixViews, LoudnessTargetGivesTheTrimAndWarnsAboutTheTruePeak) {
