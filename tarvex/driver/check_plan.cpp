@@ -4,6 +4,7 @@
 // read back from them: the bell and shelf designs are inverted exactly (up to
 // rounding), which also shows the values after limiting to their ranges.
 #include "driver/check_plan.h"
+#include "driver/output_guard.h"
 
 #include "core/text_format.h"
 
@@ -416,9 +417,16 @@ void probeOutputFiles(const MixSession& s) {
     if (!s.output.tapPath.empty() && !canCreate(s.output.tapPath, error))
         stopRun(1, "Could not create the tap file %s: %s\n", s.output.tapPath.c_str(),
                 std::strerror(error));
-    for (const std::string& path : {statsPathOf(s), faderCopyPathOf(s)})
-        if (!canCreate(path, error))
-            warn("Could not write %s: %s\n", path.c_str(), std::strerror(error));
+    // The files written after the last block: found out now, before anything
+    // is written, instead of after a whole render.
+    const NamedPath later[] = {
+        {"statistics report", statsPathOf(s)},
+        {"fader copy", faderCopyPathOf(s)},
+        {"plot", s.prefs.plotPath, "choose another file for --plot (or plot in prefs.txt)"}};
+    for (const NamedPath& out : later)
+        if (!out.path.empty() && !canCreate(out.path, error))
+            stopRun(1, "Could not create the %s %s: %s; %s.\nNothing was written.\n",
+                    out.what.c_str(), out.path.c_str(), std::strerror(error), out.advice.c_str());
 }
 
 } // namespace tarvex

@@ -21,9 +21,10 @@ namespace tarvex {
 std::string renderPlanText(const MixSession& session,
                            const std::array<int32_t, kSlotCount>& listedOn);
 
-// Stands in for creating the mix and tap files: ends the run with status 1,
-// as a render would, when one of them could not be created; warns when the
-// report or the fader copy could not be written. Writes nothing.
+// Asks, before anything is written, whether every file the run will write
+// can be created: ends the run with status 1 naming the file and the reason
+// when the mix or tap file (with their usual messages), the report, the
+// fader copy or the plot could not be. Writes nothing.
 void probeOutputFiles(const MixSession& session);
 
 // Sets the reverbs in use up as the render's first block would, on silence,

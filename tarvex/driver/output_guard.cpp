@@ -26,10 +26,9 @@ void refuseOutputsOverInputs(const std::vector<NamedPath>& outputs,
             struct stat inStat {};
             if (::stat(in.path.c_str(), &inStat) != 0) continue;
             if (outStat.st_dev == inStat.st_dev && outStat.st_ino == inStat.st_ino)
-                stopRun(2,
-                        "The %s %s would overwrite the %s %s; choose another mix name "
-                        "(or oname).\nNothing was written.\n",
-                        out.what.c_str(), out.path.c_str(), in.what.c_str(), in.path.c_str());
+                stopRun(2, "The %s %s would overwrite the %s %s; %s.\nNothing was written.\n",
+                        out.what.c_str(), out.path.c_str(), in.what.c_str(), in.path.c_str(),
+                        out.advice.c_str());
         }
     }
 }

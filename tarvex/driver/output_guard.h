@@ -15,6 +15,7 @@ namespace tarvex {
 struct NamedPath {
     std::string what; // "mix file", "statistics report", ...
     std::string path;
+    std::string advice = "choose another mix name (or oname)"; // how to move the output away
 };
 
 // The inputs of the run: the three control files and every listed WAV file.

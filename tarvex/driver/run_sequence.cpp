@@ -116,7 +116,9 @@ void setUpOutput(MixSession& s) {
                              {"fader copy", faderCopyPathOf(s)}},
                             inputPathsOf(s));
     if (!s.prefs.plotPath.empty())
-        refuseOutputsOverInputs({{"plot", s.prefs.plotPath}}, inputPathsOf(s));
+        refuseOutputsOverInputs(
+            {{"plot", s.prefs.plotPath, "choose another file for --plot (or plot in prefs.txt)"}},
+            inputPathsOf(s));
     const int64_t frames = s.prefs.renderLength;
     if (!dataSizeFits(out.outChannels, static_cast<uint32_t>(out.outBits), frames))
         stopRun(2,
@@ -127,8 +129,8 @@ void setUpOutput(MixSession& s) {
 
 // The headers of the mix and of the tap file, once the effect settings have
 // said whether there is a tap file; nothing is written before every output
-// has been checked against the inputs. A check writes no header: it only
-// asks whether the files could be created.
+// has been checked against the inputs and every file the run will write has
+// been found creatable. A check writes no header.
 void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfinished) {
     OutputSetup& out = s.output;
     const int32_t frames = static_cast<int32_t>(s.prefs.renderLength);
@@ -139,12 +141,13 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfini
                     "The tap file %s would overwrite the mix file; choose another mix name "
                     "(or oname).\nNothing was written.\n",
                     out.tapPath.c_str());
-        refuseOutputsOverInputs({{"tap file", out.tapPath}}, inputPathsOf(s));
+        refuseOutputsOverInputs({{"tap file", out.tapPath,
+                                  "set mixdir in prefs.txt to write it elsewhere, or leave out "
+                                  "the tap line of prefs.txt"}},
+                                inputPathsOf(s));
     }
-    if (checkOnly) {
-        probeOutputFiles(s);
-        return;
-    }
+    probeOutputFiles(s);
+    if (checkOnly) return;
     // From here until the mix loop has closed them, the headers claim samples
     // that are not there yet. A file that failed at its header is ours to
     // remove only when it did not exist before: an old mix that could not

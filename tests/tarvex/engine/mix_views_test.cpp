@@ -204,10 +204,26 @@ TEST(MixViews, PlotNeverOverwritesAnInputAndFailuresAreNamed) {
     s.text("prefs.txt", kQuietPrefs);
     s.text("faders.txt", unityFaders("m", 1));
     const std::string before = readText(s.file("tracks.txt"));
-    RunResult r = s.run({"--plot", "tracks.txt"});
-    EXPECT_EQ(r.status, 2) << r.out;
+    // Both are refused before anything is written, a check too, with advice about the plot.
+    struct Row {
+        std::vector<std::string> args;
+        int status;
+        const char* message;
+    };
+    for (const Row& row :
+         {Row{{"--plot", "tracks.txt"},
+              2,
+              "The plot tracks.txt would overwrite the track list tracks.txt; choose another "
+              "file for --plot (or plot in prefs.txt).\nNothing was written.\n"},
+          Row{{"--plot", "missing/p.svg"},
+              1,
+              "Could not create the plot missing/p.svg: No such file or directory; choose "
+              "another file for --plot (or plot in prefs.txt).\nNothing was written.\n"},
+          Row{{"--check", "--plot", "missing/p.svg"}, 1, "Could not create the plot"}}) {
+        const RunResult r = s.run(row.args);
+        EXPECT_EQ(r.status, row.status) << r.out;
+        EXPECT_NE(r.out.find(row.message), std::string::npos) << r.out;
+        EXPECT_FALSE(s.exists("m.wav")) << r.out;
+    }
     EXPECT_EQ(readText(s.file("tracks.txt")), before);
-    r = s.run({"--plot", "missing/p.svg"});
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.out.find("missing/p.svg"), std::string::npos) << r.out;
 }
