@@ -43,6 +43,14 @@ void writeTemplate(const std::string& text) {
 
 } // namespace
 
+void refuseMissingNamedFaderFile(const std::string& path) {
+    if (std::filesystem::path(path).lexically_normal() == kDefaultFaderName) return;
+    stopRun(1,
+            "%s file was not found.\nA template is made only for a missing %s: check the name "
+            "given on the command line.\nExiting...\n",
+            path.c_str(), kDefaultFaderName);
+}
+
 std::string faderTemplate(int channelCount, double level) {
     std::string text = "begin\ntest_mix\n\nt\t0\t0\t0\n";
     const int n = channelCount < kMaxChannels ? channelCount : kMaxChannels;
@@ -58,6 +66,7 @@ std::string faderTemplate(int channelCount, double level) {
 void loadFaderFile(MixSession& s, std::FILE* input) {
     std::string raw;
     if (!readWholeFile(s.tracks.fadersPath, raw)) {
+        refuseMissingNamedFaderFile(s.tracks.fadersPath);
         const double level = askDefaultLevel(input);
         if (level == -999.0) stopRun(1, "%s", "");
         raw = faderTemplate(s.tracks.channelCount, level);

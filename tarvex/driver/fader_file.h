@@ -12,10 +12,15 @@
 
 namespace tarvex {
 
-// Loads the fader file into `session.fader`. When it is missing, asks for a
-// default level on `input` and writes a template "faders.txt" (never over an
-// existing one). Ends the run with status 1 on -999 or when no value comes.
+// Loads the fader file into `session.fader`. When "faders.txt" is missing,
+// asks for a default level on `input` and writes a template "faders.txt"
+// (never over an existing one). Ends the run with status 1 on -999 or when no
+// value comes, and when a fader file named otherwise is missing.
 void loadFaderFile(MixSession& session, std::FILE* input);
+
+// Ends the run with status 1, naming it, when a fader file named otherwise
+// than "faders.txt" is missing: a misspelt name must not mix a template.
+void refuseMissingNamedFaderFile(const std::string& path);
 
 // The template written for a missing fader file.
 std::string faderTemplate(int channelCount, double level);

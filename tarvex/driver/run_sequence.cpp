@@ -66,6 +66,7 @@ void applyOptions(MixSession& s, const RunOptions& options) {
 void refuseMissingFaderFileInCheck(const MixSession& s) {
     std::string text;
     if (readWholeFile(s.tracks.fadersPath, text)) return;
+    refuseMissingNamedFaderFile(s.tracks.fadersPath);
     stopRun(1,
             "%s file was not found.\nCheck only: a render would ask for a default fader value "
             "(or -999 to exit) and write a template faders.txt; nothing to check without a "

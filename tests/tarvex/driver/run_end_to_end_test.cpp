@@ -152,14 +152,21 @@ TEST(EndToEnd, MissingControlFiles) {
               "begin\ntest_mix\n\nt\t0\t0\t0\nv\t1\t-6.0\nv\t2\t-6.0\nv\t3\t-6.0\nend\n");
     EXPECT_TRUE(s.exists("test_mix.wav"));
 
-    // An existing faders.txt is never replaced by a template for another name.
-    r = s.run({"tracks.txt", "other.txt"}, "-999\n");
-    EXPECT_EQ(r.status, 1);
-    r = s.run({"tracks.txt", "other.txt"}, "");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("No default fader value was given; exiting."), std::string::npos);
-    r = s.run({"tracks.txt", "other.txt"}, "0\n");
-    EXPECT_EQ(r.status, 0) << r.out;
+    // A fader file named otherwise that is missing is a misspelt name: no prompt, no template,
+    // no mix, in a render as in a check.
+    std::remove(s.file("test_mix.wav").c_str());
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"tracks.txt", "other.txt"},
+          {"--check", "tracks.txt", "other.txt"}}) {
+        r = s.run(args, "0\n");
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.out.find("Counted 3 tracks\nother.txt file was not found.\nA template is made "
+                             "only for a missing "
+                             "faders.txt: check the name given on the command line.\nExiting...\n"),
+                  std::string::npos)
+            << r.out;
+    }
+    EXPECT_FALSE(s.exists("test_mix.wav"));
     EXPECT_EQ(readText(s.file("faders.txt")),
               "begin\ntest_mix\n\nt\t0\t0\t0\nv\t1\t-6.0\nv\t2\t-6.0\nv\t3\t-6.0\nend\n");
 }
