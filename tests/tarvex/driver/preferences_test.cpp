@@ -20,11 +20,15 @@ std::unique_ptr<MixSession> sessionWith(const std::string& body, int64_t song = 
     return s;
 }
 
+PreferenceLines linesOf(const MixSession& s) {
+    return readPreferenceLines(s.prefs.prefsText, s.tracks.prefsPath);
+}
+
 int stopStatus(MixSession& s) {
     testing::internal::CaptureStdout();
     int status = 0;
     try {
-        checkPreferences(s);
+        checkPreferences(s, linesOf(s));
     } catch (const RunStopped& e) {
         status = e.status;
     }
@@ -34,7 +38,7 @@ int stopStatus(MixSession& s) {
 
 std::string checkedOutput(MixSession& s) {
     testing::internal::CaptureStdout();
-    checkPreferences(s);
+    checkPreferences(s, linesOf(s));
     return testing::internal::GetCapturedStdout();
 }
 
@@ -139,14 +143,14 @@ TEST(Preferences, AutomationOffset) {
     auto s = sessionWith("xin\t0\t1\t0\noffset\txlink\n");
     checkedOutput(*s);
     testing::internal::CaptureStdout();
-    readAutomationOffset(*s);
+    readAutomationOffset(*s, linesOf(*s));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Automation offset by 44100 samples.\n");
     EXPECT_EQ(s->prefs.automationOffset, 44100);
 
     s = sessionWith("offset\t0\t0\t500\n");
     checkedOutput(*s);
     testing::internal::CaptureStdout();
-    readAutomationOffset(*s);
+    readAutomationOffset(*s, linesOf(*s));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(s->prefs.automationOffset, 22050);
 }

@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "core/console.h"
-#include "test_support.h"
 
 using namespace tarvex;
 
@@ -19,18 +18,14 @@ struct ListRun {
 };
 
 ListRun readList(const std::string& text, int mode = 2, bool tab = false) {
-    TempDir dir;
     ListRun run;
-    run.s->tracks.tracksPath = dir.file("tracks.txt");
     run.s->prefs.trackListMode = mode;
     run.s->prefs.trackListTab = tab;
-    writeText(run.s->tracks.tracksPath, text);
+    const TrackListLines list = readTrackListLines(text, "tracks.txt");
     testing::internal::CaptureStdout();
     try {
-        std::string listText;
-        int first = 1;
-        countTracks(*run.s, listText, first);
-        readTrackList(*run.s, listText, first);
+        countTracks(*run.s, list);
+        readTrackList(*run.s, list);
     } catch (const RunStopped& e) {
         run.status = e.status;
     }
@@ -104,12 +99,8 @@ TEST(TrackList, RefusesWhatItCannotHold) {
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.out.find("line 2 is longer than 255 characters"), std::string::npos);
 
-    MixSession missing;
-    missing.tracks.tracksPath = "/nonexistent/tracks.txt";
     testing::internal::CaptureStdout();
-    std::string text;
-    int first = 1;
-    EXPECT_THROW(countTracks(missing, text, first), RunStopped);
+    EXPECT_THROW(readTrackListFile("/nonexistent/tracks.txt"), RunStopped);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "tracks.txt file was not found.\nCreate the file and run again.\nExiting...\n");
 }
