@@ -1,8 +1,9 @@
 // Entry functions of the fuzz targets; see fuzz_entries.h.
 //
-// The mixer's readers take file names, so the input is handed to them as a
-// file that lives only in memory (memfd, named through /proc/self/fd); where
-// that is not available a scratch file under the temp directory is used.
+// The track list and the preferences are split from memory directly. The
+// other readers of the mixer take file names, so the input is handed to them
+// as a file that lives only in memory (memfd, named through /proc/self/fd);
+// where that is not available a scratch file under the temp directory is used.
 // Console output of the readers goes wherever standard output points: the
 // fuzz targets send it to /dev/null, the replay test captures it.
 #include "fuzz_entries.h"
@@ -164,19 +165,17 @@ int wavInput(const uint8_t* data, size_t size) {
 }
 
 int trackList(const uint8_t* data, size_t size) {
-    const std::string& path = inputFile().hold(data, size);
+    const tarvex::TrackListLines list = tarvex::readTrackListLines(
+        std::string_view(reinterpret_cast<const char*>(data), size), "tracks.txt");
     for (int layout = 0; layout < 6; ++layout) {
         auto s = std::make_unique<tarvex::MixSession>();
-        s->tracks.tracksPath = path;
         s->prefs.trackListMode = layout % 3;
         s->prefs.trackListTab = layout >= 3;
         try {
-            std::string listText;
-            int firstLine = 1;
-            tarvex::countTracks(*s, listText, firstLine);
+            tarvex::countTracks(*s, list);
             if (s->tracks.channelCount < 1 || s->tracks.channelCount > tarvex::kMaxChannels)
                 return kTooManyTracks;
-            tarvex::readTrackList(*s, listText, firstLine);
+            tarvex::readTrackList(*s, list);
         } catch (const tarvex::RunStopped&) {
         }
     }
@@ -184,20 +183,20 @@ int trackList(const uint8_t* data, size_t size) {
 }
 
 int preferences(const uint8_t* data, size_t size) {
-    const std::string& path = inputFile().hold(data, size);
+    const tarvex::PreferenceLines prefs = tarvex::readPreferenceLines(
+        std::string_view(reinterpret_cast<const char*>(data), size), "prefs.txt");
     auto s = sessionWithTracks();
-    s->tracks.prefsPath = path;
     s->fader.faderText = "mix\n";
     try {
-        tarvex::loadPreferences(*s);
+        tarvex::loadPreferences(*s, prefs);
         tarvex::settleMixName(*s);
-        tarvex::checkPreferences(*s);
+        tarvex::checkPreferences(*s, prefs);
         const tarvex::PrefsSettings& p = s->prefs;
         if (p.renderLength < 0 || p.renderStart < 0 || p.renderStart > s->tracks.songLength ||
             (p.outBits != 16 && p.outBits != 24) || p.ditherBits < 0 || p.ditherBits > 8 ||
             p.timeFields < 1 || p.timeFields > 3)
             return kBadRenderWindow;
-        tarvex::readAutomationOffset(*s);
+        tarvex::readAutomationOffset(*s, prefs);
     } catch (const tarvex::RunStopped&) {
     }
     return kHandled;
@@ -213,15 +212,16 @@ int faderFile(const uint8_t* data, size_t size) {
         auto s = sessionWithTracks();
         s->tracks.fadersPath = path;
         s->prefs.prefsText = prefs;
+        const tarvex::PreferenceLines prefsLines = tarvex::readPreferenceLines(prefs, "prefs.txt");
         try {
             tarvex::loadFaderFile(*s, nullptr);
             tarvex::readStartOffsets(*s);
             // Keep the song inside what the mixer could render from these tracks.
             if (s->tracks.songLength < 0) s->tracks.songLength = 0;
             tarvex::settleMixName(*s);
-            tarvex::checkPreferences(*s);
+            tarvex::checkPreferences(*s, prefsLines);
             tarvex::readRoutingLines(*s);
-            tarvex::readAutomationOffset(*s);
+            tarvex::readAutomationOffset(*s, prefsLines);
             tarvex::buildTempoMap(*s);
             tarvex::readTimeEntries(*s);
             tarvex::setUpPanGains(*s);

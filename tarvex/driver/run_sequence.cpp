@@ -182,15 +182,19 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
     s.startClock = std::clock();
     readCommandLine(s, options.files);
 
-    loadPreferences(s, checkOnly ? MissingPrefs::useDefaults : MissingPrefs::create);
+    const PreferenceLines prefs = readPreferenceLines(
+        readPreferencesFile(s.tracks.prefsPath,
+                            checkOnly ? MissingPrefs::useDefaults : MissingPrefs::create),
+        s.tracks.prefsPath);
+    loadPreferences(s, prefs);
     applyOptions(s, options);
-    std::string listText;
-    int listFirstLine = 1;
-    countTracks(s, listText, listFirstLine);
+    const TrackListLines trackList =
+        readTrackListLines(readTrackListFile(s.tracks.tracksPath), s.tracks.tracksPath);
+    countTracks(s, trackList);
     if (checkOnly) refuseMissingFaderFileInCheck(s);
     loadFaderFile(s, input);
     allocateBlockBuffers(s);
-    readTrackList(s, listText, listFirstLine);
+    readTrackList(s, trackList);
     const std::array<int32_t, kSlotCount> listedOn = s.tracks.channelOn;
 
     readWavHeaders(s);
@@ -203,11 +207,11 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
                                      : static_cast<unsigned>(std::time(nullptr) % 3600));
 
     settleMixName(s);
-    checkPreferences(s);
+    checkPreferences(s, prefs);
     setUpOutput(s);
 
     readRoutingLines(s);
-    readAutomationOffset(s);
+    readAutomationOffset(s, prefs);
     buildTempoMap(s);
     readTimeEntries(s);
     setUpPanGains(s);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "core/console.h"
@@ -11,56 +12,72 @@ using namespace tarvex;
 
 namespace {
 
-// A session whose song is `song` samples at 44100 Hz with the given prefs body.
-std::unique_ptr<MixSession> sessionWith(const std::string& body, int64_t song = 44100 * 60) {
+// A session whose song is 60 s at 44100 Hz with the given prefs body.
+std::unique_ptr<MixSession> sessionWith(const std::string& body) {
     auto s = std::make_unique<MixSession>();
     s->prefs.prefsText = "\n" + body;
     s->tracks.sampleRate = 44100;
-    s->tracks.songLength = song;
+    s->tracks.songLength = 44100 * 60;
     return s;
 }
 
-int stopStatus(MixSession& s) {
-    testing::internal::CaptureStdout();
-    int status = 0;
-    try {
-        checkPreferences(s);
-    } catch (const RunStopped& e) {
-        status = e.status;
-    }
-    testing::internal::GetCapturedStdout();
-    return status;
+PreferenceLines linesOf(const MixSession& s) {
+    return readPreferenceLines(s.prefs.prefsText, s.tracks.prefsPath);
 }
 
-std::string checkedOutput(MixSession& s) {
+// What the preferences print as they are loaded and checked; `status` is the
+// exit status they end with, or 0.
+std::string checkedOutput(MixSession& s, int* status = nullptr) {
+    const PreferenceLines lines = linesOf(s);
     testing::internal::CaptureStdout();
-    checkPreferences(s);
+    try {
+        loadPreferences(s, lines);
+        checkPreferences(s, lines);
+    } catch (const RunStopped& e) {
+        if (status != nullptr) *status = e.status;
+    }
     return testing::internal::GetCapturedStdout();
 }
 
 } // namespace
 
-TEST(Preferences, FullRenderWindow) {
-    auto s = sessionWith("xin\t0\t30\t0\nend\n");
-    checkedOutput(*s);
-    EXPECT_EQ(s->prefs.renderStart, 1323000);
-    EXPECT_EQ(s->prefs.renderLength, 44100 * 60 - 1323000);
-
-    s = sessionWith("xfields\t1\nxin\t10\nxout\t20\nhead\t1\ntail\t2\n");
-    checkedOutput(*s);
-    EXPECT_EQ(s->prefs.renderStart, 441000 + 44100);
-    EXPECT_EQ(s->prefs.renderLength, 441000 - 44100 - 88200);
-
-    // A head of one sample or less, or of the whole song, is ignored.
-    s = sessionWith("head\t0.00002\ntail\t60\n");
-    checkedOutput(*s);
-    EXPECT_EQ(s->prefs.renderStart, 0);
-    EXPECT_EQ(s->prefs.renderLength, 44100 * 60);
-
-    s = sessionWith("xin\t2\t0\t0\n");
-    EXPECT_EQ(stopStatus(*s), 2); // starts past the song's end
-    s = sessionWith("xin\t0\t20\t0\nxout\t0\t10\t0\n");
-    EXPECT_EQ(stopStatus(*s), 2); // negative length
+// One row per preferences body, for a song of 60 s at 44100 Hz: the exit
+// status, render window and file ("status" alone after a stop) and the end of
+// what is printed.
+TEST(Preferences, RenderWindow) {
+    const struct {
+        const char *body, *window, *printedEnd;
+    } rows[] = {
+        {"xin\t0\t30\t0\nend\n", "0 1323000 1323000", "not specified.\n"},
+        {"xfields\t1\nxin\t10\nxout\t20\nhead\t1\ntail\t2\n", "0 485100 308700", ""},
+        // A head of one sample or less, or of the whole song, is ignored.
+        {"head\t0.00002\ntail\t60\n", "0 0 2646000", ""},
+        {"xin\t2\t0\t0\n", "2", "Head or tail set incorrectly in preferences!\n"},
+        {"xin\t0\t20\t0\nxout\t0\t10\t0\n", "2", "incorrectly in preferences!\n"},
+        // The song's end is still accepted as a preview start.
+        {"pre\ton\nsfields\t1\nstart\t60\nlength\t1.5\n", "0 2646000 66150 preview.wav",
+         "...\nRunning in Preview Mode\n"},
+        {"pre\ton\nsfields\t1\nstart\t60.0001\n", "2", "exceeds song length\n"},
+        {"pre\ton\nstart\t0\t-1\t0\n", "2", "is less than zero.\n"},
+        {"pre\ton\nlength\t-1\n", "2", "incorrectly in preferences!\n"},
+        {"pre\toff\n", "0 0 2646000", "Checking Preferences...\n"},
+        {"outbits\t24\n", "0 0 2646000", "...\nPreview mode not specified.\n"},
+        {"mixdir\tout/\npre\ton\n", "0 0 2646000 out/preview.wav", "Running in Preview Mode\n"},
+    };
+    for (const auto& row : rows) {
+        auto s = sessionWith(row.body);
+        int status = 0;
+        const std::string out = checkedOutput(*s, &status);
+        char window[64];
+        std::snprintf(window, sizeof window, "%d", status);
+        if (status == 0)
+            std::snprintf(window, sizeof window, "0 %lld %lld%s%s",
+                          static_cast<long long>(s->prefs.renderStart),
+                          static_cast<long long>(s->prefs.renderLength),
+                          s->fader.outputPath.empty() ? "" : " ", s->fader.outputPath.c_str());
+        EXPECT_EQ(std::string(window), row.window) << row.body;
+        EXPECT_TRUE(out.ends_with(row.printedEnd)) << row.body << out;
+    }
 }
 
 TEST(Preferences, TimeFieldsAreExactDoubleArithmetic) {
@@ -69,84 +86,79 @@ TEST(Preferences, TimeFieldsAreExactDoubleArithmetic) {
     EXPECT_EQ(timeFieldsToSamples(0.0, 1.0, 500.0, 44100), 66150);
 }
 
-TEST(Preferences, PreviewWindow) {
-    auto s = sessionWith("pre\ton\nsfields\t1\nstart\t60\nlength\t1.5\n");
-    const std::string out = checkedOutput(*s);
-    EXPECT_TRUE(s->prefs.previewMode);
-    EXPECT_EQ(s->prefs.renderStart, 44100 * 60); // the song's end is still accepted
-    EXPECT_EQ(s->prefs.renderLength, 66150);
-    EXPECT_EQ(s->fader.outputPath, "preview.wav");
-    EXPECT_NE(out.find("Running in Preview Mode\n"), std::string::npos);
-
-    s = sessionWith("pre\ton\nsfields\t1\nstart\t60.0001\n");
-    EXPECT_EQ(stopStatus(*s), 2);
-    s = sessionWith("pre\ton\nstart\t0\t-1\t0\n");
-    EXPECT_EQ(stopStatus(*s), 2);
-    s = sessionWith("pre\ton\nlength\t-1\n");
-    EXPECT_EQ(stopStatus(*s), 2);
-
-    s = sessionWith("mixdir\tout/\npre\ton\n");
-    s->prefs.mixDirSet = true;
-    s->prefs.mixDir = "out/";
-    checkedOutput(*s);
-    EXPECT_EQ(s->fader.outputPath, "out/preview.wav");
-
-    s = sessionWith("pre\toff\n");
-    EXPECT_EQ(checkedOutput(*s).find("Preview mode not specified."), std::string::npos);
-    s = sessionWith("outbits\t24\n");
-    EXPECT_NE(checkedOutput(*s).find("Preview mode not specified.\n"), std::string::npos);
-}
-
+// One row per body: mono, its gain, output bits, dither bits, percent, tempo
+// and ramp speed as taken (corrected where out of range), and the end of what
+// is printed.
 TEST(Preferences, OutputSettingsAndCorrections) {
-    auto s = sessionWith("tempo\nmono\t0\noutbits\t32\ndither\t9\n");
-    const std::string out = checkedOutput(*s);
-    EXPECT_TRUE(s->prefs.tempoMode); // seen as the first word after "begin"
-    EXPECT_TRUE(s->prefs.monoOut);
-    EXPECT_EQ(s->prefs.monoGain, 1.0);
-    EXPECT_EQ(s->prefs.outBits, 24);
-    EXPECT_EQ(s->prefs.ditherBits, 1);
-    EXPECT_NE(out.find("Dither is set out of range (0-8)"), std::string::npos);
-
-    s = sessionWith("mono\t-24\noutbits\t16\ndither\t0\nv=percent\ndbps\t3.5\n");
-    checkedOutput(*s);
-    EXPECT_EQ(s->prefs.monoGain, 0.5);
-    EXPECT_EQ(s->prefs.outBits, 16);
-    EXPECT_EQ(s->prefs.ditherBits, 0);
-    EXPECT_TRUE(s->prefs.percentMode);
-    EXPECT_EQ(s->prefs.rampSpeed, 3.5f);
-
-    s = sessionWith("mono\t-6\n");
-    checkedOutput(*s);
-    EXPECT_FLOAT_EQ(static_cast<float>(s->prefs.monoGain), 0.50118723f);
-
+    const struct {
+        const char *body, *settings, *printedEnd;
+    } rows[] = {
+        // "tempo" is seen as the first word after "begin".
+        {"tempo\nmono\t0\noutbits\t32\ndither\t9\n", "1 1 24 1 0 1 0",
+         "Dither is set out of range (0-8)\n"},
+        {"mono\t-24\noutbits\t16\ndither\t0\nv=percent\ndbps\t3.5\n", "1 0.5 16 0 1 0 3.5",
+         "Faders using percent.\n"},
+        {"mono\t-6\n", "1 0.50118721 24 1 0 0 0", ""},
+        {"dither\t0\ndither\nend\n", "0 1 24 0 0 0 0",
+         "prefs.txt line 3: \"dither\" needs 1 value on its line; ignored.\n"},
+    };
+    for (const auto& row : rows) {
+        auto s = sessionWith(row.body);
+        const std::string out = checkedOutput(*s);
+        const PrefsSettings& p = s->prefs;
+        char settings[80];
+        std::snprintf(settings, sizeof settings, "%d %.8g %d %d %d %d %g", p.monoOut, p.monoGain,
+                      p.outBits, p.ditherBits, p.percentMode, p.tempoMode, p.rampSpeed);
+        EXPECT_EQ(std::string(settings), row.settings) << row.body;
+        EXPECT_TRUE(out.ends_with(row.printedEnd)) << row.body << out;
+    }
     // A long command is kept whole.
-    const std::string command(300, 'x');
-    s = sessionWith("launch\t" + command + "\n");
+    auto s = sessionWith("launch\t" + std::string(300, 'x') + "\n");
     checkedOutput(*s);
-    EXPECT_EQ(s->prefs.launchCommand, command);
-}
-
-TEST(Preferences, KeywordWithoutValueIsReportedAndIgnored) {
-    auto s = sessionWith("dither\t0\ndither\nend\n");
-    s->tracks.prefsPath = "p.txt";
-    const std::string out = checkedOutput(*s);
-    EXPECT_EQ(s->prefs.ditherBits, 0);
-    EXPECT_NE(out.find("p.txt line 3: \"dither\" needs 1 value on its line; ignored."),
-              std::string::npos);
+    EXPECT_EQ(s->prefs.launchCommand, std::string(300, 'x'));
 }
 
 TEST(Preferences, AutomationOffset) {
     auto s = sessionWith("xin\t0\t1\t0\noffset\txlink\n");
     checkedOutput(*s);
     testing::internal::CaptureStdout();
-    readAutomationOffset(*s);
+    readAutomationOffset(*s, linesOf(*s));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Automation offset by 44100 samples.\n");
     EXPECT_EQ(s->prefs.automationOffset, 44100);
 
     s = sessionWith("offset\t0\t0\t500\n");
     checkedOutput(*s);
     testing::internal::CaptureStdout();
-    readAutomationOffset(*s);
+    readAutomationOffset(*s, linesOf(*s));
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(s->prefs.automationOffset, 22050);
+}
+
+// What the split file keeps: every occurrence of a keyword with its file line
+// and the rest of its line, the lines that no stage reads and the lines with
+// two tabs (t) or a tab before a space (s) in a row.
+TEST(PreferenceLines, KeepsEveryOccurrenceWithItsFileLine) {
+    const struct {
+        const char *text, *keyword, *kept;
+    } rows[] = {
+        {"x\nbegin\nverbo\t1\n\nverbo\t2\nend\nverbo\t3\n", "verbo", "3:1|5:2|unused slips "},
+        {"begin\r\nmixdir\tmy dir/\t\tx\r\n", "mixdir", "2:my dir/\t\tx|unused slips 2t "},
+        {"begin\noutbit\t16\nverbo 1\npre\ton\tend\tverbo\t3\n", "verbo", "unused 2 3 slips "},
+        {"verbo\ndither\tverbo\t 2\nbeginning\n", "verbo", "1:|2: 2|unused 3 slips 2s "},
+        {"\xEF\xBB\xBF\tbegin\tverbo\t2\nverbo\t1\r\r\n", "verbo", "2:1|unused slips "},
+    };
+    for (const auto& row : rows) {
+        const PreferenceLines p = readPreferenceLines(row.text, "p.txt");
+        std::string kept;
+        for (const PrefsHit& hit : p.find(row.keyword))
+            kept += std::to_string(p.fileLine(hit)) + ":" + std::string(p.restOfLine(hit)) + "|";
+        kept += "unused ";
+        for (std::size_t line : p.unusedLines())
+            kept += std::to_string(p.lines[line].fileLine) + " ";
+        kept += "slips ";
+        for (const PrefsLayoutSlip& x : p.slips)
+            kept +=
+                std::to_string(x.fileLine) + (x.doubleTab ? "t " : "") + (x.tabSpace ? "s " : "");
+        EXPECT_EQ(kept, row.kept) << row.text;
+    }
 }
