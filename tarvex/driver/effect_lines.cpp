@@ -13,6 +13,7 @@
 
 #include "core/console.h"
 #include "core/saturate.h"
+#include "driver/channel_field.h"
 #include "effects/filter_design.h"
 
 namespace tarvex {
@@ -351,33 +352,22 @@ void Reader::orderLines() {
         if (code < 0) continue;
 
         const int line = text_.fileLineOf(l);
-        std::size_t at = 1;
-        int64_t entry = -1;
-        bool named = at < tok.size();
-        if (named) {
-            const std::string_view channel = tok[at++];
-            if (channel[0] == 'M') {
-                entry = kMasterSlot;
-            } else if (channel[0] == 'G') {
-                // The submix number may follow in the next field or in this one.
-                std::string_view n = channel.substr(1);
-                if (n.empty()) {
-                    named = at < tok.size();
-                    if (named) n = tok[at++];
-                }
-                const int64_t number = parseLong(n);
-                if (named && number >= 0)
-                    entry = groupSlot(0) + std::min<int64_t>(number, kStripEntries);
-            } else {
-                entry = parseLong(channel);
-            }
-        }
+        const ChannelField channel = readChannelField(tok, 1);
+        const bool named = channel.kind != ChannelKind::Missing;
+        const std::size_t at = 1 + channel.used;
         if (!named || at >= tok.size()) {
             warn("%s line %d: this order line gives no %s; line ignored.\n", file_.c_str(), line,
                  named ? "position" : "channel");
             continue;
         }
-        if (entry < 0 || entry >= kStripEntries) {
+        // Text reads as 0, the master, so any field starting with "M" names
+        // it; after "G" an "M" is text too, so entry 127. A number beyond the
+        // strips is refused rather than held at the last one.
+        int32_t entry = channel.slot;
+        if (channel.kind == ChannelKind::Master && channel.group != GroupMark::None)
+            entry = groupSlot(0);
+        if (channel.limited) entry = -1;
+        if (entry < 0) {
             warn("%s line %d: this order line addresses no strip (0 to 135); line ignored.\n",
                  file_.c_str(), line);
             continue;

@@ -77,14 +77,17 @@ TEST(EffectLines, CompressorThresholdsTimesAndScales) {
 
 TEST(EffectLines, ChannelFieldsAndRefusedLines) {
     const Read r = readFx("lim\tG\t2\t-1\nlim\t200\t-1\nhp\t-3\t100\nhp\tG\t-1\t100\n"
-                          "hp\t99999999999999999999\t100\n");
+                          "hp\t99999999999999999999\t100\nhp\tG\nhp\t5\tnan\n");
     EXPECT_EQ(r.fx->limOn[129], 1);
     EXPECT_EQ(r.fx->limOn[135], 1);
     EXPECT_TRUE(r.has(">>Channel number out of range or not specified!\n"));
     EXPECT_TRUE(r.has("faders.txt line 5: the channel of this hp line is negative"));
     EXPECT_TRUE(r.has("faders.txt line 6: the channel of this hp line is negative"));
+    EXPECT_TRUE(r.has("faders.txt line 8: this hp line names no channel; line ignored."));
+    // "nan" is text, so 0 Hz, held at 1 Hz.
+    EXPECT_EQ(r.fx->hpPole[5], designHighPass(1.0, 44100.0).pole);
     for (int e = 0; e < kStripEntries; ++e)
-        EXPECT_EQ(r.fx->hpOn[e], e == 135 ? 1 : 0) << e;
+        EXPECT_EQ(r.fx->hpOn[e], e == 5 || e == 135 ? 1 : 0) << e;
 }
 
 TEST(EffectLines, ShortLinesReadOnlyTheirOwnLine) {

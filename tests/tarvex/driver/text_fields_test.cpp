@@ -83,35 +83,6 @@ TEST(ParamsFromBuffer, FillsRowsForChannelsGroupsAndMaster) {
     EXPECT_EQ(codeMaster, 1);
     EXPECT_EQ(table[4 * 4 + 0], 0.0); // after "end"
     EXPECT_EQ(table[5 * 4 + 3], 0.0); // the whole table was cleared
-
-    testing::internal::CaptureStdout();
-    ParamsFromBuffer(KeywordText("\nhp\t-3\t80\t1\nhp\t300\t90\t1\n", 1), "hp", table, 4, 3,
-                     anyMaster, codeMaster, "faders.txt");
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("faders.txt line 2"), std::string::npos);
-    EXPECT_NE(out.find(">>Channel number out of range or not specified!"), std::string::npos);
-    EXPECT_EQ(table[135 * 4 + 1], 90.0);
-    for (int r = 0; r < 135; ++r)
-        EXPECT_EQ(table[r * 4 + 0], 0.0) << r;
-}
-
-TEST(ParamsFromBuffer, ReadsOnlyLinesThatStartWithTheCodeAndOnlyTheirOwnFields) {
-    std::vector<double> table(136 * 4, -1.0);
-    int anyMaster = 0, codeMaster = 0;
-    testing::internal::CaptureStdout();
-    ParamsFromBuffer(KeywordText("\norder\thp\t1\t3\nhp\t2\t80\n3\t4\nhp\tG\nhp\t5\tnan\t1\n", 1),
-                     "hp", table, 4, 3, anyMaster, codeMaster, "faders.txt");
-    const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(table[1 * 4 + 0], 0.0); // the order line names the code second
-    EXPECT_EQ(table[2 * 4 + 1], 80.0);
-    EXPECT_EQ(table[2 * 4 + 2], 0.0); // not the "3" of the next line
-    EXPECT_NE(out.find("faders.txt line 3: this hp line is missing 1 value; taken as 0."),
-              std::string::npos);
-    EXPECT_NE(out.find("faders.txt line 5: this hp line names no channel; line ignored."),
-              std::string::npos);
-    EXPECT_EQ(table[127 * 4 + 0], 0.0);
-    EXPECT_EQ(table[5 * 4 + 1], 0.0); // "nan" is text, so 0
-    EXPECT_EQ(anyMaster + codeMaster, 0);
 }
 
 TEST(ValueLimiters, ClampAsDocumented) {
