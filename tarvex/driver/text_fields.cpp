@@ -1,4 +1,4 @@
-// Control-file text helpers: framing, keyword lookup, numbers, limiters.
+// Control-file text helpers: framing, keyword lookup, numbers, the effect-line table.
 #include "driver/text_fields.h"
 
 #include <algorithm>
@@ -288,55 +288,6 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         // line, which is the next field.
         for (int col = 1; col < fieldCount && col < width; ++col)
             row[col] = parseFieldNumber(text.value(hit, k++));
-    }
-}
-
-void checkValL(int64_t& value, int kind, double rate) {
-    if (kind == 10) {
-        if (value < 1) value = 1;
-        if (static_cast<double>(value) > 2.0 * rate)
-            value = static_cast<int64_t>(std::trunc(2.0 * rate));
-    } else if (kind == 11) {
-        if (value < 10) value = 10;
-        if (static_cast<double>(value) > 5.0 * rate)
-            value = static_cast<int64_t>(std::trunc(5.0 * rate));
-    }
-}
-
-void checkValD(double& value, int kind, double rate) {
-    switch (kind) {
-    case 12:
-        if (value < 1.0) value = 1.0;
-        if (value > 50.0) value = 50.0;
-        break;
-    case 20:
-        if (value > rate / 2.0) value = rate / 2.0;
-        if (value < 1.0) value = 1.0;
-        break;
-    case 21:
-        if (value < -15.0) value = -15.0;
-        if (value > 15.0) value = 15.0;
-        break;
-    case 22:
-        if (value < 0.01) value = 0.01;
-        if (value > 100.0) value = 100.0;
-        break;
-    default:
-        break;
-    }
-}
-
-void checkValF(float& value, int kind, double /*ignored*/) {
-    if (kind != 100) return;
-    if (value < 0.0f) value = 0.0f;
-    if (value > 100.0f) value = 100.0f;
-}
-
-void checkValI(int32_t& value, int kind) {
-    if (kind != 1) return;
-    if (static_cast<uint32_t>(value) >= 136u) {
-        value = 135;
-        warn(">>Channel number out of range or not specified!\n");
     }
 }
 

@@ -84,28 +84,3 @@ TEST(ParamsFromBuffer, FillsRowsForChannelsGroupsAndMaster) {
     EXPECT_EQ(table[4 * 4 + 0], 0.0); // after "end"
     EXPECT_EQ(table[5 * 4 + 3], 0.0); // the whole table was cleared
 }
-
-TEST(ValueLimiters, ClampAsDocumented) {
-    double hz = 30000.0;
-    checkValD(hz, 20, 44100.0);
-    EXPECT_EQ(hz, 22050.0);
-    double q = 0.0;
-    checkValD(q, 22, 44100.0);
-    EXPECT_EQ(q, 0.01);
-    int64_t attack = 0;
-    checkValL(attack, 10, 44100.0);
-    EXPECT_EQ(attack, 1);
-    int64_t release = 10'000'000;
-    checkValL(release, 11, 44100.0);
-    EXPECT_EQ(release, 220500);
-    float pct = 140.0f;
-    checkValF(pct, 100, 0.0);
-    EXPECT_EQ(pct, 100.0f);
-
-    testing::internal::CaptureStdout();
-    int32_t ch = -1;
-    checkValI(ch, 1);
-    EXPECT_EQ(ch, 135);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              ">>Channel number out of range or not specified!\n");
-}
