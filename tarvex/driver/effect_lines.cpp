@@ -13,6 +13,8 @@
 
 #include "core/console.h"
 #include "core/saturate.h"
+#include "driver/channel_field.h"
+#include "driver/effect_limits.h"
 #include "effects/filter_design.h"
 
 namespace tarvex {
@@ -69,11 +71,9 @@ float levelGain(double value, bool percentMode) {
     return gain;
 }
 
-// A time in milliseconds as a number of samples, limited by `kind`.
-int32_t samplesOf(double millis, double rate, int kind) {
-    int64_t samples = truncToSamples(rate / 1000.0 * millis);
-    checkValL(samples, kind, rate);
-    return clampToInt32(samples);
+// A time in milliseconds as a number of samples.
+int64_t samplesOf(double millis, double rate) {
+    return truncToSamples(rate / 1000.0 * millis);
 }
 
 class Reader {
@@ -139,11 +139,9 @@ void Reader::linearCompressor(EffectCode code, PerEntry<int32_t>& on, PerEntry<i
         const double* r = row(e);
         on[e] = 1;
         thresh[e] = thresholdOf(r[1], percent_, e);
-        attack[e] = samplesOf(r[2], rate_, 10);
-        release[e] = samplesOf(r[3], rate_, 11);
-        double x = r[4];
-        checkValD(x, 12, rate_);
-        ratio[e] = x;
+        attack[e] = clampToInt32(clampAttack(samplesOf(r[2], rate_), rate_));
+        release[e] = clampToInt32(clampRelease(samplesOf(r[3], rate_), rate_));
+        ratio[e] = clampRatio(r[4]);
     }
 }
 
@@ -160,9 +158,7 @@ void Reader::nlcAndLimiter() {
         fx_.nlcOn[e] = 1;
         fx_.nlcThresh[e] = thresholdOf(row(e)[1], percent_, e);
         fx_.nlcWindow[e] = truncToSamples(row(e)[2]);
-        double ratio = row(e)[3];
-        checkValD(ratio, 12, rate_);
-        fx_.nlcRatio[e] = ratio;
+        fx_.nlcRatio[e] = clampRatio(row(e)[3]);
     }
     readCode(kFxLim, 1);
     for (int e = 0; e < kStripEntries; ++e) {
@@ -173,10 +169,9 @@ void Reader::nlcAndLimiter() {
 }
 
 BiquadCoefs Reader::biquadOf(int e, BiquadDesign design) const {
-    double freq = row(e)[1], gain = row(e)[2], q = row(e)[3];
-    checkValD(freq, 20, rate_);
-    checkValD(gain, 21, rate_);
-    checkValD(q, 22, rate_);
+    const double freq = clampFilterFrequency(row(e)[1], rate_);
+    const double gain = clampEqGain(row(e)[2]);
+    const double q = clampEqQ(row(e)[3]);
     return design(gain, freq, rate_, q);
 }
 
@@ -195,9 +190,7 @@ void Reader::filters(int32_t verbosity) {
     readCode(kFxHp, 1);
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
-        double freq = row(e)[1];
-        checkValD(freq, 20, rate_);
-        const HighPassCoefs c = designHighPass(freq, rate_);
+        const HighPassCoefs c = designHighPass(clampFilterFrequency(row(e)[1], rate_), rate_);
         fx_.hpOn[e] = 1;
         fx_.hpPole[e] = c.pole;
         fx_.hpGain[e] = c.gain;
@@ -319,11 +312,8 @@ void Reader::inputFilter(std::string_view keyword, ReverbInputFilter& filter, do
 void Reader::room() {
     for (const KeywordHit& hit : linesOf("pos")) {
         const auto v = values(hit, "pos", 3);
-        for (std::size_t k = 0; k < 3; ++k) {
-            auto p = static_cast<float>(v[k]);
-            checkValF(p, 100, 0.0);
-            fx_.revPos[k] = p;
-        }
+        for (std::size_t k = 0; k < 3; ++k)
+            fx_.revPos[k] = clampReverbPosition(static_cast<float>(v[k]));
     }
     for (const KeywordHit& hit : linesOf("width"))
         fx_.revWidth = static_cast<float>(values(hit, "width", 1)[0]);
@@ -351,33 +341,22 @@ void Reader::orderLines() {
         if (code < 0) continue;
 
         const int line = text_.fileLineOf(l);
-        std::size_t at = 1;
-        int64_t entry = -1;
-        bool named = at < tok.size();
-        if (named) {
-            const std::string_view channel = tok[at++];
-            if (channel[0] == 'M') {
-                entry = kMasterSlot;
-            } else if (channel[0] == 'G') {
-                // The submix number may follow in the next field or in this one.
-                std::string_view n = channel.substr(1);
-                if (n.empty()) {
-                    named = at < tok.size();
-                    if (named) n = tok[at++];
-                }
-                const int64_t number = parseLong(n);
-                if (named && number >= 0)
-                    entry = groupSlot(0) + std::min<int64_t>(number, kStripEntries);
-            } else {
-                entry = parseLong(channel);
-            }
-        }
+        const ChannelField channel = readChannelField(tok, 1);
+        const bool named = channel.kind != ChannelKind::Missing;
+        const std::size_t at = 1 + channel.used;
         if (!named || at >= tok.size()) {
             warn("%s line %d: this order line gives no %s; line ignored.\n", file_.c_str(), line,
                  named ? "position" : "channel");
             continue;
         }
-        if (entry < 0 || entry >= kStripEntries) {
+        // Text reads as 0, the master, so any field starting with "M" names
+        // it; after "G" an "M" is text too, so entry 127. A number beyond the
+        // strips is refused rather than held at the last one.
+        int32_t entry = channel.slot;
+        if (channel.kind == ChannelKind::Master && channel.group != GroupMark::None)
+            entry = groupSlot(0);
+        if (channel.limited) entry = -1;
+        if (entry < 0) {
             warn("%s line %d: this order line addresses no strip (0 to 135); line ignored.\n",
                  file_.c_str(), line);
             continue;

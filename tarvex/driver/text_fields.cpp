@@ -1,4 +1,4 @@
-// Control-file text helpers: framing, keyword lookup, numbers, limiters.
+// Control-file text helpers: framing, keyword lookup, numbers, the effect-line table.
 #include "driver/text_fields.h"
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "core/console.h"
+#include "driver/channel_field.h"
 
 namespace tarvex {
 
@@ -252,35 +253,27 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         if (hit.field != 0) continue;
         const int line = text.fileLine(hit);
         const std::size_t given = text.valueCount(hit);
-        std::size_t k = 0;
-        std::string_view channel = text.value(hit, k++);
-        int64_t entry = 0;
-        if (channel == "G") {
-            entry = 127;
-            channel = text.value(hit, k++);
-        }
-        if (given < k) {
+        const ChannelField channel = readChannelField(text.fields(hit.line), hit.field + 1);
+        std::size_t k = channel.used;
+        std::size_t entry = 0;
+        if (channel.kind == ChannelKind::Missing) {
             warn("%s line %d: this %.*s line names no channel; line ignored.\n", fileName.c_str(),
                  line, codeName, code.data());
             continue;
         }
-        const int64_t number = parseLong(channel);
-        if (channel == "M") {
+        if (channel.group == GroupMark::Joined) {
+            entry = 0; // "G" joined to its number reads as text, so as 0
+        } else if (channel.kind == ChannelKind::Master) {
             anyMaster = 1;
             codeMaster = 1;
-            entry = 0;
-        } else if (number < 0) {
+        } else if (channel.kind == ChannelKind::Negative) {
             // "G -1" would land on channel 126: a minus sign never names a strip.
             warn("%s line %d: the channel of this %.*s line is negative; line ignored.\n",
                  fileName.c_str(), line, codeName, code.data());
             continue;
         } else {
-            // Held before the sum so that a huge number cannot wrap it.
-            entry += std::min<int64_t>(number, kEntryRows);
-            if (entry > kEntryRows - 1) {
-                entry = kEntryRows - 1;
-                warn(">>Channel number out of range or not specified!\n");
-            }
+            entry = static_cast<std::size_t>(channel.slot);
+            if (channel.limited) warnChannelOutOfRange();
         }
         const std::size_t wanted = fieldCount > 1 ? static_cast<std::size_t>(fieldCount - 1) : 0;
         const std::size_t present = given - k;
@@ -288,63 +281,13 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
             warn("%s line %d: this %.*s line is missing %zu value%s; taken as 0.\n",
                  fileName.c_str(), line, codeName, code.data(), wanted - present,
                  wanted - present == 1 ? "" : "s");
-        double* row =
-            table.data() + static_cast<std::size_t>(entry) * static_cast<std::size_t>(width);
+        double* row = table.data() + entry * static_cast<std::size_t>(width);
         row[0] = 1.0;
         // Every value comes from this line; a field the line lacks reads as "",
         // which is 0. The last value is the number that starts the rest of the
         // line, which is the next field.
         for (int col = 1; col < fieldCount && col < width; ++col)
             row[col] = parseFieldNumber(text.value(hit, k++));
-    }
-}
-
-void checkValL(int64_t& value, int kind, double rate) {
-    if (kind == 10) {
-        if (value < 1) value = 1;
-        if (static_cast<double>(value) > 2.0 * rate)
-            value = static_cast<int64_t>(std::trunc(2.0 * rate));
-    } else if (kind == 11) {
-        if (value < 10) value = 10;
-        if (static_cast<double>(value) > 5.0 * rate)
-            value = static_cast<int64_t>(std::trunc(5.0 * rate));
-    }
-}
-
-void checkValD(double& value, int kind, double rate) {
-    switch (kind) {
-    case 12:
-        if (value < 1.0) value = 1.0;
-        if (value > 50.0) value = 50.0;
-        break;
-    case 20:
-        if (value > rate / 2.0) value = rate / 2.0;
-        if (value < 1.0) value = 1.0;
-        break;
-    case 21:
-        if (value < -15.0) value = -15.0;
-        if (value > 15.0) value = 15.0;
-        break;
-    case 22:
-        if (value < 0.01) value = 0.01;
-        if (value > 100.0) value = 100.0;
-        break;
-    default:
-        break;
-    }
-}
-
-void checkValF(float& value, int kind, double /*ignored*/) {
-    if (kind != 100) return;
-    if (value < 0.0f) value = 0.0f;
-    if (value > 100.0f) value = 100.0f;
-}
-
-void checkValI(int32_t& value, int kind) {
-    if (kind != 1) return;
-    if (static_cast<uint32_t>(value) >= 136u) {
-        value = 135;
-        warn(">>Channel number out of range or not specified!\n");
     }
 }
 

@@ -121,10 +121,4 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
                       int width, int fieldCount, int& anyMaster, int& codeMaster,
                       const std::string& fileName);
 
-// Value limiters; all corrections are silent except the channel limiter.
-void checkValL(int64_t& value, int kind, double rate);
-void checkValD(double& value, int kind, double rate);
-void checkValF(float& value, int kind, double ignored);
-void checkValI(int32_t& value, int kind);
-
 } // namespace tarvex

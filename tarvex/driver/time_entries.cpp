@@ -3,10 +3,10 @@
 #include "core/saturate.h"
 
 #include <cmath>
-#include <limits>
 
 #include "automation/level_automation.h"
 #include "core/console.h"
+#include "driver/channel_field.h"
 #include "driver/tempo_map.h"
 #include "driver/text_fields.h"
 
@@ -36,36 +36,34 @@ struct Reader {
     std::size_t lastAt() { return lastTable().at(lastIndex, lastSlot); }
 };
 
-struct ChannelField {
+// The slot of a `v`, `p`, `pol`, `trim` or `fxg` line.
+struct LineSlot {
     int slot = 0;         // channel slot 0..135
     std::size_t used = 0; // fields taken
     bool master = false;  // the field was "M"
 };
 
-// Reads the channel field of a line: "M", "G" then n, or a channel number.
-ChannelField channelField(const KeywordText& text, const KeywordHit& hit) {
-    ChannelField f;
-    std::string_view field = text.value(hit, 0);
-    int64_t base = 0;
-    f.used = 1;
-    if (field == "G") {
-        base = 127;
-        field = text.value(hit, 1);
-        f.used = 2;
+// Reads the channel field of a line. Text, and a "G" joined to its number,
+// read as 0; after a separate "G" a negative number counts down from slot 127
+// while it stays at 0 or above; any other number outside 0..135 gives slot 135
+// with the channel message. A line without the field is dropped for want of
+// its value, so its slot is never used.
+LineSlot lineSlot(const KeywordText& text, const KeywordHit& hit) {
+    const ChannelField f = readChannelField(text.fields(hit.line), hit.field + 1);
+    LineSlot s{f.slot, f.used, f.kind == ChannelKind::Master};
+    if (f.group == GroupMark::Joined) {
+        s.slot = 0;
+        s.master = false;
+    } else if (f.kind == ChannelKind::Missing) {
+        s.slot = 0;
+    } else if (f.kind == ChannelKind::Negative && f.group == GroupMark::Separate &&
+               f.number >= -groupSlot(0)) {
+        s.slot = static_cast<int>(groupSlot(0) + f.number);
+    } else if (f.kind == ChannelKind::Negative || f.limited) {
+        s.slot = kStripEntries - 1;
+        warnChannelOutOfRange();
     }
-    const int64_t n = parseLong(field);
-    int64_t slot = base + n;
-    if (field == "M") {
-        slot = 0;
-        f.master = true;
-    }
-    auto limited = static_cast<int32_t>(slot < std::numeric_limits<int32_t>::min() ||
-                                                slot > std::numeric_limits<int32_t>::max()
-                                            ? -1
-                                            : slot);
-    checkValI(limited, 1);
-    f.slot = limited;
-    return f;
+    return s;
 }
 
 bool enoughValues(Reader& r, const KeywordHit& hit, std::size_t needed, const char* line) {
@@ -139,7 +137,7 @@ void addEntry(Reader& r, const KeywordHit& hit, EntryTable& table, int slot, int
 }
 
 void readVolumeLine(Reader& r, const KeywordHit& hit) {
-    const ChannelField ch = channelField(r.text, hit);
+    const LineSlot ch = lineSlot(r.text, hit);
     if (!enoughValues(r, hit, ch.used + 1, "v")) return;
     // The slot is limited before it is flagged, so the flag never lands
     // outside the table.
@@ -223,7 +221,7 @@ void readTimelinePass(Reader& r) {
             } else if (tok == "vca") {
                 readVcaLine(r, hit);
             } else if (tok == "p" || tok == "pol") {
-                const ChannelField ch = channelField(text, hit);
+                const LineSlot ch = lineSlot(text, hit);
                 if (!enoughValues(r, hit, ch.used + 1, tok == "p" ? "p" : "pol")) break;
                 const int32_t value = parseInt(text.value(hit, ch.used));
                 if (tok == "p")
@@ -270,7 +268,9 @@ void readTimeFieldCount(MixSession& s) {
 void readDelayPans(MixSession& s, const KeywordText& text) {
     for (const KeywordHit& hit : text.find("dp")) {
         if (text.valueCount(hit) < 2) continue;
-        const int64_t ch = parseLong(text.value(hit, 0));
+        // The channel is a plain number: "M" and "G" forms read as 0.
+        const ChannelField f = readChannelField(text.fields(hit.line), hit.field + 1);
+        const int64_t ch = f.group == GroupMark::None ? f.number : 0;
         if (ch < 0 || ch >= kEntrySlots) {
             warn("%s line %d: dp channel %lld has no slot; line ignored.\n",
                  s.tracks.fadersPath.c_str(), text.fileLine(hit), static_cast<long long>(ch));
@@ -294,7 +294,7 @@ void readTrims(MixSession& s, const KeywordText& text) {
     std::array<double, kEntrySlots> ratio{};
     std::array<bool, kEntrySlots> on{};
     for (const KeywordHit& hit : text.find("trim")) {
-        const ChannelField ch = channelField(text, hit);
+        const LineSlot ch = lineSlot(text, hit);
         if (text.valueCount(hit) < ch.used + 1) continue;
         const double value = parseDouble(text.value(hit, ch.used));
         const double r = s.prefs.percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
@@ -359,7 +359,7 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
     SlotSettings& slots = s.automation.slots;
     slots.fxGain.fill(1.0);
     for (const KeywordHit& hit : text.find("fxg")) {
-        const ChannelField ch = channelField(text, hit);
+        const LineSlot ch = lineSlot(text, hit);
         if (text.valueCount(hit) < ch.used + 1) continue;
         if (ch.master) slots.masterEffects = 1;
         double gain = std::pow(10.0, parseDouble(text.value(hit, ch.used)) / 20.0);

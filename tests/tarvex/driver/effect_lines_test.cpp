@@ -77,14 +77,17 @@ TEST(EffectLines, CompressorThresholdsTimesAndScales) {
 
 TEST(EffectLines, ChannelFieldsAndRefusedLines) {
     const Read r = readFx("lim\tG\t2\t-1\nlim\t200\t-1\nhp\t-3\t100\nhp\tG\t-1\t100\n"
-                          "hp\t99999999999999999999\t100\n");
+                          "hp\t99999999999999999999\t100\nhp\tG\nhp\t5\tnan\n");
     EXPECT_EQ(r.fx->limOn[129], 1);
     EXPECT_EQ(r.fx->limOn[135], 1);
     EXPECT_TRUE(r.has(">>Channel number out of range or not specified!\n"));
     EXPECT_TRUE(r.has("faders.txt line 5: the channel of this hp line is negative"));
     EXPECT_TRUE(r.has("faders.txt line 6: the channel of this hp line is negative"));
+    EXPECT_TRUE(r.has("faders.txt line 8: this hp line names no channel; line ignored."));
+    // "nan" is text, so 0 Hz, held at 1 Hz.
+    EXPECT_EQ(r.fx->hpPole[5], designHighPass(1.0, 44100.0).pole);
     for (int e = 0; e < kStripEntries; ++e)
-        EXPECT_EQ(r.fx->hpOn[e], e == 135 ? 1 : 0) << e;
+        EXPECT_EQ(r.fx->hpOn[e], e == 5 || e == 135 ? 1 : 0) << e;
 }
 
 TEST(EffectLines, ShortLinesReadOnlyTheirOwnLine) {
@@ -100,7 +103,7 @@ TEST(EffectLines, ShortLinesReadOnlyTheirOwnLine) {
 }
 
 TEST(EffectLines, FiltersAreLimitedBeforeDesign) {
-    const Read r = readFx("hp\t1\t30000\nband3\t2\t0\t20\t500\nhshelf\t2\t8000\t-3\t0.7\n"
+    const Read r = readFx("hp\t1\t30000\nband3\t2\t0\t20\t500\nhshelf\t2\t8000\t-30\t0\n"
                           "lshelf\tM\t100\t4\t1\n");
     const HighPassCoefs hp = designHighPass(22050.0, 44100.0);
     EXPECT_EQ(r.fx->hpPole[1], hp.pole);
@@ -108,7 +111,7 @@ TEST(EffectLines, FiltersAreLimitedBeforeDesign) {
     EXPECT_EQ(r.fx->bandOn[2][3], 1);
     EXPECT_EQ(r.fx->bandOn[2][1] + r.fx->bandOn[2][2] + r.fx->bandOn[2][4], 0);
     expectSameCoefs(r.fx->bandCoef[2][3], designBell(15.0, 1.0, 44100.0, 100.0));
-    expectSameCoefs(r.fx->hshelfCoef[2], designHighShelf(-3.0, 8000.0, 44100.0, 0.7));
+    expectSameCoefs(r.fx->hshelfCoef[2], designHighShelf(-15.0, 8000.0, 44100.0, 0.01));
     expectSameCoefs(r.fx->lshelfCoef[0], designLowShelf(4.0, 100.0, 44100.0, 1.0));
     EXPECT_EQ(r.fx->masterEffectFlag[kFxLshelf], 1);
 }
