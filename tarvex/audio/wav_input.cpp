@@ -12,7 +12,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/console.h"
@@ -124,6 +126,7 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out) {
     if (places.fmtPos < 0) places.fmtPos = searchEven(src, places.trusted, "fmt", 3);
     if (places.fmtPos < 0) {
         warn("Can't find format chunk in wave file!");
+        out.refusal = "no format chunk";
         return 0;
     }
 
@@ -137,6 +140,7 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out) {
     if (bodyEnd < p + 24 || !readField16(src, p + 8, code) || !readField16(src, p + 10, channels) ||
         !readField32(src, p + 12, rate) || !readField16(src, p + 22, bits)) {
         warn("%s has a format chunk too short to read and cannot be used\n", name);
+        out.refusal = "a format chunk too short to read";
         return 0;
     }
     uint16_t extensionSize = 0, subFormat = 0;
@@ -147,19 +151,23 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out) {
 
     if (bits == 32 && code != kFormatFloat) {
         warn("\n%s is not a 32 bit floating point format\n", name);
+        out.refusal = "32-bit samples that are not floating point";
         return 0;
     }
     if (bits != 16 && bits != 24 && bits != 32) {
         warn("%s is not a 32 float, 24 bit pcm, or 16 bit pcm file and cannot be used\n", name);
+        out.refusal = std::to_string(bits) + "-bit samples (16, 24 and 32-bit float can be used)";
         return 0;
     }
     if (channels != 1 && channels != 2) {
         warn("%s has %d channels; only mono and stereo files can be used\n", name,
              static_cast<int>(channels));
+        out.refusal = std::to_string(channels) + " channels (mono and stereo can be used)";
         return 0;
     }
     if (rate == 0) {
         warn("%s has a sample rate of 0 and cannot be used\n", name);
+        out.refusal = "a sample rate of 0";
         return 0;
     }
     const int32_t bytesPerSample = bits / 8;
@@ -168,6 +176,7 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out) {
     if (places.dataPos < 0) places.dataPos = searchEven(src, places.trusted, "data", 4);
     if (places.dataPos < 0) {
         warn("Cannot find data block in file %s!\n", name);
+        out.refusal = "no data chunk";
         return 0;
     }
     const int64_t dataOffset = places.dataPos + 8;
@@ -193,7 +202,7 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out) {
 int GET_ATTRIBUTES(int channel, const std::string& path, std::span<int32_t> channels,
                    std::span<int64_t> dataOffset, std::span<uint32_t> rate,
                    std::span<int64_t> frames, std::span<int32_t> bytesPerSample,
-                   std::span<int32_t> bitsPerSample) {
+                   std::span<int32_t> bitsPerSample, std::string* refusal) {
     const size_t slot = static_cast<size_t>(channel);
     const bool inRange = channel >= 0 && slot < channels.size() && slot < dataOffset.size() &&
                          slot < rate.size() && slot < frames.size() &&
@@ -203,13 +212,18 @@ int GET_ATTRIBUTES(int channel, const std::string& path, std::span<int32_t> chan
 
     FileByteSource file(path);
     if (!file.isOpen()) {
+        const int error = errno;
         warn("Cannot find file in track list called %s!!\n", path.c_str());
+        if (refusal != nullptr) *refusal = std::strerror(error);
         return 0;
     }
     WavFacts facts;
     const int accepted = readWavAttributes(file, path, facts);
     file.close();
-    if (!accepted) return 0;
+    if (!accepted) {
+        if (refusal != nullptr) *refusal = facts.refusal;
+        return 0;
+    }
 
     channels[slot] = facts.channels;
     dataOffset[slot] = facts.dataOffset;

@@ -25,6 +25,7 @@ struct WavFacts {
     int64_t frames = 0;     // whole frames present in the file (e.g. 480000 for 10 s at 48 kHz)
     int32_t bytesPerSample = 0; // bytes in one sample of one channel: 2, 3 or 4 (e.g. 3)
     int32_t bitsPerSample = 0;  // bits in one sample: 16, 24 or 32 (e.g. 24)
+    std::string refusal;        // why a file cannot be mixed (e.g. "3 channels"), else empty
 };
 
 // Reads the header of the WAV file held by src; path only names the file in
@@ -34,10 +35,10 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out);
 
 // Opens the file at path, reads its header and, when it is accepted, writes
 // entry `channel` of each array. Returns 1 when accepted, 0 otherwise (the
-// arrays are then left as they were).
+// arrays are then left as they were, and `refusal`, when given, says why).
 int GET_ATTRIBUTES(int channel, const std::string& path, std::span<int32_t> channels,
                    std::span<int64_t> dataOffset, std::span<uint32_t> rate,
                    std::span<int64_t> frames, std::span<int32_t> bytesPerSample,
-                   std::span<int32_t> bitsPerSample);
+                   std::span<int32_t> bitsPerSample, std::string* refusal = nullptr);
 
 } // namespace tarvex

@@ -95,6 +95,12 @@ const OptionRow kOptions[] = {
          l.options.oversOn = true;
          return std::string();
      }},
+    {'\0', "strict", nullptr,
+     "stop before writing anything when a control-file line is not used as written",
+     [](CommandLine& l, const std::string&) {
+         l.options.strict = true;
+         return std::string();
+     }},
 };
 
 const OptionRow* findLong(std::string_view name) {

@@ -30,6 +30,7 @@ struct RunOptions {
     double loudnessTarget = 0.0;    // target integrated loudness, LUFS
     std::string plotPath;           // --plot: SVG picture of the mix
     bool oversOn = false;           // --overs: list the overs in the report
+    bool strict = false;            // --strict: a diagnostic about a control file stops the run
 };
 
 // The outcome of reading the command line.

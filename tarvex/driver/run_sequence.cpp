@@ -38,6 +38,11 @@ const char* const kBanner = "Tarvex version 1.164 (w20e) -- offline multitrack m
 
 namespace {
 
+// The stop of --strict, once the control files have been read.
+struct StrictStop : RunStopped {
+    StrictStop() : RunStopped(1) {}
+};
+
 void readCommandLine(MixSession& s, const std::vector<std::string>& files) {
     if (files.size() >= 1) s.tracks.tracksPath = files[0];
     if (files.size() >= 2) s.tracks.fadersPath = files[1];
@@ -78,9 +83,15 @@ void readWavHeaders(MixSession& s) {
     TrackTable& t = s.tracks;
     for (int c = 1; c <= t.channelCount; ++c) {
         if (t.channelOn[c] == 0) continue;
-        t.wavOk[c] = GET_ATTRIBUTES(c, wavPathOf(s, c), t.wavChannels, t.wavDataOffset, t.wavRate,
-                                    t.wavFrames, t.wavBytes, t.wavBits);
-        if (t.wavOk[c] == 0) t.channelOn[c] = 0;
+        std::string refusal;
+        const std::string path = wavPathOf(s, c);
+        t.wavOk[c] = GET_ATTRIBUTES(c, path, t.wavChannels, t.wavDataOffset, t.wavRate, t.wavFrames,
+                                    t.wavBytes, t.wavBits, &refusal);
+        if (t.wavOk[c] != 0) continue;
+        t.channelOn[c] = 0;
+        s.diagnostics.warning(t.tracksPath, t.listLine[c],
+                              "%s cannot be used: %s (channel %d stays silent)", path.c_str(),
+                              refusal.c_str(), c);
     }
     if (s.prefs.verbosity == 2) warn("Read file headers.\n");
 }
@@ -88,13 +99,19 @@ void readWavHeaders(MixSession& s) {
 // All channels that are on must share the rate of the first one.
 void checkSampleRates(MixSession& s) {
     TrackTable& t = s.tracks;
-    bool first = true;
+    int first = 0;
     for (int c = 1; c <= t.channelCount; ++c) {
         if (t.channelOn[c] == 0) continue;
-        if (first) {
+        if (first == 0) {
             t.sampleRate = t.wavRate[c];
-            first = false;
+            first = c;
         } else if (t.wavRate[c] != t.sampleRate) {
+            s.diagnostics.error(t.tracksPath, t.listLine[c],
+                                "%s is at %lu Hz, %s (channel %d) at %lu Hz: every track must "
+                                "have one rate",
+                                wavPathOf(s, c).c_str(), static_cast<unsigned long>(t.wavRate[c]),
+                                wavPathOf(s, first).c_str(), first,
+                                static_cast<unsigned long>(t.sampleRate));
             stopRun(1,
                     "The sample rate appears to be %lu\nThe file assigned to channel %i has a "
                     "different rate!\n",
@@ -216,6 +233,14 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
     readTimeEntries(s);
     setUpPanGains(s);
     readEffects(s);
+    // Every control line has been read: with --strict, what was not used as
+    // written stops the run before a file is written.
+    if (options.strict && s.diagnostics.warnings() > 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%d warning%s, treated as errors\n", s.diagnostics.warnings(),
+                     s.diagnostics.warnings() == 1 ? "" : "s");
+        throw StrictStop();
+    }
     writeOutputHeaders(s, checkOnly, unfinished);
 
     if (checkOnly) {
@@ -249,8 +274,12 @@ int runTarvex(const RunOptions& options, std::FILE* input) {
     auto session = std::make_unique<MixSession>();
     UnfinishedOutputs unfinished;
     int status = 0;
+    bool strictStop = false;
     try {
         runStages(*session, options, input, unfinished);
+    } catch (const StrictStop& stop) {
+        status = stop.status;
+        strictStop = true;
     } catch (const RunStopped& stop) {
         status = stop.status;
     } catch (const std::bad_alloc&) {
@@ -259,6 +288,11 @@ int runTarvex(const RunOptions& options, std::FILE* input) {
     }
     if (status != 0) unfinished.removeAll(*session);
     std::fflush(stdout);
+    // A check ends with the count; a stop that no diagnostic counted is an
+    // error of its own.
+    const Diagnostics& d = session->diagnostics;
+    if (options.check && !strictStop)
+        std::fprintf(stderr, "%s\n", d.countText(status != 0 && d.errors() == 0 ? 1 : 0).c_str());
     return status;
 }
 

@@ -67,6 +67,7 @@ void readTrackList(MixSession& s, const TrackListLines& list) {
     bool anySolo = false;
     for (std::size_t i = 0; i < list.channels.size(); ++i) {
         const int channel = static_cast<int>(i) + 1;
+        s.tracks.listLine[channel] = list.channels[i].fileLine;
         const auto fields = list.fields(list.channels[i], sep);
         // Runs of the separator count as one, in the file name too.
         if (mode == 0) {

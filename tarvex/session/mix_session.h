@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "automation/level_tables.h"
+#include "core/diagnostics.h"
 #include "core/slot_layout.h"
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
@@ -82,6 +83,7 @@ struct TrackTable {
     std::vector<std::string> trackNames;             // entry k: file name of channel k+1
     std::array<int32_t, kSlotCount> channelOn{};     // 1 when the channel takes part
     std::array<int32_t, kSlotCount> soloFlags{};     // 1 for channels marked solo
+    std::array<int32_t, kSlotCount> listLine{};      // track-list file line naming the channel
     std::array<int32_t, kSlotCount> wavOk{};         // 1 when the header was accepted
     std::array<int32_t, kSlotCount> wavChannels{};   // 1 mono, 2 stereo
     std::array<int64_t, kSlotCount> wavDataOffset{}; // byte position of the first sample
@@ -218,6 +220,7 @@ struct MixState {
 struct MixSession : MixSettings, MixState {
     std::string banner;          // program banner, printed at verbosity 2
     std::clock_t startClock = 0; // processor clock at start-up
+    Diagnostics diagnostics;     // what the readers said about the control files
 };
 
 } // namespace tarvex

@@ -72,6 +72,12 @@ class Session {
     RunResult run(const std::vector<std::string>& args = {}, const std::string& input = "") {
         return runProgram(TARVEX_EXE, args, dir.path().string(), input);
     }
+    // With standard error apart, in `err`.
+    RunResult runApart(const std::vector<std::string>& args = {}) {
+        ::RunOptions options;
+        options.separateStderr = true;
+        return runProgram(TARVEX_EXE, args, dir.path().string(), options);
+    }
     bool exists(const std::string& name) const { return std::filesystem::exists(dir.file(name)); }
     std::string file(const std::string& name) const { return dir.file(name); }
     TempDir dir;

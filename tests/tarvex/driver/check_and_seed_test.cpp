@@ -109,8 +109,9 @@ TEST(TarvexCheck, PrintsTheResolvedPlanAndWritesNothing) {
     Session s;
     writePlanSession(s);
     const auto before = listDirectory(s.dir.path().string());
-    const RunResult r = s.run({"--check"});
+    const RunResult r = s.runApart({"--check"});
     ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.err, "0 errors, 0 warnings\n");
     EXPECT_EQ(listDirectory(s.dir.path().string()), before);
     const std::string& plan = r.out;
 
@@ -207,9 +208,10 @@ TEST(TarvexCheck, StopsWhereTheRenderStops) {
         c.setUp(checked);
         const RunResult render = rendered.run();
         const auto before = listDirectory(checked.dir.path().string());
-        const RunResult check = checked.run({"--check"});
+        const RunResult check = checked.runApart({"--check"});
         EXPECT_EQ(render.status, c.status) << render.out;
         EXPECT_EQ(check.status, c.status) << check.out;
+        EXPECT_EQ(lastLine(check.err).rfind("1 error, ", 0), 0u) << check.err;
         // The render may add a line of its own after the message (a partial
         // mix removed); the check's last line is the render's message.
         EXPECT_NE(render.out.find(lastLine(check.out) + "\n"), std::string::npos) << check.out;

@@ -1,0 +1,91 @@
+// What a run says about control-file lines it does not use as written: one row per case, the
+// file that differs from a plain session, the diagnostic on standard error and the status;
+// then the same with --strict (a warning stops the run before a file is written) and --check
+// (which ends with the count).
+#include <gtest/gtest.h>
+
+#include "tarvex_session.h"
+
+using namespace tarvex_test;
+
+namespace {
+
+constexpr const char* kTracks = "begin\n1 a.wav +\n2 b.wav +\nend\n";
+constexpr const char* kFaders = "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nend\n";
+
+struct Row {
+    const char* file;       // the control file that differs from the plain session
+    const char* text;       // its whole text
+    const char* diagnostic; // what standard error must hold
+    int status;             // exit status without --strict
+};
+
+// Two channels of one second: a mono and a stereo 16-bit track.
+void plainSession(Session& s) {
+    s.wav("a.wav", layout(1, SampleFormat::Pcm16), noise(44100, 1, 3000));
+    s.wav("b.wav", layout(2, SampleFormat::Pcm16), noise(88200, 2, 3000));
+    s.text("tracks.txt", kTracks);
+    s.text("prefs.txt", kQuietPrefs);
+    s.text("faders.txt", kFaders);
+}
+
+const Row kCatalogue[] = {
+    // WAV files
+    {"tracks.txt", "begin\n1 a.wav +\n2 c.wav +\nend\n",
+     "tracks.txt:3: error: c.wav is at 48000 Hz, a.wav (channel 1) at 44100 Hz: every track must "
+     "have one rate",
+     1},
+    {"tracks.txt", "begin\n1 a.wav +\n2 none.wav +\nend\n",
+     "tracks.txt:3: warning: none.wav cannot be used: No such file or directory (channel 2 stays "
+     "silent)",
+     0},
+};
+
+} // namespace
+
+TEST(DiagnosticsCatalogue, EachLineNotUsedAsWrittenIsNamed) {
+    for (const Row& row : kCatalogue) {
+        SCOPED_TRACE(std::string(row.file) + ":\n" + row.text);
+        Session s;
+        plainSession(s);
+        s.wav("c.wav", layout(1, SampleFormat::Pcm16, 48000), noise(4800, 3, 3000));
+        s.text(row.file, row.text);
+        const RunResult plain = s.runApart();
+        EXPECT_EQ(plain.status, row.status) << plain.out << plain.err;
+        EXPECT_NE(plain.err.find(row.diagnostic), std::string::npos) << plain.err;
+        EXPECT_EQ(plain.out.find(": warning: "), std::string::npos) << plain.out;
+
+        const bool warning = std::string(row.diagnostic).find(": warning: ") != std::string::npos;
+        std::remove(s.file("m.wav").c_str());
+        const RunResult strict = s.runApart({"--strict"});
+        EXPECT_EQ(strict.status, warning ? 1 : row.status) << strict.err;
+        if (warning) {
+            EXPECT_NE(strict.err.find(" treated as errors\n"), std::string::npos) << strict.err;
+            EXPECT_FALSE(s.exists("m.wav"));
+        }
+        const RunResult check = s.runApart({"--check"});
+        EXPECT_NE(check.err.find(warning ? "0 errors, " : "1 error, "), std::string::npos)
+            << check.err;
+    }
+}
+
+// A line the run does not use changes nothing but standard error: the same mix, report and
+// console text as without it.
+TEST(DiagnosticsCatalogue, UnusedLinesChangeNothingButStandardError) {
+    Session with, without;
+    plainSession(with);
+    plainSession(without);
+    with.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\n3 none.wav +\nend\n");
+    without.text("tracks.txt", "begin\n1 a.wav +\n2 b.wav +\n3 a.wav -\nend\n");
+    const RunResult a = with.runApart({"--seed", "1"});
+    const RunResult b = without.runApart({"--seed", "1"});
+    ASSERT_EQ(a.status, 0) << a.out << a.err;
+    ASSERT_EQ(b.status, 0) << b.out << b.err;
+    EXPECT_NE(a.err, "");
+    EXPECT_EQ(readBytes(with.file("m.wav")), readBytes(without.file("m.wav")));
+    auto withoutTime = [](const std::string& text) {
+        return text.substr(0, text.find("Processing time"));
+    };
+    EXPECT_EQ(withoutTime(readText(with.file("stats_m.txt"))),
+              withoutTime(readText(without.file("stats_m.txt"))));
+}
