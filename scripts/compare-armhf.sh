@@ -17,7 +17,8 @@
 #
 # BASELINE_BUILD=DIR compares the native build with another native build instead of the ARM
 # builds: DIR is an existing build of an earlier commit (a git worktree of it, say), so that a
-# change meant to keep every output can show that it does, console text included.
+# change meant to keep every output can show that it does, console text included (what the
+# earlier build lacks on standard error, the diagnostics about control files, is shown).
 #
 # The input tracks are made once, natively, and every build reads the same files: the demo
 # tracks of make_demo_tracks (16-bit, 24-bit and float, mono and stereo, one of them starting
@@ -404,7 +405,8 @@ render() { # session, side
     mkdir -p "$work/$side"
     cp -a "$work/sessions/$session" "$dir"
     local status=0
-    (cd "$dir" && run_on "$side" tarvex/tarvex </dev/null >"$dir.console" 2>&1) || status=$?
+    (cd "$dir" && run_on "$side" tarvex/tarvex </dev/null >"$dir.console" 2>"$dir.errors") ||
+        status=$?
     echo "$status" >"$dir.status"
 }
 
@@ -433,6 +435,12 @@ for session in $(ls "$work/sessions"); do
         cmp -s "$n.status" "$a.status" ||
             mismatch "$what" "exit status native $(cat "$n.status"), $side $(cat "$a.status")"
         compare_text "$what" "$n.console" "$a.console"
+        # Diagnostics on standard error are new against an earlier build: shown, not compared.
+        if [ -n "${BASELINE_BUILD:-}" ]; then
+            [ -s "$n.errors" ] && sed "s/^/compare-armhf: $session: diagnostic: /" "$n.errors"
+        else
+            compare_text "$what" "$n.errors" "$a.errors"
+        fi
         other=$(cd "$a" && find . -type f | sort)
         [ "$outputs" = "$other" ] ||
             mismatch "$what" "files: native [$(echo $outputs)], $side [$(echo $other)]"
