@@ -34,9 +34,9 @@
 #include "driver/track_list.h"
 #include "session/mix_session.h"
 
-#include "cue_edits.h"
-#include "cue_writer.h"
-#include "fader_loader.h"
+#include "quorrin/cue_edits.h"
+#include "quorrin/cue_writer.h"
+#include "quorrin/fader_loader.h"
 
 #include "velmont/answer_reader.h"
 #include "velmont/dialogue.h"

@@ -3,12 +3,12 @@
 // one changes nothing and returns to the menu; when standard input ends the
 // program ends (status 0 at the menu, as if "x" had been given; status 1 at a
 // prompt, since the command asked for was not carried out).
-#include "console.h"
+#include "quorrin/console.h"
 
-#include "cue_edits.h"
-#include "cue_writer.h"
-#include "save_file.h"
-#include "text_format.h"
+#include "common/text_format.h"
+#include "quorrin/cue_edits.h"
+#include "quorrin/cue_writer.h"
+#include "quorrin/save_file.h"
 
 #include <cerrno>
 #include <cfloat>
@@ -80,8 +80,8 @@ void Menu::printMenu() {
     float last = FindMax(table_);
     float first = FindMin(table_, last);
     out_ << "\n"
-         << formatText("First time at %.3f\n", static_cast<double>(first))
-         << formatText("Last time at  %.3f\n", static_cast<double>(last)) << "\n"
+         << toolset::formatText("First time at %.3f\n", static_cast<double>(first))
+         << toolset::formatText("Last time at  %.3f\n", static_cast<double>(last)) << "\n"
          << "'nt' to nudge times\n"
          << "'st' to scale times\n"
          << "'av' to adjust volumes\n"
@@ -108,7 +108,7 @@ std::optional<float> Menu::readFloat() {
 }
 
 void Menu::changeTimeFields() {
-    out_ << formatText("Currently using %i time fields\n", static_cast<int>(timeFields_))
+    out_ << toolset::formatText("Currently using %i time fields\n", static_cast<int>(timeFields_))
          << "Enter new value (1-3)\n";
     std::string word;
     if (!readAnswer(word)) return;
@@ -165,7 +165,8 @@ int32_t Menu::run() {
             out_ << "Enter change in dB\n";
             if (std::optional<float> dB = readFloat()) AdjustVolumes(table_, *dB);
         } else if (command == "ps") {
-            out_ << "\n" << formatCues(table_, timeFields_, ordering_) << "\n"
+            out_ << "\n"
+                 << formatCues(table_, timeFields_, ordering_) << "\n"
                  << leftOutWarning(table_, ordering_);
         } else if (command == "pf") {
             printToFile();

@@ -2,7 +2,7 @@
 // and answers from standard input and carries them out on the cue table.
 #pragma once
 
-#include "cue_table.h"
+#include "quorrin/cue_table.h"
 
 #include <cstdint>
 #include <iosfwd>

@@ -1,5 +1,5 @@
 // Whole-table edits and time searches.
-#include "cue_edits.h"
+#include "quorrin/cue_edits.h"
 
 namespace quorrin {
 

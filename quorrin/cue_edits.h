@@ -3,7 +3,7 @@
 // and master alike) in single precision, as the file values are held.
 #pragma once
 
-#include "cue_table.h"
+#include "quorrin/cue_table.h"
 
 #include <optional>
 

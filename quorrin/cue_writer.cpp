@@ -1,10 +1,10 @@
 // Cue table to fader-file text. Numbers are written with the C conversions
 // of the file format: times "%.3f" (whole minutes, seconds and milliseconds
 // "%.0f"), levels "%.2f", ramps "%.3f".
-#include "cue_writer.h"
+#include "quorrin/cue_writer.h"
 
-#include "cue_edits.h"
-#include "text_format.h"
+#include "common/text_format.h"
+#include "quorrin/cue_edits.h"
 
 #include <cmath>
 
@@ -18,36 +18,38 @@ double withoutNegativeZero(double value) {
 }
 
 void appendHeader(std::string& out, const CueTable& table) {
-    appendFormat(out, "%s\n", table.header.c_str());
-    if (!table.nameLine.empty()) appendFormat(out, "%s\n", table.nameLine.c_str());
+    toolset::appendf(out, "%s\n", table.header.c_str());
+    if (!table.nameLine.empty()) toolset::appendf(out, "%s\n", table.nameLine.c_str());
     out += '\n';
 }
 
 void appendEntry(std::string& out, int32_t slot, const CueEntry& entry) {
     double level = entry.level;
     if (slot == kMasterSlot)
-        appendFormat(out, "v\tM\t%.2f\n", level);
+        toolset::appendf(out, "v\tM\t%.2f\n", level);
     else if (slot >= kChannelCount)
-        appendFormat(out, "v\tG\t%i\t%.2f\n", static_cast<int>(slot - kChannelCount + 1), level);
+        toolset::appendf(out, "v\tG\t%i\t%.2f\n", static_cast<int>(slot - kChannelCount + 1),
+                         level);
     else
-        appendFormat(out, "v\t%i\t%.2f\n", static_cast<int>(slot), level);
-    if (entry.ramp != 0.0f) appendFormat(out, "rmp\t%.3f\n", static_cast<double>(entry.ramp));
+        toolset::appendf(out, "v\t%i\t%.2f\n", static_cast<int>(slot), level);
+    if (entry.ramp != 0.0f) toolset::appendf(out, "rmp\t%.3f\n", static_cast<double>(entry.ramp));
 }
 
 } // namespace
 
 std::string timeLine(float seconds, int32_t timeFields) {
     double time = seconds;
-    if (timeFields == 1) return formatText("\nt\t%.3f\n", time);
+    if (timeFields == 1) return toolset::formatText("\nt\t%.3f\n", time);
     // Whole minutes are counted only from 60 s up, so earlier (and negative)
     // times keep everything in the seconds field.
     double minutes = time >= 60.0 ? std::floor(time / 60.0) : 0.0;
     double remaining = time - minutes * 60.0;
-    if (timeFields == 2) return formatText("\nt\t%.0f\t%.3f\n", minutes, remaining);
+    if (timeFields == 2) return toolset::formatText("\nt\t%.0f\t%.3f\n", minutes, remaining);
     double wholeSeconds = std::trunc(remaining);
     double milliseconds = (remaining - wholeSeconds) * 1000.0;
-    return formatText("\nt\t%.0f\t%.0f\t%.0f\n", withoutNegativeZero(minutes),
-                      withoutNegativeZero(wholeSeconds), withoutNegativeZero(milliseconds));
+    return toolset::formatText("\nt\t%.0f\t%.0f\t%.0f\n", withoutNegativeZero(minutes),
+                               withoutNegativeZero(wholeSeconds),
+                               withoutNegativeZero(milliseconds));
 }
 
 std::string Format1(const CueTable& table, int32_t timeFields) {
@@ -87,10 +89,11 @@ std::string leftOutWarning(const CueTable& table, Ordering ordering) {
     if (ordering != Ordering::byTimes) return "";
     const int32_t count = entriesLeftOutByTimes(table);
     if (count == 0) return "";
-    return formatText("Warning: %i %s at -1 s or earlier %s left out of the text ordered by "
-                      "times; order by channels ('co') to keep %s.\n",
-                      static_cast<int>(count), count == 1 ? "entry" : "entries",
-                      count == 1 ? "is" : "are", count == 1 ? "it" : "them");
+    return toolset::formatText(
+        "Warning: %i %s at -1 s or earlier %s left out of the text ordered by "
+        "times; order by channels ('co') to keep %s.\n",
+        static_cast<int>(count), count == 1 ? "entry" : "entries", count == 1 ? "is" : "are",
+        count == 1 ? "it" : "them");
 }
 
 std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering) {
@@ -104,11 +107,12 @@ std::string formatEntryCounts(const CueTable& table) {
         int count = static_cast<int>(table.slots[static_cast<size_t>(slot)].size());
         if (count == 0) continue;
         if (slot == kMasterSlot)
-            appendFormat(out, "ch M:  %i\n", count);
+            toolset::appendf(out, "ch M:  %i\n", count);
         else if (slot >= kChannelCount)
-            appendFormat(out, "ch G%i:  %i\n", static_cast<int>(slot - kChannelCount + 1), count);
+            toolset::appendf(out, "ch G%i:  %i\n", static_cast<int>(slot - kChannelCount + 1),
+                             count);
         else
-            appendFormat(out, "ch %i:  %i\n", static_cast<int>(slot), count);
+            toolset::appendf(out, "ch %i:  %i\n", static_cast<int>(slot), count);
     }
     return out;
 }

@@ -5,7 +5,7 @@
 // mix-name line, so the mixer reads the same name again.
 #pragma once
 
-#include "cue_table.h"
+#include "quorrin/cue_table.h"
 
 #include <cstdint>
 #include <string>

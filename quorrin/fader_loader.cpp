@@ -6,48 +6,16 @@
 // below it. A run of tabs counts as one separator. Numbers are read as a
 // leading decimal number of the field; text that is not a number counts as 0,
 // as it does for the mixer. Values beyond single precision are refused.
-#include "fader_loader.h"
+#include "quorrin/fader_loader.h"
 
-#include "text_format.h"
+#include "common/text_format.h"
 
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace quorrin {
-
-ReadStatus ReadFile(const std::string& name, std::string& text, std::string& reason) {
-    // Opened without waiting, so a named pipe that nobody writes to reads as
-    // empty instead of holding the program; reads then wait as usual.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return ReadStatus::notFound;
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), &std::fclose);
-    if (!file) {
-        reason = std::strerror(errno);
-        ::close(fd);
-        return ReadStatus::readError;
-    }
-    text.clear();
-    char block[8192];
-    for (;;) {
-        size_t got = std::fread(block, 1, sizeof block, file.get());
-        text.append(block, got);
-        if (got < sizeof block) break;
-    }
-    if (std::ferror(file.get())) {
-        reason = std::strerror(errno);
-        return ReadStatus::readError;
-    }
-    return ReadStatus::ok;
-}
 
 namespace {
 
@@ -145,15 +113,15 @@ bool isCueWord(std::string_view word) {
 }
 
 void Parser::note(const char* what) {
-    messages_.push_back(formatText("%.*s line %d: %s", static_cast<int>(fileName_.size()),
-                                   fileName_.data(), static_cast<int>(lineNumber_), what));
+    messages_.push_back(toolset::formatText("%.*s line %d: %s", static_cast<int>(fileName_.size()),
+                                            fileName_.data(), static_cast<int>(lineNumber_), what));
 }
 
 float Parser::number(std::string_view field) {
     Number read = readNumber(field);
     if (!read.inRange) {
         std::string what(field.substr(0, field.find('\t')));
-        note(formatText("%s is out of range; 0 is used", what.c_str()).c_str());
+        note(toolset::formatText("%s is out of range; 0 is used", what.c_str()).c_str());
     }
     return static_cast<float>(read.value);
 }
@@ -199,9 +167,9 @@ void Parser::readTime(LineFields& fields) {
     int32_t found = fields.countLeft();
     if (found != timeFields_ && !warnedTimeFields_) {
         warnedTimeFields_ = true;
-        note(formatText("found %d time fields where %d are read; times may be wrong (the "
-                        "second argument sets the count)",
-                        static_cast<int>(found), static_cast<int>(timeFields_))
+        note(toolset::formatText("found %d time fields where %d are read; times may be wrong (the "
+                                 "second argument sets the count)",
+                                 static_cast<int>(found), static_cast<int>(timeFields_))
                  .c_str());
     }
     double seconds = 0.0;
@@ -241,23 +209,24 @@ bool Parser::readSlot(LineFields& fields, int32_t& slot) {
         return false;
     }
     if (end == field.c_str()) {
-        note(formatText("%s%s is not a channel number; entry skipped", group ? "G " : "",
-                        field.c_str())
+        note(toolset::formatText("%s%s is not a channel number; entry skipped", group ? "G " : "",
+                                 field.c_str())
                  .c_str());
         return false;
     }
     bool outOfRange = errno == ERANGE;
     if (group) {
         if (outOfRange || value < 1 || value > kGroupCount) {
-            note(
-                formatText("submix G%s is outside G1 to G8; entry skipped", field.c_str()).c_str());
+            note(toolset::formatText("submix G%s is outside G1 to G8; entry skipped", field.c_str())
+                     .c_str());
             return false;
         }
         slot = groupSlot(static_cast<int32_t>(value));
         return true;
     }
     if (outOfRange || value < 0 || value >= kChannelCount) {
-        note(formatText("channel %s is outside 0 to 127; entry skipped", field.c_str()).c_str());
+        note(toolset::formatText("channel %s is outside 0 to 127; entry skipped", field.c_str())
+                 .c_str());
         return false;
     }
     slot = static_cast<int32_t>(value);

@@ -1,12 +1,12 @@
-// Loading a fader file into a cue table. The file is read whole; the parser
-// then keeps only the first word, the time lines ("t"), the volume lines
-// ("v") and the ramp lines ("rmp"), and skips every other token. Lines that
-// cannot be kept as they are (a channel outside the table, a full channel, a
-// ramp with no entry) are reported by file name and line number and the rest
-// of the file still loads.
+// Loading a fader file into a cue table. The caller reads the file whole;
+// the parser then keeps only the first word, the time lines ("t"), the volume
+// lines ("v") and the ramp lines ("rmp"), and skips every other token. Lines
+// that cannot be kept as they are (a channel outside the table, a full
+// channel, a ramp with no entry) are reported by file name and line number
+// and the rest of the file still loads.
 #pragma once
 
-#include "cue_table.h"
+#include "quorrin/cue_table.h"
 
 #include <cstdint>
 #include <string>
@@ -14,16 +14,6 @@
 #include <vector>
 
 namespace quorrin {
-
-enum class ReadStatus {
-    ok,
-    notFound,  // the file cannot be opened for reading
-    readError, // it opened but could not be read (a directory, an I/O fault)
-};
-
-// Reads the whole of `name` into `text`; on a read error `reason` holds the
-// system's explanation.
-ReadStatus ReadFile(const std::string& name, std::string& text, std::string& reason);
 
 // Turns fader text into a cue table, reading time lines with `timeFields`
 // fields (1 to 3). Messages about lines that were skipped or mended are

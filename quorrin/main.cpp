@@ -3,14 +3,16 @@
 // its entries per channel and hands the cue table to the menu. A file that
 // cannot be opened ends the program with status 1 after the help text; an
 // unknown option with status 2 after the usage.
-#include "console.h"
-#include "cue_writer.h"
-#include "fader_loader.h"
-#include "program_options.h"
+#include "common/file_text.h"
+#include "quorrin/console.h"
+#include "quorrin/cue_writer.h"
+#include "quorrin/fader_loader.h"
+#include "quorrin/program_options.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -35,19 +37,19 @@ int main(int argc, char** argv) {
     // Past the file-size limit a write fails like one on a full disk and is
     // reported, instead of the signal ending the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
-    const quorrin::ProgramOptions options =
+    const toolset::OptionReading options =
         quorrin::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
     switch (options.action) {
-    case quorrin::ProgramOptions::Action::help:
+    case toolset::OptionReading::Action::help:
         std::cout << quorrin::usageText();
         return 0;
-    case quorrin::ProgramOptions::Action::version:
+    case toolset::OptionReading::Action::version:
         std::cout << quorrin::versionText();
         return 0;
-    case quorrin::ProgramOptions::Action::usageError:
+    case toolset::OptionReading::Action::usageError:
         std::cerr << "quorrin: " << options.error << "\n" << quorrin::usageText();
         return kStatusUsage;
-    case quorrin::ProgramOptions::Action::run:
+    case toolset::OptionReading::Action::run:
         break;
     }
     const std::vector<std::string>& operands = options.operands;
@@ -57,22 +59,21 @@ int main(int argc, char** argv) {
     int32_t timeFields =
         operands.size() > 1 ? timeFieldsArgument(operands[1].c_str()) : quorrin::kDefaultTimeFields;
 
-    std::string text;
-    std::string reason;
-    quorrin::ReadStatus status = quorrin::ReadFile(fileName, text, reason);
-    if (status == quorrin::ReadStatus::notFound) {
-        std::cout << "File " << fileName << " not found\n";
-        quorrin::Help(std::cout);
-        return kStatusNoFile;
-    }
-    if (status == quorrin::ReadStatus::readError) {
-        std::cout << "File " << fileName << " could not be read: " << reason << "\n";
+    const toolset::FileText file = toolset::readFileText(fileName, toolset::kNoSizeLimit);
+    if (file.status != toolset::FileText::Status::read) {
+        // A file that cannot be opened, whatever the reason, counts as not found.
+        if (file.status == toolset::FileText::Status::missing ||
+            file.status == toolset::FileText::Status::unopenable)
+            std::cout << "File " << fileName << " not found\n";
+        else
+            std::cout << "File " << fileName << " could not be read: " << std::strerror(file.error)
+                      << "\n";
         quorrin::Help(std::cout);
         return kStatusNoFile;
     }
 
     std::vector<std::string> messages;
-    quorrin::CueTable table = quorrin::ParseBuffer(text, timeFields, fileName, messages);
+    quorrin::CueTable table = quorrin::ParseBuffer(file.text, timeFields, fileName, messages);
     for (const std::string& message : messages)
         std::cout << message << "\n";
     std::cout << quorrin::formatEntryCounts(table);

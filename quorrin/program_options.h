@@ -3,23 +3,20 @@
 //
 //   quorrin [-h | --help] [-V | --version] [--] [file [time-fields]]
 //
-// A file whose name begins with "-" is given after "--". Each option is a row
-// of the table in program_options.cpp.
+// A file whose name begins with "-" is given after "--". The options are the
+// rows of the table in program_options.cpp, read by the toolset's option
+// reader.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "common/option_reader.h"
+
 namespace quorrin {
 
-struct ProgramOptions {
-    enum class Action { run, help, version, usageError };
-    Action action = Action::run;
-    std::vector<std::string> operands; // file name, time-field count
-    std::string error;                 // one line when action is usageError
-};
-
-ProgramOptions parseProgramOptions(const std::vector<std::string>& args);
+// The operands are the file name and the time-field count.
+toolset::OptionReading parseProgramOptions(const std::vector<std::string>& args);
 std::string usageText();
 std::string versionText();
 

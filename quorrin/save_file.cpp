@@ -1,7 +1,7 @@
 // Saving with an overwrite prompt. Failures name the file and give the
 // system's reason; "Write complete" is printed only when every byte was
 // written and the file closed without error.
-#include "save_file.h"
+#include "quorrin/save_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -39,19 +39,19 @@ int main(int argc, char** argv) {
     // Past the file-size limit a write fails like one on a full disk and is
     // reported, instead of the signal ending the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
-    const velmont::ProgramOptions options =
+    const toolset::OptionReading options =
         velmont::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
     switch (options.action) {
-    case velmont::ProgramOptions::Action::help:
+    case toolset::OptionReading::Action::help:
         std::cout << velmont::usageText();
         return 0;
-    case velmont::ProgramOptions::Action::version:
+    case toolset::OptionReading::Action::version:
         std::cout << velmont::versionText();
         return 0;
-    case velmont::ProgramOptions::Action::usageError:
+    case toolset::OptionReading::Action::usageError:
         std::cerr << "velmont: " << options.error << "\n" << velmont::usageText();
         return kStatusFailed;
-    case velmont::ProgramOptions::Action::run:
+    case toolset::OptionReading::Action::run:
         break;
     }
 

@@ -2,23 +2,20 @@
 //
 //   velmont [-h | --help] [-V | --version] [--]
 //
-// Each option is a row of the table in program_options.cpp. The dialogue
-// itself takes its answers from standard input.
+// The options are the rows of the table in program_options.cpp, read by the
+// toolset's option reader. The dialogue itself takes its answers from
+// standard input.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "common/option_reader.h"
+
 namespace velmont {
 
-struct ProgramOptions {
-    enum class Action { run, help, version, usageError };
-    Action action = Action::run;
-    std::vector<std::string> operands; // arguments that are not options (not used)
-    std::string error;                 // one line when action is usageError
-};
-
-ProgramOptions parseProgramOptions(const std::vector<std::string>& args);
+// The operands are not used.
+toolset::OptionReading parseProgramOptions(const std::vector<std::string>& args);
 std::string usageText();
 std::string versionText();
 

@@ -8,28 +8,13 @@
 #include "velmont/template_text.h"
 
 #include <array>
-#include <cstdarg>
-#include <cstdio>
+
+#include "common/text_format.h"
 
 namespace velmont {
 namespace {
 
-// Appends printf-style formatted text; the line grows as needed.
-__attribute__((format(printf, 2, 3))) void appendf(std::string& text, const char* format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::va_list again;
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    if (length > 0) {
-        const size_t start = text.size();
-        text.resize(start + static_cast<size_t>(length) + 1);
-        std::vsnprintf(text.data() + start, static_cast<size_t>(length) + 1, format, again);
-        text.resize(start + static_cast<size_t>(length));
-    }
-    va_end(again);
-}
+using toolset::appendf;
 
 double d(float value) {
     return static_cast<double>(value);

@@ -1,12 +1,11 @@
 // printf-style formatting onto the end of a text, for reports and plans of
-// any length.
+// any length: the toolset's shared formatter.
 #pragma once
 
-#include <string>
+#include "common/text_format.h"
 
 namespace tarvex {
 
-// Appends the formatted text to `text`, however long it comes out.
-void appendf(std::string& text, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+using toolset::appendf;
 
 } // namespace tarvex

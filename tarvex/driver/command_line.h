@@ -8,7 +8,7 @@
 // file, preferences, a later one used only when the ones before it are given.
 //
 // Each option is one row of the table in command_line.cpp: its names, its
-// value, its help line and the function that stores it in `RunOptions`.
+// value, its help line and the setting of `RunOptions` it stores.
 #pragma once
 
 #include <cstdint>

@@ -9,10 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "common/file_text.h"
 #include "core/console.h"
 #include "driver/channel_field.h"
 
@@ -29,46 +26,26 @@ constexpr int kEntryRows = 136;
 } // namespace
 
 bool readWholeFile(const std::string& path, std::string& out) {
-    // Opened without waiting, so a named pipe that nobody writes to reads as
-    // empty instead of holding the run forever; reads then wait as usual.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return false;
-        stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(errno));
+    toolset::FileText file = toolset::readFileText(path, kMaxControlFileBytes);
+    switch (file.status) {
+    case toolset::FileText::Status::read:
+        out = std::move(file.text);
+        return true;
+    case toolset::FileText::Status::missing:
+        return false;
+    case toolset::FileText::Status::tooLarge:
+        if (file.size >= 0)
+            stopRun(2, "%s is %lld bytes long; a control file may hold at most %lld bytes.\n",
+                    path.c_str(), static_cast<long long>(file.size),
+                    static_cast<long long>(kMaxControlFileBytes));
+        stopRun(2, "%s holds more than %lld bytes; a control file may hold no more.\n",
+                path.c_str(), static_cast<long long>(kMaxControlFileBytes));
+    case toolset::FileText::Status::unopenable:
+    case toolset::FileText::Status::directory:
+    case toolset::FileText::Status::readError:
+        break;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(error));
-    }
-    if (S_ISREG(info.st_mode) && info.st_size > kMaxControlFileBytes) {
-        ::close(fd);
-        stopRun(2, "%s is %lld bytes long; a control file may hold at most %lld bytes.\n",
-                path.c_str(), static_cast<long long>(info.st_size),
-                static_cast<long long>(kMaxControlFileBytes));
-    }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    out.clear();
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(error));
-        }
-        if (got == 0) break;
-        out.append(chunk, static_cast<std::size_t>(got));
-        if (out.size() > static_cast<std::size_t>(kMaxControlFileBytes)) {
-            ::close(fd);
-            stopRun(2, "%s holds more than %lld bytes; a control file may hold no more.\n",
-                    path.c_str(), static_cast<long long>(kMaxControlFileBytes));
-        }
-    }
-    ::close(fd);
-    return true;
+    stopRun(2, "%s cannot be read: %s\n", path.c_str(), std::strerror(file.error));
 }
 
 std::string dropCarriageReturns(std::string_view text) {

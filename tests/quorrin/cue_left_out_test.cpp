@@ -1,7 +1,7 @@
 // Entries that the text ordered by times cannot hold (at -1 s or earlier,
 // after a negative nudge) are named with a count on the screen, both when
 // printing and before saving; the text itself does not change.
-#include "cue_writer.h"
+#include "quorrin/cue_writer.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

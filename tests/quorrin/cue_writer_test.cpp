@@ -1,7 +1,7 @@
 // Writer and edit tests: time lines in each field mode, both orderings
 // compared as whole texts, and the searches the time ordering relies on.
-#include "cue_edits.h"
-#include "cue_writer.h"
+#include "quorrin/cue_edits.h"
+#include "quorrin/cue_writer.h"
 
 #include <gtest/gtest.h>
 

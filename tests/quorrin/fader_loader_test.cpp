@@ -1,6 +1,6 @@
 // Parser tests: which cues a fader text yields in each time-field mode, and
 // how lines that do not fit the table are reported and skipped.
-#include "fader_loader.h"
+#include "quorrin/fader_loader.h"
 
 #include <gtest/gtest.h>
 

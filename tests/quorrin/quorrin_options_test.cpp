@@ -3,25 +3,15 @@
 // with its time-field count still in second place.
 #include <gtest/gtest.h>
 
+#include "option_answers.h"
 #include "quorrin_runner.h"
 
 TEST(QuorrinOptions, HelpVersionAndUnknownOptions) {
-    TempDir dir;
-    const RunResult help = runQuorrin(dir, {"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: quorrin [options] [--] [file [time-fields]]\n", 0), 0u)
-        << help.out;
-    EXPECT_NE(help.out.find("-h, --help"), std::string::npos);
-
-    const RunResult version = runQuorrin(dir, {"-V"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "quorrin 1.0\n");
-
-    // Before, "-x" was taken as a file name and reported as not found (status 1).
-    const RunResult bad = runQuorrin(dir, {"-x"});
-    EXPECT_EQ(bad.status, 2);
-    EXPECT_EQ(bad.out, "");
-    EXPECT_EQ(bad.err.rfind("quorrin: unknown option '-x'\nUsage: quorrin", 0), 0u) << bad.err;
+    expectOptionAnswers(
+        QUORRIN_EXE, "",
+        {{{"--help"}, 0, "Usage: quorrin [options] [--] [file [time-fields]]\n", ""},
+         {{"-V"}, 0, "quorrin 1.0\n", ""},
+         {{"-x"}, 2, "", "quorrin: unknown option '-x'\nUsage: quorrin"}});
 }
 
 TEST(QuorrinOptions, DashedFileNameAfterDoubleDashKeepsTheFieldCount) {

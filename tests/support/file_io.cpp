@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
+#include "common/file_text.h"
+
 std::string readText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("cannot open " + path);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    toolset::FileText file = toolset::readFileText(path, toolset::kNoSizeLimit);
+    if (file.status != toolset::FileText::Status::read) throw std::runtime_error("no file " + path);
+    return std::move(file.text);
 }
 
 std::vector<uint8_t> readBytes(const std::string& path) {

@@ -7,27 +7,6 @@
 
 namespace {
 
-TEST(FileIo, TextAndBytesRoundTripUnchanged) {
-    TempDir dir;
-    const std::string text("line\r\nzero\0byte\xff\n", 17);
-    writeText(dir.file("t.txt"), text);
-    EXPECT_EQ(readText(dir.file("t.txt")), text);
-    const std::vector<uint8_t> bytes = readBytes(dir.file("t.txt"));
-    ASSERT_EQ(bytes.size(), text.size());
-    EXPECT_EQ(bytes[10], 0u);
-    EXPECT_EQ(bytes[15], 0xFFu);
-
-    writeText(dir.file("t.txt"), "short");
-    EXPECT_EQ(readText(dir.file("t.txt")), "short"); // replaced, not appended
-}
-
-TEST(FileIo, MissingFilesThrow) {
-    TempDir dir;
-    EXPECT_THROW(readText(dir.file("absent.txt")), std::runtime_error);
-    EXPECT_THROW(readBytes(dir.file("absent.wav")), std::runtime_error);
-    EXPECT_THROW(writeText(dir.file("no/such/dir.txt"), "x"), std::runtime_error);
-}
-
 TEST(FileIo, ListDirectoryGivesSortedNames) {
     TempDir dir;
     EXPECT_EQ(listDirectory(dir.path()), std::vector<std::string>{});

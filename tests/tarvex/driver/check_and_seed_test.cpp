@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "option_answers.h"
 #include "tarvex_session.h"
 #include "test_support.h"
 
@@ -61,38 +62,17 @@ std::string lastLine(const std::string& text) {
                        end - (start == std::string::npos ? 0 : start + 1) + 1);
 }
 
-RunResult runApart(Session& s, const std::vector<std::string>& args) {
-    RunOptions options;
-    options.separateStderr = true;
-    return runProgram(TARVEX_EXE, args, s.dir.path().string(), options);
-}
-
 } // namespace
 
 TEST(TarvexOptions, HelpVersionAndRefusedOptions) {
-    Session s;
-    const RunResult help = runApart(s, {"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: tarvex ", 0), 0u) << help.out;
-    EXPECT_TRUE(hasLineWith(help.out, {"--check"}));
-    EXPECT_TRUE(hasLineWith(help.out, {"-j, --threads N"}));
-    EXPECT_EQ(help.err, "");
-
-    const RunResult version = runApart(s, {"-V"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "tarvex 1.164 (w20e)\n");
-
-    for (const std::vector<std::string>& bad :
-         {std::vector<std::string>{"--bogus"}, {"-j", "65"}, {"--seed", "x"}}) {
-        const RunResult r = runApart(s, bad);
-        EXPECT_EQ(r.status, 2) << bad[0];
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("tarvex: ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("\nUsage: tarvex "), std::string::npos) << r.err;
-    }
-    EXPECT_EQ(runApart(s, {"--bogus"}).err.substr(0, 33), "tarvex: unknown option '--bogus'\n");
-    // Nothing was read or written: no prefs.txt was created.
-    EXPECT_TRUE(listDirectory(s.dir.path().string()).empty());
+    // Nothing is read or written: not even a prefs.txt is created.
+    expectOptionAnswers(
+        TARVEX_EXE, "",
+        {{{"--help"}, 0, "Usage: tarvex ", ""},
+         {{"-V"}, 0, "tarvex 1.164 (w20e)\n", ""},
+         {{"--bogus"}, 2, "", "tarvex: unknown option '--bogus'\nUsage: tarvex "},
+         {{"-j", "65"}, 2, "", "tarvex: --threads needs a whole number from 1 to 64"},
+         {{"--seed", "x"}, 2, "", "tarvex: --seed needs a whole number from 0 to"}});
 }
 
 TEST(TarvexOptions, FileNamesBeginningWithADashFollowTheDoubleDash) {
