@@ -21,7 +21,7 @@ std::string usageText() {
 }
 
 std::string versionText() {
-    return "velmont 1.0\n";
+    return "velmont 1.03.1\n"; // as the dialogue's banner says
 }
 
 } // namespace velmont

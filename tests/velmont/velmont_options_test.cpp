@@ -6,6 +6,6 @@ TEST(VelmontOptions, HelpVersionAndUnknownOptionsWriteNothing) {
     expectOptionAnswers(
         VELMONT_EXE, "1\n2\n-6\n1\n1\n",
         {{{"-h"}, 0, "Usage: velmont [options]\n", ""},
-         {{"--version"}, 0, "velmont 1.0\n", ""},
+         {{"--version"}, 0, "velmont 1.03.1\n", ""},
          {{"--channels=4"}, 2, "", "velmont: unknown option '--channels=4'\nUsage: velmont"}});
 }
