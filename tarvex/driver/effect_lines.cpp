@@ -125,25 +125,42 @@ class Reader {
     void readCode(EffectCode code, int values) {
         ParamsFromBuffer(text_, kCodeNames[code], table_, kScratchWidth, values + 1, fx_.masterFxOn,
                          fx_.masterEffectFlag[code], file_, notes_.sink, lines_);
+        code_ = code;
     }
-    // The file line that set an entry of the code read last.
-    int32_t lineOf(int entry) const { return lines_[static_cast<std::size_t>(entry)]; }
+    // The file line that set an entry of the code read last; 0 for entry 0
+    // when no line of the code addressed "M", which has no effect at all.
+    int32_t lineOf(int entry) const {
+        if (entry == kMasterSlot && fx_.masterEffectFlag[code_] == 0) return 0;
+        return lines_[static_cast<std::size_t>(entry)];
+    }
+    // lineOf(entry) when that line gave value `column` (1 the first after the
+    // channel field), else 0: a missing value is named once, as missing.
+    int32_t valueLine(int entry, int column) const {
+        const int32_t line = lineOf(entry);
+        for (std::size_t l = 0; line != 0 && l < text_.lineCount(); ++l) {
+            if (text_.fileLineOf(l) != line) continue;
+            const auto& fields = text_.fields(l);
+            const std::size_t used = readChannelField(fields, 1).used;
+            return fields.size() > used + static_cast<std::size_t>(column) ? line : 0;
+        }
+        return 0;
+    }
     // The threshold of a line, its limit named.
     int32_t threshold(int entry) const {
         double used = row(entry)[1];
         CheckThresh(used, percent_);
-        notes_.limited(lineOf(entry), "threshold", row(entry)[1], used,
+        notes_.limited(valueLine(entry, 1), "threshold", row(entry)[1], used,
                        percent_ ? " percent" : " dB");
         return thresholdOf(row(entry)[1], percent_, entry);
     }
     double ratio(int entry, int column) const {
         const double used = clampRatio(row(entry)[column]);
-        notes_.limited(lineOf(entry), "ratio", row(entry)[column], used, "");
+        notes_.limited(valueLine(entry, column), "ratio", row(entry)[column], used, "");
         return used;
     }
     double frequency(int entry) const {
         const double used = clampFilterFrequency(row(entry)[1], rate_);
-        notes_.limited(lineOf(entry), "frequency", row(entry)[1], used, " Hz");
+        notes_.limited(valueLine(entry, 1), "frequency", row(entry)[1], used, " Hz");
         return used;
     }
     // A send or return level, its limit named: above 0 dB the gain is held at 1.
@@ -193,6 +210,7 @@ class Reader {
     EffectSettings& fx_;
     std::vector<double> table_;
     LineNotes notes_;
+    EffectCode code_ = kFxHp;
     std::array<int32_t, kStripEntries> lines_{};
     std::array<int32_t, kStripEntries> revLines_{};
     std::array<int32_t, kStripEntries> trevLines_{};
@@ -210,13 +228,13 @@ void Reader::linearCompressor(EffectCode code, PerEntry<int32_t>& on, PerEntry<i
         const int64_t attackSamples = samplesOf(r[2], rate_);
         const int64_t attackUsed = clampAttack(attackSamples, rate_);
         if (attackUsed != attackSamples)
-            notes_.limited(lineOf(e), "attack", r[2],
+            notes_.limited(valueLine(e, 2), "attack", r[2],
                            static_cast<double>(attackUsed) * 1000.0 / rate_, " ms");
         attack[e] = clampToInt32(attackUsed);
         const int64_t releaseSamples = samplesOf(r[3], rate_);
         const int64_t releaseUsed = clampRelease(releaseSamples, rate_);
         if (releaseUsed != releaseSamples)
-            notes_.limited(lineOf(e), "release", r[3],
+            notes_.limited(valueLine(e, 3), "release", r[3],
                            static_cast<double>(releaseUsed) * 1000.0 / rate_, " ms");
         release[e] = clampToInt32(releaseUsed);
         ratio[e] = this->ratio(e, 4);
@@ -249,9 +267,9 @@ void Reader::nlcAndLimiter() {
 BiquadCoefs Reader::biquadOf(int e, BiquadDesign design) const {
     const double freq = frequency(e);
     const double gain = clampEqGain(row(e)[2]);
-    notes_.limited(lineOf(e), "gain", row(e)[2], gain, " dB");
+    notes_.limited(valueLine(e, 2), "gain", row(e)[2], gain, " dB");
     const double q = clampEqQ(row(e)[3]);
-    notes_.limited(lineOf(e), "Q", row(e)[3], q, "");
+    notes_.limited(valueLine(e, 3), "Q", row(e)[3], q, "");
     return design(gain, freq, rate_, q);
 }
 
@@ -296,10 +314,13 @@ void Reader::filters(int32_t verbosity) {
 
 void Reader::send(EffectCode code, PerEntry<int32_t>& on, PerEntry<float>& level) {
     readCode(code, 1);
+    // A send without its return line has no level to limit: that is said
+    // once the returns have been read.
+    const bool returned = !linesOf(code == kFxRev ? "rtn" : "trtn").empty();
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
         on[e] = 1;
-        level[e] = this->level(lineOf(e), "send level", row(e)[1]);
+        level[e] = this->level(returned ? valueLine(e, 1) : 0, "send level", row(e)[1]);
     }
     if (code == kFxRev) revLines_ = lines_;
     if (code == kFxTrev) trevLines_ = lines_;
@@ -326,7 +347,7 @@ std::array<double, 3> Reader::values(const KeywordHit& hit, std::string_view key
         warn("%s line %d: this %.*s line is missing %zu value%s; taken as 0.\n", file_.c_str(),
              text_.fileLine(hit), static_cast<int>(keyword.size()), keyword.data(), count - given,
              count - given == 1 ? "" : "s");
-        notes_.warning(text_.fileLine(hit), "'%.*s' line is missing %zu value%s (0 used)",
+        notes_.warning(text_.fileLine(hit), "'%.*s' line is missing %zu value%s (taken as 0)",
                        static_cast<int>(keyword.size()), keyword.data(), count - given,
                        count - given == 1 ? "" : "s");
     }
@@ -450,7 +471,8 @@ void Reader::inputFilter(std::string_view keyword, ReverbInputFilter& filter, do
         filter.on = 1;
         filter.corner = corner;
         filter.coef = design(corner, rate_);
-        if (hit.line == hits.back().line && reverbRuns(text_.fileLine(hit), keyword))
+        if (hit.line == hits.back().line && reverbRuns(text_.fileLine(hit), keyword) &&
+            text_.valueCount(hit) > 0)
             notes_.limited(text_.fileLine(hit), (std::string("reverb ") + name).c_str(), written,
                            corner, " Hz");
     }

@@ -328,7 +328,7 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
             warn("%s line %d: this %.*s line is missing %zu value%s; taken as 0.\n",
                  fileName.c_str(), line, codeName, code.data(), wanted - present,
                  wanted - present == 1 ? "" : "s");
-            d.warning(fileName, line, "'%.*s' line is missing %zu value%s (0 used)", codeName,
+            d.warning(fileName, line, "'%.*s' line is missing %zu value%s (taken as 0)", codeName,
                       code.data(), wanted - present, wanted - present == 1 ? "" : "s");
         }
         double* row = table.data() + entry * static_cast<std::size_t>(width);
