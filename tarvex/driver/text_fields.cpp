@@ -2,6 +2,7 @@
 #include "driver/text_fields.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -275,6 +276,8 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         ChannelField channel;
     };
     std::vector<Unmarked> unmarked;
+    // Lines for entry 0 that a later one replaced: earlier line, later line.
+    std::vector<std::array<int32_t, 2>> replacedAtZero;
     for (const KeywordHit& hit : text.find(code)) {
         // Only a line that starts with the code is an effect line: an order
         // line such as "order hp 1 3" names the code in its second field.
@@ -333,7 +336,9 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         }
         double* row = table.data() + entry * static_cast<std::size_t>(width);
         // The last line for an entry sets all its values.
-        if (lineOf[entry] != 0)
+        if (lineOf[entry] != 0 && entry == 0)
+            replacedAtZero.push_back({lineOf[entry], line});
+        else if (lineOf[entry] != 0)
             d.warning(fileName, lineOf[entry],
                       "'%.*s' of %s is given again on line %d (line ignored)", codeName,
                       code.data(), stripNameOf(static_cast<int32_t>(entry)).c_str(), line);
@@ -346,7 +351,12 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
             row[col] = parseFieldNumber(text.value(hit, k++));
     }
     // Entry 0 is the master only for a code that some line addressed "M".
+    for (const auto& [earlier, later] : replacedAtZero)
+        d.warning(fileName, earlier, "'%.*s' of %s is given again on line %d (line ignored)",
+                  codeName, code.data(), codeMaster != 0 ? "the master" : "channel 0", later);
     for (const Unmarked& u : unmarked) {
+        // A line a later one for entry 0 replaced has been named already.
+        if (lineOf[0] != u.line) continue;
         const bool joinedSubmix =
             u.channel.group == GroupMark::Joined && u.channel.kind == ChannelKind::Submix;
         const char* effect = codeMaster != 0 ? "taken as the master's" : "line has no effect";
