@@ -65,4 +65,20 @@ void warnChannelOutOfRange() {
     warn(">>Channel number out of range or not specified!\n");
 }
 
+std::string channelFieldText(std::span<const std::string_view> fields, std::size_t at,
+                             std::size_t used) {
+    std::string text;
+    for (std::size_t k = at; k < at + used && k < fields.size(); ++k) {
+        if (k > at) text += ' ';
+        text += fields[k];
+    }
+    return text;
+}
+
+std::string stripNameOf(int32_t slot) {
+    if (slot == kMasterSlot) return "the master";
+    if (slot > kMaxChannels) return "submix " + std::to_string(slot - groupSlot(0));
+    return "channel " + std::to_string(slot);
+}
+
 } // namespace tarvex

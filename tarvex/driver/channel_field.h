@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tarvex {
@@ -44,5 +45,13 @@ ChannelField readChannelField(std::span<const std::string_view> fields, std::siz
 
 // Prints the message of a channel number held at slot 135.
 void warnChannelOutOfRange();
+
+// The channel field as written, its fields joined by a space ("G 3"), for
+// diagnostics; "" when it takes no field.
+std::string channelFieldText(std::span<const std::string_view> fields, std::size_t at,
+                             std::size_t used);
+
+// The strip a slot is, for diagnostics: "the master", "channel 5", "submix 3".
+std::string stripNameOf(int32_t slot);
 
 } // namespace tarvex

@@ -1,7 +1,8 @@
-// Ranges of the effect values read from the fader file. Every correction is
-// silent. Each limit tests its lower bound first unless it says otherwise;
-// the order matters where one value can fail both tests, and "nan" fails
-// neither and comes back unchanged.
+// Ranges of the effect values read from the fader file. The limits print
+// nothing; the effect-line reader names each value they change. Each limit
+// tests its lower bound first unless it says otherwise; the order matters
+// where one value can fail both tests, and "nan" fails neither and comes
+// back unchanged.
 #pragma once
 
 #include <cstdint>

@@ -10,6 +10,8 @@
 // thresholds to sample units at the strip's scale (2^23 for channels, 2^31
 // for the master and submixes), times to samples, gains to linear, filters
 // to coefficients. Out-of-range values are limited; nothing here ends the run.
+// A line used otherwise than written (a value limited, a channel field read
+// otherwise, a line repeated or without effect) is named as a diagnostic.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +21,8 @@
 #include "effects/effect_settings.h"
 
 namespace tarvex {
+
+class Diagnostics;
 
 // A threshold in dB held to -144..0, or in percent held to 0..100.
 void CheckThresh(double& value, bool percentMode);
@@ -32,9 +36,10 @@ void CheckSndRtn(double& value);
 // from its defaults whatever it held. `rate` is the song's sample rate in Hz
 // (44100 is used when it is not positive); `percentMode` is the `v=percent`
 // setting; `verbosity` gates the reading messages (above 1, and 3 for the
-// detail); `faderFileName` names the file in messages.
+// detail); `faderFileName` names the file in messages. With `diagnostics`,
+// every effect or order line not used as written is named there too.
 void readEffectSettings(const KeywordText& faderText, const std::string& faderFileName, double rate,
                         bool percentMode, int32_t verbosity, const KeywordText& prefsText,
-                        EffectSettings& fx);
+                        EffectSettings& fx, Diagnostics* diagnostics = nullptr);
 
 } // namespace tarvex

@@ -189,7 +189,7 @@ void readEffects(MixSession& s) {
         s.tracks.sampleRate != 0 ? static_cast<double>(s.tracks.sampleRate) : 44100.0;
     readEffectSettings(KeywordText(s.fader.faderText, s.fader.firstLine), s.tracks.fadersPath, rate,
                        s.prefs.percentMode, s.prefs.verbosity,
-                       KeywordText(s.prefs.prefsText, s.prefs.firstLine), s.fx);
+                       KeywordText(s.prefs.prefsText, s.prefs.firstLine), s.fx, &s.diagnostics);
 }
 
 void runStages(MixSession& s, const RunOptions& options, std::FILE* input,

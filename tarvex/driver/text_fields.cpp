@@ -2,6 +2,7 @@
 #include "driver/text_fields.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,8 @@
 
 #include "common/file_text.h"
 #include "core/console.h"
+#include "core/diagnostics.h"
+#include "core/slot_layout.h"
 #include "driver/channel_field.h"
 
 namespace tarvex {
@@ -22,6 +25,19 @@ bool isBlank(char c) {
 }
 
 constexpr int kEntryRows = 136;
+
+// Warnings about lines, dropped when the caller keeps no diagnostics.
+struct LineNotes {
+    Diagnostics* sink;
+    template <typename... Args>
+    void warning(const std::string& file, int32_t line, const char* fmt, Args... args) const {
+        if (sink == nullptr) return;
+        if constexpr (sizeof...(Args) == 0)
+            sink->warning(file, line, "%s", fmt);
+        else
+            sink->warning(file, line, fmt, args...);
+    }
+};
 
 } // namespace
 
@@ -218,12 +234,27 @@ void CodetoInt(const KeywordText& text, std::string_view keyword, int32_t& out) 
 
 void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
                       int width, int fieldCount, int& anyMaster, int& codeMaster,
-                      const std::string& fileName) {
+                      const std::string& fileName, Diagnostics* diagnostics,
+                      std::span<int32_t> rowLines) {
     const std::size_t rows = static_cast<std::size_t>(kEntryRows) * static_cast<std::size_t>(width);
     for (std::size_t i = 0; i < rows && i < table.size(); ++i)
         table[i] = 0.0;
+    for (int32_t& l : rowLines)
+        l = 0;
     if (width < 1 || table.size() < rows) return;
     const auto codeName = static_cast<int>(code.size());
+    const LineNotes d{diagnostics};
+    std::vector<int32_t> lineOf(kEntryRows, 0);
+    // Lines that land on entry 0 without "M": whether the master takes them is
+    // known once every line of the code has been read.
+    struct Unmarked {
+        int32_t line;
+        std::string written;
+        ChannelField channel;
+    };
+    std::vector<Unmarked> unmarked;
+    // Lines for entry 0 that a later one replaced: earlier line, later line.
+    std::vector<std::array<int32_t, 2>> replacedAtZero;
     for (const KeywordHit& hit : text.find(code)) {
         // Only a line that starts with the code is an effect line: an order
         // line such as "order hp 1 3" names the code in its second field.
@@ -231,15 +262,20 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         const int line = text.fileLine(hit);
         const std::size_t given = text.valueCount(hit);
         const ChannelField channel = readChannelField(text.fields(hit.line), hit.field + 1);
+        const std::string written =
+            channelFieldText(text.fields(hit.line), hit.field + 1, channel.used);
         std::size_t k = channel.used;
         std::size_t entry = 0;
         if (channel.kind == ChannelKind::Missing) {
             warn("%s line %d: this %.*s line names no channel; line ignored.\n", fileName.c_str(),
                  line, codeName, code.data());
+            d.warning(fileName, line, "'%.*s' line names no channel (line ignored)", codeName,
+                      code.data());
             continue;
         }
         if (channel.group == GroupMark::Joined) {
             entry = 0; // "G" joined to its number reads as text, so as 0
+            unmarked.push_back({line, written, channel});
         } else if (channel.kind == ChannelKind::Master) {
             anyMaster = 1;
             codeMaster = 1;
@@ -247,18 +283,43 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
             // "G -1" would land on channel 126: a minus sign never names a strip.
             warn("%s line %d: the channel of this %.*s line is negative; line ignored.\n",
                  fileName.c_str(), line, codeName, code.data());
+            d.warning(fileName, line, "channel '%s' is negative (line ignored)", written.c_str());
             continue;
         } else {
             entry = static_cast<std::size_t>(channel.slot);
-            if (channel.limited) warnChannelOutOfRange();
+            if (channel.limited) {
+                warnChannelOutOfRange();
+                d.warning(fileName, line, "channel '%s' is beyond the last strip (%s used)",
+                          written.c_str(), stripNameOf(channel.slot).c_str());
+            } else if (entry == 0) {
+                unmarked.push_back({line, written, channel});
+            } else if (channel.group != GroupMark::None && entry <= kMaxChannels) {
+                d.warning(fileName, line, "channel '%s' names no submix 1 to 8 (%s used)",
+                          written.c_str(), stripNameOf(channel.slot).c_str());
+            } else if (channel.group == GroupMark::None && entry > kMaxChannels) {
+                d.warning(fileName, line,
+                          "channel %s is past the last input channel, 127 (%s used)",
+                          written.c_str(), stripNameOf(channel.slot).c_str());
+            }
         }
         const std::size_t wanted = fieldCount > 1 ? static_cast<std::size_t>(fieldCount - 1) : 0;
         const std::size_t present = given - k;
-        if (present < wanted)
+        if (present < wanted) {
             warn("%s line %d: this %.*s line is missing %zu value%s; taken as 0.\n",
                  fileName.c_str(), line, codeName, code.data(), wanted - present,
                  wanted - present == 1 ? "" : "s");
+            d.warning(fileName, line, "'%.*s' line is missing %zu value%s (taken as 0)", codeName,
+                      code.data(), wanted - present, wanted - present == 1 ? "" : "s");
+        }
         double* row = table.data() + entry * static_cast<std::size_t>(width);
+        // The last line for an entry sets all its values.
+        if (lineOf[entry] != 0 && entry == 0)
+            replacedAtZero.push_back({lineOf[entry], line});
+        else if (lineOf[entry] != 0)
+            d.warning(fileName, lineOf[entry],
+                      "'%.*s' of %s is given again on line %d (line ignored)", codeName,
+                      code.data(), stripNameOf(static_cast<int32_t>(entry)).c_str(), line);
+        lineOf[entry] = line;
         row[0] = 1.0;
         // Every value comes from this line; a field the line lacks reads as "",
         // which is 0. The last value is the number that starts the rest of the
@@ -266,6 +327,29 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         for (int col = 1; col < fieldCount && col < width; ++col)
             row[col] = parseFieldNumber(text.value(hit, k++));
     }
+    // Entry 0 is the master only for a code that some line addressed "M".
+    for (const auto& [earlier, later] : replacedAtZero)
+        d.warning(fileName, earlier, "'%.*s' of %s is given again on line %d (line ignored)",
+                  codeName, code.data(), codeMaster != 0 ? "the master" : "channel 0", later);
+    for (const Unmarked& u : unmarked) {
+        // A line a later one for entry 0 replaced has been named already.
+        if (lineOf[0] != u.line) continue;
+        const bool joinedSubmix =
+            u.channel.group == GroupMark::Joined && u.channel.kind == ChannelKind::Submix;
+        const char* effect = codeMaster != 0 ? "taken as the master's" : "line has no effect";
+        if (joinedSubmix)
+            d.warning(fileName, u.line,
+                      "channel '%s' reads as 0, not as submix %lld: 'G' and its number go in "
+                      "fields of their own (%s)",
+                      u.written.c_str(), static_cast<long long>(u.channel.number), effect);
+        else if (u.channel.kind == ChannelKind::Channel)
+            d.warning(fileName, u.line, "channel 0 is not the master, which is 'M' (%s)", effect);
+        else
+            d.warning(fileName, u.line, "channel '%s' is neither a number nor 'M' (%s)",
+                      u.written.c_str(), effect);
+    }
+    for (std::size_t e = 0; e < rowLines.size() && e < lineOf.size(); ++e)
+        rowLines[e] = lineOf[e];
 }
 
 } // namespace tarvex

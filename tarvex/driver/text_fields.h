@@ -16,6 +16,8 @@
 
 namespace tarvex {
 
+class Diagnostics;
+
 // The part of a control file that the readers use.
 struct FramedText {
     std::string text; // from the newline that ends the "begin" line (or the whole text)
@@ -116,9 +118,13 @@ void CodetoInt(const KeywordText& text, std::string_view keyword, int32_t& out);
 // "G" n addresses entry 127 + n; an entry above 135 becomes 135 with the
 // channel message. Values are read from the line itself: a missing one is 0
 // and prints a warning. A line with a negative channel or none at all is
-// skipped with a message. `fileName` names the file in messages.
+// skipped with a message. `fileName` names the file in messages. With
+// `diagnostics`, every line not used as written is named there too; with
+// `rowLines` (136 entries), each addressed entry gets the file line that set
+// it, and the others 0.
 void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
                       int width, int fieldCount, int& anyMaster, int& codeMaster,
-                      const std::string& fileName);
+                      const std::string& fileName, Diagnostics* diagnostics = nullptr,
+                      std::span<int32_t> rowLines = {});
 
 } // namespace tarvex
