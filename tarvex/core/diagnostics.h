@@ -37,4 +37,18 @@ class Diagnostics {
     int32_t errors_ = 0;
 };
 
+// The diagnostics a reader may be handed, or none: readers run without them
+// in unit tests and fuzz targets, and then their warnings are dropped.
+struct MaybeDiagnostics {
+    Diagnostics* sink = nullptr;
+    template <typename... Args>
+    void warning(const std::string& file, int32_t line, const char* fmt, Args... args) const {
+        if (sink == nullptr) return;
+        if constexpr (sizeof...(Args) == 0)
+            sink->warning(file, line, "%s", fmt);
+        else
+            sink->warning(file, line, fmt, args...);
+    }
+};
+
 } // namespace tarvex

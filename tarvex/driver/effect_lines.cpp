@@ -52,11 +52,7 @@ struct LineNotes {
     Diagnostics* sink;
     const std::string& file;
     template <typename... Args> void warning(int32_t line, const char* fmt, Args... args) const {
-        if (sink == nullptr || line <= 0) return;
-        if constexpr (sizeof...(Args) == 0)
-            sink->warning(file, line, "%s", fmt);
-        else
-            sink->warning(file, line, fmt, args...);
+        if (line > 0) MaybeDiagnostics{sink}.warning(file, line, fmt, args...);
     }
     // A value the limits changed: "ratio 80 is above 50 (50 used)". `unit`
     // starts with its space, or is "".

@@ -26,19 +26,6 @@ bool isBlank(char c) {
 
 constexpr int kEntryRows = 136;
 
-// Warnings about lines, dropped when the caller keeps no diagnostics.
-struct LineNotes {
-    Diagnostics* sink;
-    template <typename... Args>
-    void warning(const std::string& file, int32_t line, const char* fmt, Args... args) const {
-        if (sink == nullptr) return;
-        if constexpr (sizeof...(Args) == 0)
-            sink->warning(file, line, "%s", fmt);
-        else
-            sink->warning(file, line, fmt, args...);
-    }
-};
-
 } // namespace
 
 bool readWholeFile(const std::string& path, std::string& out) {
@@ -243,7 +230,7 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
         l = 0;
     if (width < 1 || table.size() < rows) return;
     const auto codeName = static_cast<int>(code.size());
-    const LineNotes d{diagnostics};
+    const MaybeDiagnostics d{diagnostics};
     std::vector<int32_t> lineOf(kEntryRows, 0);
     // Lines that land on entry 0 without "M": whether the master takes them is
     // known once every line of the code has been read.
