@@ -1,6 +1,7 @@
 // The fader file's lines against the table of codes.
 #include "driver/fader_line_check.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -93,14 +94,14 @@ bool isDecimal(std::string_view field) {
     const std::string text(field);
     char* end = nullptr;
     std::strtod(text.c_str(), &end);
-    return end != text.c_str() && *end == '\0';
+    return end != text.c_str() && end == text.c_str() + text.size();
 }
 
 bool isWhole(std::string_view field) {
     const std::string text(field);
     char* end = nullptr;
     std::strtoll(text.c_str(), &end, 10);
-    return end != text.c_str() && *end == '\0';
+    return end != text.c_str() && end == text.c_str() + text.size();
 }
 
 // What the run reads from a field of that kind.
@@ -255,7 +256,7 @@ class LineCheck {
         if (const auto k = readFromLater(line, c_)) {
             d_.warning(file_, line_,
                        "unknown code '%s' (skipped; the line is read from its field '%s')",
-                       quoted(line.fields[0]).c_str(), quoted(line.fields[*k]).c_str());
+                       quoted(line.written[0]).c_str(), quoted(line.fields[*k]).c_str());
             return;
         }
         // "v 1 -6" reads as the one field "v1-6", which no reader takes.
@@ -266,8 +267,10 @@ class LineCheck {
                        quoted(written).c_str());
             return;
         }
-        d_.warning(file_, line_, "unknown code '%s' (line ignored)",
-                   quoted(line.fields[0]).c_str());
+        // Headings and column titles, as the template writer puts above its
+        // lines, hold no number: they are notes, not misspelt codes.
+        if (std::none_of(line.fields.begin(), line.fields.end(), isDecimal)) return;
+        d_.warning(file_, line_, "unknown code '%s' (line ignored)", quoted(written).c_str());
     }
 
     // The effect reader counts the fields; a field written as two is read as one.

@@ -4,11 +4,11 @@
 // diagnostic: an unknown code, fields separated by spaces instead of tabs, a
 // missing, extra or non-numeric field.
 //
-// The mix-name line, empty lines and lines switched off with a leading '('
-// pass in silence. The fields of effect, reverb and order lines are counted
-// by the effect reader, and what a value or a channel number means where it
-// stands by the reader of its line; this pass only counts fields and sees
-// whether a number is one.
+// The mix-name line, empty lines, lines switched off with a leading '(' and
+// notes (an unknown first field on a line without a number, such as the
+// headings of a written template) pass in silence. The fields of effect, reverb and order lines are
+// counted by the effect reader, and what a value or a channel number means where it stands by the
+// reader of its line; this pass only counts fields and sees whether a number is one.
 #pragma once
 
 #include "session/mix_session.h"
