@@ -83,6 +83,7 @@ void loadFaderFile(MixSession& s, std::FILE* input) {
                 warn("\n>>>  Warning: extra space on line %i of fader file.\n", n);
         }
     }
+    s.fader.asWritten = framed.text;
     RemoveSpaces(framed.text);
     s.fader.faderText = std::move(framed.text);
     s.fader.firstLine = framed.firstLine;

@@ -2,7 +2,9 @@
 // warnings, the mix name and output path, and the channel start offsets.
 //
 // The text after the "begin" line is kept for the whole run with every space
-// removed; each later reader works on its own view of it.
+// removed; each later reader works on its own view of it. The same text as
+// written is kept too, so that the line check can tell fields written apart
+// by spaces.
 #pragma once
 
 #include <cstdio>

@@ -17,6 +17,7 @@
 #include "driver/check_plan.h"
 #include "driver/effect_lines.h"
 #include "driver/fader_file.h"
+#include "driver/fader_line_check.h"
 #include "driver/output_files.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
@@ -210,6 +211,7 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
     countTracks(s, trackList);
     if (checkOnly) refuseMissingFaderFileInCheck(s);
     loadFaderFile(s, input);
+    checkFaderLines(s);
     allocateBlockBuffers(s);
     readTrackList(s, trackList);
     const std::array<int32_t, kSlotCount> listedOn = s.tracks.channelOn;

@@ -100,6 +100,7 @@ struct TrackTable {
 struct FaderScript {
     std::string faderText;  // text after the "begin" line, spaces removed
     int firstLine = 1;      // file line number of the first line of faderText
+    std::string asWritten;  // faderText as written, spaces kept (for the line check)
     std::string mixName;    // name of the mix
     std::string outputPath; // mix file, or the preview file
     std::array<int64_t, kSlotCount> startOffset{}; // song sample where a channel starts
