@@ -104,6 +104,31 @@ const Row kCatalogue[] = {
      "prefs.txt:4: error: preview start 0:05.000 is beyond the end of the song at 0:01.000", 2},
     {"prefs.txt", "begin\nverbo\t1\npre\ton\nlength\t-1\nend\n",
      "prefs.txt:4: error: preview length '-1' is below zero", 2},
+    // tracks.txt
+    {"tracks.txt", "begin 1 a.wav +\n1 a.wav +\n2 b.wav +\nend\n",
+     "tracks.txt:1: warning: '1 a.wav +' after 'begin' on its line is not read", 0},
+    {"tracks.txt", "begin\n1 a.wav\t+\n2 b.wav +\nend\n",
+     "tracks.txt:2: warning: tab in '1 a.wav\\t+', but this list separates its fields by spaces "
+     "(no tlist=tab in prefs.txt): file name read as 'a.wav\\t+', channel 1 stays off",
+     0},
+    {"tracks.txt", "begin\n1\ta.wav\t+\n2\tb.wav\t+\nend\n",
+     "tracks.txt: error: no track is on, so the song is empty and there is nothing to render", 2},
+    {"tracks.txt", "begin\n1 a.wav +x\n2 b.wav +\nend\n",
+     "tracks.txt:2: warning: status '+x' is not '+' or '++' (channel 1 stays off)", 0},
+    {"tracks.txt", "begin\n1 a.wav\n2 b.wav +\nend\n",
+     "tracks.txt:2: warning: no status ('+' or '++') after the file name in '1 a.wav' (channel 1 "
+     "stays off)",
+     0},
+    {"tracks.txt", "begin\n2 a.wav +\n2 b.wav +\nend\n",
+     "tracks.txt:2: warning: label '2' on the line of channel 1 (the line's place decides the "
+     "channel, not its label)",
+     0},
+    {"tracks.txt", "begin\nend\n1 a.wav +\n",
+     "tracks.txt:2: warning: 'end' as the first line names channel 1 (the list goes on)", 0},
+    {"tracks.txt", "begin\n1 a.wav +\n2 b.wav +\nend \n",
+     "tracks.txt:4: warning: 'end ' is not exactly 'end' (it names channel 3, the list goes on)",
+     0},
+    {"tracks.txt", "begin\n\n", "tracks.txt: error: no line names a track", 2},
     // WAV files
     {"tracks.txt", "begin\n1 a.wav +\n2 c.wav +\nend\n",
      "tracks.txt:3: error: c.wav is at 48000 Hz, a.wav (channel 1) at 44100 Hz: every track must "
