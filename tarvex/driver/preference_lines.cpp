@@ -167,6 +167,15 @@ PreferenceLines readPreferenceLines(std::string_view fileText, std::string fileN
             start = at + 1;
         }
         if (!line.ends.empty()) line.text = std::string(raw.substr(0, line.ends.back()));
+        // An "end" after the fields of a line matters when it hides lines
+        // that follow.
+        if (ended && !line.ends.empty()) {
+            bool hides = false;
+            for (std::size_t j = i + 1; j < rawLines.size() && !hides; ++j)
+                hides = rawLines[j] != "end" &&
+                        rawLines[j].find_first_not_of(" \t") != std::string_view::npos;
+            if (hides) out.endMidLine = line.fileLine;
+        }
         out.lines.push_back(std::move(line));
         if (ended) break;
     }

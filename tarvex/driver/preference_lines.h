@@ -52,6 +52,7 @@ struct PreferenceLines {
     std::vector<PrefsLine> lines;       // the body's lines up to the one holding "end"
     std::vector<PrefsLayoutSlip> slips; // lines of `body` (also past "end") with a slip
     std::string afterBegin;             // what follows "begin" on its own line, unread
+    int endMidLine = 0;                 // file line where "end" follows other fields, or 0
 
     // Every occurrence of the keyword, in file order.
     std::vector<PrefsHit> find(std::string_view keyword) const;

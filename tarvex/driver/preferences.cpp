@@ -275,6 +275,10 @@ void reportUnreadLines(Diagnostics& d, const PreferenceLines& text) {
     if (!text.afterBegin.empty())
         d.warning(text.fileName, text.firstLine, "'%s' after 'begin' on its line is not read",
                   shownText(text.afterBegin).c_str());
+    if (text.endMidLine != 0)
+        d.warning(text.fileName, text.endMidLine,
+                  "'end' after '%s' ends the file in mid-line (nothing after it is read)",
+                  shownText(text.lines.back().text).c_str());
     for (const std::size_t l : text.unusedLines()) {
         const std::string_view first = text.lines[l].field(0);
         if (first.front() == '(') continue;

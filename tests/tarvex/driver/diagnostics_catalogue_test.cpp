@@ -41,6 +41,10 @@ const Row kCatalogue[] = {
      0},
     {"prefs.txt", "begin\tverbo\t1\nend\n",
      "prefs.txt:1: warning: 'verbo\\t1' after 'begin' on its line is not read", 0},
+    {"prefs.txt", "begin\noutbits\t24\tend\nverbo\t1\nend\n",
+     "prefs.txt:2: warning: 'end' after 'outbits\\t24' ends the file in mid-line (nothing after "
+     "it is read)",
+     0},
     {"prefs.txt", "begin\nverbo\t1\noutbits\t16\noutbits\t24\nend\n",
      "prefs.txt:3: warning: 'outbits' is given again on line 4, which counts (this line has no "
      "effect)",
