@@ -24,7 +24,53 @@ bool isKeyword(std::string_view field) {
            std::end(kPrefsKeywords);
 }
 
+bool isBlankChar(char ch) {
+    return ch == ' ' || ch == '\t' || ch == '\n' || ch == '\r';
+}
+
 } // namespace
+
+bool isPrefsKeyword(std::string_view field) {
+    return isKeyword(field);
+}
+
+std::string shownText(std::string_view text) {
+    std::string out;
+    for (const char ch : text) {
+        if (ch == '\t')
+            out += "\\t";
+        else if (ch == '\r')
+            out += "\\r";
+        else
+            out.push_back(ch);
+    }
+    return out;
+}
+
+std::string textAfterBegin(std::string_view fileText, std::string_view body) {
+    const std::string text = dropCarriageReturns(fileText);
+    // Framing keeps the whole text (less a byte-order mark) when there is no
+    // "begin"; with one, "begin" itself is gone from what it keeps.
+    const std::size_t bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    if (body.size() + bom >= text.size()) return {};
+    const std::string_view head = std::string_view(text).substr(0, text.size() - body.size());
+    const std::string_view line =
+        head.substr(head.rfind('\n') == std::string_view::npos ? 0 : head.rfind('\n') + 1);
+    std::size_t at = 0;
+    while ((at = line.find("begin", at)) != std::string_view::npos) {
+        const bool startOk = at == 0 || isBlankChar(line[at - 1]);
+        const bool endOk = at + 5 >= line.size() || isBlankChar(line[at + 5]);
+        if (startOk && endOk) break;
+        ++at;
+    }
+    if (at == std::string_view::npos) return {};
+    std::string_view rest = line.substr(at + 5);
+    while (!rest.empty() && isBlankChar(rest.front()))
+        rest.remove_prefix(1);
+    while (!rest.empty() && isBlankChar(rest.back()))
+        rest.remove_suffix(1);
+    return std::string(rest);
+}
 
 std::vector<PrefsHit> PreferenceLines::find(std::string_view keyword) const {
     std::vector<PrefsHit> hits;
@@ -87,6 +133,7 @@ PreferenceLines readPreferenceLines(std::string_view fileText, std::string fileN
     FramedText framed = frameAfterBegin(dropCarriageReturns(fileText));
     out.body = std::move(framed.text);
     out.firstLine = framed.firstLine;
+    out.afterBegin = textAfterBegin(fileText, out.body);
 
     // The layout slips are looked for on every line of the body, past "end"
     // too, before a carriage return left by "CR CR LF" is dropped as well.
@@ -120,6 +167,15 @@ PreferenceLines readPreferenceLines(std::string_view fileText, std::string fileN
             start = at + 1;
         }
         if (!line.ends.empty()) line.text = std::string(raw.substr(0, line.ends.back()));
+        // An "end" after the fields of a line matters when it hides lines
+        // that follow.
+        if (ended && !line.ends.empty()) {
+            bool hides = false;
+            for (std::size_t j = i + 1; j < rawLines.size() && !hides; ++j)
+                hides = rawLines[j] != "end" &&
+                        rawLines[j].find_first_not_of(" \t") != std::string_view::npos;
+            if (hides) out.endMidLine = line.fileLine;
+        }
         out.lines.push_back(std::move(line));
         if (ended) break;
     }

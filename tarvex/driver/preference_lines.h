@@ -51,6 +51,8 @@ struct PreferenceLines {
     int firstLine = 1;                  // file line number of the first line of `body`
     std::vector<PrefsLine> lines;       // the body's lines up to the one holding "end"
     std::vector<PrefsLayoutSlip> slips; // lines of `body` (also past "end") with a slip
+    std::string afterBegin;             // what follows "begin" on its own line, unread
+    int endMidLine = 0;                 // file line where "end" follows other fields, or 0
 
     // Every occurrence of the keyword, in file order.
     std::vector<PrefsHit> find(std::string_view keyword) const;
@@ -68,6 +70,18 @@ struct PreferenceLines {
     // unknown or misspelt keyword, or fields separated by spaces.
     std::vector<std::size_t> unusedLines() const;
 };
+
+// True for every keyword that some stage looks up in the preferences.
+bool isPrefsKeyword(std::string_view field);
+
+// Control-file text as a diagnostic quotes it: tabs and carriage returns
+// spelt out as \t and \r, so that the reader sees where they stand.
+std::string shownText(std::string_view text);
+
+// What follows the first whole word "begin" on its line, blanks trimmed; ""
+// when there is nothing or when the text holds no "begin". `body` is the text
+// that framing kept.
+std::string textAfterBegin(std::string_view fileText, std::string_view body);
 
 // Splits the text of a preferences file; `fileName` is kept for messages.
 PreferenceLines readPreferenceLines(std::string_view fileText, std::string fileName);

@@ -13,6 +13,7 @@
 #include "core/console.h"
 #include "driver/output_files.h"
 #include "driver/text_fields.h"
+#include "engine/mix_views.h"
 
 namespace tarvex {
 
@@ -25,25 +26,104 @@ constexpr const char* kDefaultPrefsName = "prefs.txt";
 // Most channel-strip workers `threads` may ask for.
 constexpr int kMaxThreadsPref = 64;
 
+// A keyword standing among the values of another one (`launch` `tempo`):
+// what it does there is named once, by the pass over the lines.
+bool inValue(const PreferenceLines& text, const PrefsHit& hit) {
+    return hit.field > 0 && isPrefsKeyword(text.lines[hit.line].field(0));
+}
+
 // A keyword's values must stand on its own line; one without them is ignored.
-bool hasValues(const PreferenceLines& text, const PrefsHit& hit, std::size_t needed,
+bool hasValues(Diagnostics& d, const PreferenceLines& text, const PrefsHit& hit, std::size_t needed,
                const char* keyword) {
     if (text.valueCount(hit) >= needed) return true;
     warn("%s line %d: \"%s\" needs %zu value%s on its line; ignored.\n", text.fileName.c_str(),
          text.fileLine(hit), keyword, needed, needed == 1 ? "" : "s");
+    if (!inValue(text, hit))
+        d.warning(text.fileName, text.fileLine(hit),
+                  "'%s' needs %zu tab-separated value%s on its line (line ignored)", keyword,
+                  needed, needed == 1 ? "" : "s");
     return false;
 }
 
+// Names every line of `hits` but the one that counts, `counting`.
+void reportRepeats(Diagnostics& d, const PreferenceLines& text, const std::vector<PrefsHit>& hits,
+                   const PrefsHit& counting, const char* keyword) {
+    const bool lastCounts =
+        counting.line == hits.back().line && counting.field == hits.back().field;
+    for (const PrefsHit& h : hits) {
+        if ((h.line == counting.line && h.field == counting.field) || inValue(text, h)) continue;
+        d.warning(text.fileName, text.fileLine(h),
+                  lastCounts ? "'%s' is given again on line %d, which counts (this line has no "
+                               "effect)"
+                             : "'%s' is given before, on line %d, which counts (this line has no "
+                               "effect)",
+                  keyword, text.fileLine(counting));
+    }
+}
+
 // The last occurrence of a keyword that carries the values it needs.
-bool lastWithValues(const PreferenceLines& text, const char* keyword, std::size_t needed,
-                    PrefsHit& hit) {
-    bool found = false;
+bool lastWithValues(Diagnostics& d, const PreferenceLines& text, const char* keyword,
+                    std::size_t needed, PrefsHit& hit) {
+    std::vector<PrefsHit> complete;
     for (const PrefsHit& h : text.find(keyword))
-        if (hasValues(text, h, needed, keyword)) {
-            hit = h;
-            found = true;
-        }
-    return found;
+        if (hasValues(d, text, h, needed, keyword)) complete.push_back(h);
+    if (complete.empty()) return false;
+    hit = complete.back();
+    reportRepeats(d, text, complete, hit, keyword);
+    return true;
+}
+
+// The first or the last occurrence of a keyword, whatever its values.
+bool firstOf(Diagnostics& d, const PreferenceLines& text, const char* keyword, PrefsHit& hit) {
+    const auto hits = text.find(keyword);
+    if (hits.empty()) return false;
+    hit = hits.front();
+    reportRepeats(d, text, hits, hit, keyword);
+    return true;
+}
+
+bool lastOf(Diagnostics& d, const PreferenceLines& text, const char* keyword, PrefsHit& hit) {
+    const auto hits = text.find(keyword);
+    if (hits.empty()) return false;
+    hit = hits.back();
+    reportRepeats(d, text, hits, hit, keyword);
+    return true;
+}
+
+// A field that reads as a number as a whole; `whole` asks for an integer.
+bool numberText(std::string_view field, bool whole) {
+    std::size_t at = 0;
+    while (at < field.size() && field[at] == ' ')
+        ++at;
+    if (at < field.size() && (field[at] == '-' || field[at] == '+')) ++at;
+    bool digits = false, point = false;
+    for (; at < field.size(); ++at) {
+        if (field[at] >= '0' && field[at] <= '9')
+            digits = true;
+        else if (field[at] == '.' && !whole && !point)
+            point = true;
+        else
+            break;
+    }
+    while (at < field.size() && field[at] == ' ')
+        ++at;
+    return digits && at == field.size();
+}
+
+// Names the values from `first` on (up to `count`) that are not numbers.
+void checkNumbers(Diagnostics& d, const PreferenceLines& text, const PrefsHit& hit,
+                  const char* keyword, std::size_t count, bool whole) {
+    for (std::size_t k = 0; k < count && k < text.valueCount(hit); ++k) {
+        const std::string_view v = text.value(hit, k);
+        if (numberText(v, whole)) continue;
+        if (whole)
+            d.warning(text.fileName, text.fileLine(hit),
+                      "%s value '%s' is not a whole number (%d used)", keyword,
+                      shownText(v).c_str(), static_cast<int>(parseInt(v)));
+        else
+            d.warning(text.fileName, text.fileLine(hit), "%s value '%s' is not a number (%g used)",
+                      keyword, shownText(v).c_str(), parseDouble(v));
+    }
 }
 
 // A time of 1, 2 or 3 fields read from the values after a keyword.
@@ -60,16 +140,21 @@ int64_t secondsFloorSingle(double seconds, uint32_t rate) {
     return truncToSamples(std::floor(static_cast<double>(samples)));
 }
 
-int32_t readFieldCount(const PreferenceLines& text, const char* keyword, int32_t current) {
+int32_t readFieldCount(Diagnostics& d, const PreferenceLines& text, const char* keyword,
+                       int32_t current) {
     PrefsHit hit;
-    if (!lastWithValues(text, keyword, 1, hit)) return current;
+    if (!lastWithValues(d, text, keyword, 1, hit)) return current;
     const int32_t v = parseInt(text.value(hit, 0));
-    return (v >= 1 && v <= 3) ? v : 3;
+    if (v >= 1 && v <= 3) return v;
+    d.warning(text.fileName, text.fileLine(hit), "%s '%s' is not 1, 2 or 3 (3 used)", keyword,
+              shownText(text.value(hit, 0)).c_str());
+    return 3;
 }
 
-void readDirectory(const PreferenceLines& text, const char* keyword, bool& set, std::string& dir) {
+void readDirectory(Diagnostics& d, const PreferenceLines& text, const char* keyword, bool& set,
+                   std::string& dir) {
     PrefsHit hit;
-    if (!lastWithValues(text, keyword, 1, hit)) return;
+    if (!lastWithValues(d, text, keyword, 1, hit)) return;
     set = true;
     dir = std::string(text.restOfLine(hit));
 }
@@ -86,8 +171,8 @@ void printLayoutWarnings(const PreferenceLines& text) {
 // A missing preferences file is replaced by a new "prefs.txt", but an existing
 // "prefs.txt" (when another name was asked for) is never overwritten. A check
 // writes nothing and says what a render would do.
-std::string createDefaultPrefs(MissingPrefs missing) {
-    warn("\nWarning: prefs.txt file was not found...\n");
+std::string createDefaultPrefs(const std::string& path, MissingPrefs missing) {
+    warn("\nWarning: %s file was not found...\n", path.c_str());
     std::error_code ec;
     if (std::filesystem::exists(kDefaultPrefsName, ec)) {
         warn("%s exists and is left as it is; using the default preferences.\n", kDefaultPrefsName);
@@ -125,16 +210,21 @@ bool wholeNumber(std::string_view field, uint64_t high, uint64_t& out) {
 // `threads` (0 = one worker per core, up to 64) and `seed` (the dither noise
 // repeats exactly); a value out of range is named and left unused.
 void readWorkersAndSeed(MixSession& s, const PreferenceLines& text) {
+    Diagnostics& d = s.diagnostics;
     PrefsHit hit;
     uint64_t v = 0;
-    if (lastWithValues(text, "threads", 1, hit)) {
-        if (wholeNumber(text.value(hit, 0), kMaxThreadsPref, v))
+    if (lastWithValues(d, text, "threads", 1, hit)) {
+        if (wholeNumber(text.value(hit, 0), kMaxThreadsPref, v)) {
             s.prefs.threads = static_cast<int32_t>(v);
-        else
+        } else {
             warn("%s line %d: threads must be 0 (one per core) to %d; one per core is used.\n",
                  text.fileName.c_str(), text.fileLine(hit), kMaxThreadsPref);
+            d.warning(text.fileName, text.fileLine(hit),
+                      "threads '%s' is not 0 to %d (one worker per core used)",
+                      shownText(text.value(hit, 0)).c_str(), kMaxThreadsPref);
+        }
     }
-    if (lastWithValues(text, "seed", 1, hit)) {
+    if (lastWithValues(d, text, "seed", 1, hit)) {
         if (wholeNumber(text.value(hit, 0), UINT32_MAX, v)) {
             s.prefs.ditherSeedSet = true;
             s.prefs.ditherSeed = static_cast<uint32_t>(v);
@@ -142,6 +232,10 @@ void readWorkersAndSeed(MixSession& s, const PreferenceLines& text) {
             warn("%s line %d: seed must be a whole number from 0 to 4294967295; the dither "
                  "noise is seeded from the clock.\n",
                  text.fileName.c_str(), text.fileLine(hit));
+            d.warning(text.fileName, text.fileLine(hit),
+                      "seed '%s' is not a whole number from 0 to 4294967295 (the dither noise "
+                      "is seeded from the clock)",
+                      shownText(text.value(hit, 0)).c_str());
         }
     }
 }
@@ -149,8 +243,9 @@ void readWorkersAndSeed(MixSession& s, const PreferenceLines& text) {
 // `loudness` (optionally with a target in LUFS), `plot` (the SVG file to
 // write) and `overs`: the optional views of the mix.
 void readMixViews(MixSession& s, const PreferenceLines& text) {
+    Diagnostics& d = s.diagnostics;
     PrefsHit hit;
-    if (text.last("loudness", hit)) {
+    if (lastOf(d, text, "loudness", hit)) {
         s.prefs.loudnessOn = true;
         if (text.valueCount(hit) > 0) {
             double target = 0.0;
@@ -161,11 +256,79 @@ void readMixViews(MixSession& s, const PreferenceLines& text) {
                 warn("%s line %d: the loudness target must be a level from -70 to 0 LUFS; no "
                      "target is used.\n",
                      text.fileName.c_str(), text.fileLine(hit));
+                d.warning(text.fileName, text.fileLine(hit),
+                          "loudness target '%s' is not a level from -70 to 0 LUFS (no target "
+                          "used)",
+                          shownText(text.value(hit, 0)).c_str());
             }
         }
     }
-    if (lastWithValues(text, "plot", 1, hit)) s.prefs.plotPath = std::string(text.value(hit, 0));
-    if (text.last("overs", hit)) s.prefs.oversOn = true;
+    if (lastWithValues(d, text, "plot", 1, hit)) s.prefs.plotPath = std::string(text.value(hit, 0));
+    if (lastOf(d, text, "overs", hit)) s.prefs.oversOn = true;
+}
+
+// Lines that no stage reads: unknown keywords, fields separated by spaces,
+// and keywords standing among the values of another one, which count as
+// keywords all the same. Lines whose first field begins with '(' are
+// switched off on purpose.
+void reportUnreadLines(Diagnostics& d, const PreferenceLines& text) {
+    if (!text.afterBegin.empty())
+        d.warning(text.fileName, text.firstLine, "'%s' after 'begin' on its line is not read",
+                  shownText(text.afterBegin).c_str());
+    if (text.endMidLine != 0)
+        d.warning(text.fileName, text.endMidLine,
+                  "'end' after '%s' ends the file in mid-line (nothing after it is read)",
+                  shownText(text.lines.back().text).c_str());
+    for (const std::size_t l : text.unusedLines()) {
+        const std::string_view first = text.lines[l].field(0);
+        if (first.front() == '(') continue;
+        const std::string_view word = first.substr(0, first.find(' '));
+        if (word != first && isPrefsKeyword(word))
+            d.warning(text.fileName, text.lines[l].fileLine,
+                      "fields separated by spaces instead of tabs in '%s' (line ignored)",
+                      shownText(text.lines[l].text).c_str());
+        else
+            d.warning(text.fileName, text.lines[l].fileLine, "unknown keyword '%s' (line ignored)",
+                      shownText(first).c_str());
+    }
+    for (const PrefsLine& line : text.lines) {
+        if (line.fieldCount() == 0 || !isPrefsKeyword(line.field(0))) continue;
+        for (std::size_t f = 1; f < line.fieldCount(); ++f)
+            if (isPrefsKeyword(line.field(f)))
+                d.warning(text.fileName, line.fileLine,
+                          "'%s' in the value of '%s' is read as a keyword of its own too",
+                          std::string(line.field(f)).c_str(), std::string(line.field(0)).c_str());
+    }
+}
+
+// Keywords that later stages read, named here while the file is at hand:
+// the first `pan` counts, the last `oname`, the last `tfields` with a value.
+void nameLaterKeywords(Diagnostics& d, const PreferenceLines& text) {
+    PrefsHit hit;
+    firstOf(d, text, "pan", hit);
+    lastOf(d, text, "oname", hit);
+    std::vector<PrefsHit> counts;
+    for (const PrefsHit& h : text.find("tfields"))
+        if (text.valueCount(h) > 0) counts.push_back(h);
+    if (counts.empty()) return;
+    reportRepeats(d, text, counts, counts.back(), "tfields");
+    const int32_t v = parseInt(text.value(counts.back(), 0));
+    if ((v < 1 || v > 3) && !inValue(text, counts.back()))
+        d.warning(text.fileName, text.fileLine(counts.back()),
+                  "tfields '%s' is not 1, 2 or 3 (3 used)",
+                  shownText(text.value(counts.back(), 0)).c_str());
+}
+
+// The render window could not be set: names the line that made it empty or
+// put it outside the song, before the run stops.
+void nameBadWindow(MixSession& s, const PreferenceLines& text, int fileLine) {
+    if (s.tracks.songLength <= 0)
+        s.diagnostics.error(s.tracks.tracksPath, 0,
+                            "no track is on, so the song is empty and there is nothing to render");
+    else
+        s.diagnostics.error(text.fileName, fileLine,
+                            "the render window ends up empty or outside the song of %s",
+                            clockTextOf(s.tracks.songLength, s.tracks.sampleRate).c_str());
 }
 
 } // namespace
@@ -185,49 +348,83 @@ int64_t timeFieldsToSamples(double minutes, double seconds, double millis, uint3
 
 std::string readPreferencesFile(const std::string& path, MissingPrefs missing) {
     std::string raw;
-    if (!readWholeFile(path, raw)) raw = createDefaultPrefs(missing);
+    if (!readWholeFile(path, raw)) raw = createDefaultPrefs(path, missing);
     return raw;
 }
 
 void loadPreferences(MixSession& s, const PreferenceLines& text) {
+    Diagnostics& d = s.diagnostics;
     printLayoutWarnings(text);
+    reportUnreadLines(d, text);
     s.prefs.prefsText = text.body;
     s.prefs.firstLine = text.firstLine;
 
     PrefsHit hit;
-    if (lastWithValues(text, "verbo", 1, hit)) s.prefs.verbosity = parseInt(text.value(hit, 0));
+    if (lastWithValues(d, text, "verbo", 1, hit)) {
+        checkNumbers(d, text, hit, "verbo", 1, true);
+        s.prefs.verbosity = parseInt(text.value(hit, 0));
+    }
     if (s.prefs.verbosity == 2) warn("%s", s.banner.c_str());
 
-    readDirectory(text, "mixdir", s.prefs.mixDirSet, s.prefs.mixDir);
-    readDirectory(text, "predir", s.prefs.previewDirSet, s.prefs.previewDir);
-    readDirectory(text, "bakdir", s.prefs.backupDirSet, s.prefs.backupDir);
-    readDirectory(text, "wavdir", s.prefs.wavDirSet, s.prefs.wavDir);
+    readDirectory(d, text, "mixdir", s.prefs.mixDirSet, s.prefs.mixDir);
+    readDirectory(d, text, "predir", s.prefs.previewDirSet, s.prefs.previewDir);
+    readDirectory(d, text, "bakdir", s.prefs.backupDirSet, s.prefs.backupDir);
+    readDirectory(d, text, "wavdir", s.prefs.wavDirSet, s.prefs.wavDir);
 
+    // Every `tlist` of 0 or 1 counts in turn; other values leave the layout.
+    std::vector<PrefsHit> layouts;
     for (const PrefsHit& h : text.find("tlist")) {
-        if (!hasValues(text, h, 1, "tlist")) continue;
+        if (!hasValues(d, text, h, 1, "tlist")) continue;
         const int32_t mode = parseInt(text.value(h, 0));
-        if (mode == 0 || mode == 1) s.prefs.trackListMode = mode;
+        if (mode == 0 || mode == 1) {
+            s.prefs.trackListMode = mode;
+            layouts.push_back(h);
+        } else if (!(mode == 2 && s.prefs.trackListMode == 2) && !inValue(text, h)) {
+            d.warning(text.fileName, text.fileLine(h), "tlist '%s' is not 0 or 1 (tlist %d kept)",
+                      shownText(text.value(h, 0)).c_str(), s.prefs.trackListMode);
+        }
     }
-    if (text.first("tlist=tab", hit)) s.prefs.trackListTab = true;
+    if (!layouts.empty()) reportRepeats(d, text, layouts, layouts.back(), "tlist");
+    if (firstOf(d, text, "tlist=tab", hit)) s.prefs.trackListTab = true;
     readWorkersAndSeed(s, text);
     readMixViews(s, text);
+    nameLaterKeywords(d, text);
 }
 
 void checkPreferences(MixSession& s, const PreferenceLines& text) {
+    Diagnostics& d = s.diagnostics;
     PrefsSettings& p = s.prefs;
     const uint32_t rate = s.tracks.sampleRate;
     const int64_t song = s.tracks.songLength;
     const bool talk = p.verbosity == 2;
     PrefsHit hit;
 
-    p.startFields = readFieldCount(text, "sfields", p.startFields);
+    p.startFields = readFieldCount(d, text, "sfields", p.startFields);
     if (talk) warn("Checking Preferences...\n");
 
     p.renderStart = 0;
     p.renderLength = song;
-    if (!text.last("pre", hit)) {
+    const bool preGiven = lastOf(d, text, "pre", hit);
+    if (!preGiven) {
         if (talk) warn("Preview mode not specified.\n");
-    } else if (text.value(hit, 0) == "on") {
+        // Without a `pre` line nothing can switch the preview settings on; a
+        // `pre off` line keeps them for the next preview, as the default file does.
+        for (const char* keyword : {"start", "length"})
+            for (const PrefsHit& h : text.find(keyword))
+                if (!inValue(text, h))
+                    d.warning(text.fileName, text.fileLine(h),
+                              "'%s' only counts in a preview, and no 'pre' line asks for one "
+                              "(line ignored)",
+                              keyword);
+    } else if (inValue(text, hit)) {
+        // Named by the pass over the lines.
+    } else if (text.valueCount(hit) == 0) {
+        d.warning(text.fileName, text.fileLine(hit), "'pre' has no value (full render)");
+    } else if (text.value(hit, 0) != "on" && text.value(hit, 0) != "off") {
+        d.warning(text.fileName, text.fileLine(hit), "pre '%s' is not 'on' or 'off' (full render)",
+                  shownText(text.value(hit, 0)).c_str());
+    }
+    if (preGiven && text.value(hit, 0) == "on") {
         p.previewMode = true;
         if (p.previewDirSet)
             s.fader.outputPath = p.previewDir + "preview.wav";
@@ -236,94 +433,167 @@ void checkPreferences(MixSession& s, const PreferenceLines& text) {
         else
             s.fader.outputPath = "preview.wav";
         if (talk) warn("Running in Preview Mode\n");
-        if (lastWithValues(text, "start", static_cast<std::size_t>(p.startFields), hit)) {
+        if (lastWithValues(d, text, "start", static_cast<std::size_t>(p.startFields), hit)) {
+            checkNumbers(d, text, hit, "start", static_cast<std::size_t>(p.startFields), false);
             p.renderStart = readTime(text, hit, p.startFields, rate);
-            if (p.renderStart > song)
+            if (p.renderStart > song) {
+                d.error(text.fileName, text.fileLine(hit),
+                        "preview start %s is beyond the end of the song at %s",
+                        clockTextOf(p.renderStart, rate).c_str(), clockTextOf(song, rate).c_str());
                 stopRun(2, "Error: Preview start time in preferences file exceeds song length\n");
-            if (p.renderStart < 0)
+            }
+            if (p.renderStart < 0) {
+                d.error(text.fileName, text.fileLine(hit), "preview start is before 0:00.000");
                 stopRun(2, "Error: Preview start time in preferences is less than zero.\n");
+            }
         }
-        if (lastWithValues(text, "length", 1, hit))
+        if (lastWithValues(d, text, "length", 1, hit)) {
+            checkNumbers(d, text, hit, "length", 1, false);
             p.renderLength = truncToSamples(std::trunc(parseDouble(text.value(hit, 0)) * rate));
-        if (p.renderLength < 0) stopRun(2, "Head or tail set incorrectly in preferences!\n");
+            if (p.renderLength < 0) {
+                d.error(text.fileName, text.fileLine(hit), "preview length '%s' is below zero",
+                        shownText(text.value(hit, 0)).c_str());
+                stopRun(2, "Head or tail set incorrectly in preferences!\n");
+            }
+        }
     }
 
     if (!p.previewMode) {
-        p.cutFields = readFieldCount(text, "xfields", p.cutFields);
+        // The first step that leaves the window empty or outside the song
+        // is the line to blame when the run stops.
+        int badLine = 0;
+        const auto step = [&](const PrefsHit& h) {
+            if (badLine == 0 && (p.renderLength < 0 || p.renderStart < 0 || p.renderStart >= song))
+                badLine = text.fileLine(h);
+        };
+        p.cutFields = readFieldCount(d, text, "xfields", p.cutFields);
         const auto need = static_cast<std::size_t>(p.cutFields);
         int64_t xin = 0;
-        if (lastWithValues(text, "xin", need, hit)) {
+        if (lastWithValues(d, text, "xin", need, hit)) {
+            checkNumbers(d, text, hit, "xin", need, false);
             xin = readTime(text, hit, p.cutFields, rate);
             p.cutIn = xin;
             p.renderLength -= xin;
             p.renderStart = xin;
+            step(hit);
         }
-        if (lastWithValues(text, "xout", need, hit))
+        if (lastWithValues(d, text, "xout", need, hit)) {
+            checkNumbers(d, text, hit, "xout", need, false);
             p.renderLength = readTime(text, hit, p.cutFields, rate) - xin;
-        if (lastWithValues(text, "head", 1, hit)) {
-            const int64_t head = secondsFloorSingle(parseDouble(text.value(hit, 0)), rate);
-            if (head > 1 && head < song) {
-                p.renderLength -= head;
-                p.renderStart += head;
+            step(hit);
+        }
+        for (const char* keyword : {"head", "tail"}) {
+            if (!lastWithValues(d, text, keyword, 1, hit)) continue;
+            checkNumbers(d, text, hit, keyword, 1, false);
+            const int64_t cut = secondsFloorSingle(parseDouble(text.value(hit, 0)), rate);
+            if (cut > 1 && cut < song) {
+                p.renderLength -= cut;
+                if (keyword[0] == 'h') p.renderStart += cut;
+                step(hit);
+            } else if (cut != 0 && song > 0) {
+                d.warning(text.fileName, text.fileLine(hit),
+                          "%s '%s' is not between one sample and the song length %s (no %s cut)",
+                          keyword, shownText(text.value(hit, 0)).c_str(),
+                          clockTextOf(song, rate).c_str(), keyword);
             }
         }
-        if (lastWithValues(text, "tail", 1, hit)) {
-            const int64_t tail = secondsFloorSingle(parseDouble(text.value(hit, 0)), rate);
-            if (tail > 1 && tail < song) p.renderLength -= tail;
-        }
-        if (p.renderLength < 0 || p.renderStart < 0 || p.renderStart >= song)
+        if (p.renderLength < 0 || p.renderStart < 0 || p.renderStart >= song) {
+            nameBadWindow(s, text, badLine);
             stopRun(2, "Head or tail set incorrectly in preferences!\n");
+        }
     }
 
-    if (text.first("v=percent", hit)) {
+    if (firstOf(d, text, "v=percent", hit)) {
         p.percentMode = true;
         if (talk) warn("Faders using percent.\n");
     }
-    if (text.first("tempo", hit)) {
+    if (firstOf(d, text, "tempo", hit)) {
         p.tempoMode = true;
         if (talk) warn("Tempo mode on.\n");
     }
-    if (lastWithValues(text, "launch", 1, hit)) {
+    if (lastWithValues(d, text, "launch", 1, hit)) {
         p.launchSet = true;
         p.launchCommand = std::string(text.value(hit, 0));
+        if (text.valueCount(hit) > 1 && !inValue(text, hit)) {
+            std::string_view rest = text.restOfLine(hit).substr(p.launchCommand.size());
+            while (!rest.empty() && rest.front() == '\t')
+                rest.remove_prefix(1);
+            d.warning(text.fileName, text.fileLine(hit),
+                      "the launch command ends at the first tab: '%s' is run, '%s' is not",
+                      shownText(p.launchCommand).c_str(), shownText(rest).c_str());
+        }
     }
-    if (lastWithValues(text, "mono", 1, hit)) {
+    if (lastWithValues(d, text, "mono", 1, hit)) {
         p.monoOut = true;
         float gain = dBtoRatio(parseDouble(text.restOfLine(hit)), 1.0);
-        if (gain > 1.0f || gain < 0.125f) gain = 0.5f;
+        if (gain > 1.0f || gain < 0.125f) {
+            if (!inValue(text, hit))
+                d.warning(text.fileName, text.fileLine(hit),
+                          "mono gain '%s' dB is above 0 or below -18.06 dB (-6.02 dB used)",
+                          shownText(text.restOfLine(hit)).c_str());
+            gain = 0.5f;
+        }
         p.monoGain = gain;
     }
-    if (lastWithValues(text, "dbps", 1, hit))
+    if (lastWithValues(d, text, "dbps", 1, hit)) {
+        checkNumbers(d, text, hit, "dbps", 1, false);
         p.rampSpeed = static_cast<float>(parseDouble(text.value(hit, 0)));
-    for (const PrefsHit& h : text.find("dither")) {
-        if (!hasValues(text, h, 1, "dither")) continue;
-        const int32_t bits = parseInt(text.value(h, 0));
-        if (bits >= 0 && bits <= 8)
-            p.ditherBits = bits;
-        else
-            warn("Dither is set out of range (0-8)\n");
     }
+    std::vector<PrefsHit> dithers;
+    for (const PrefsHit& h : text.find("dither")) {
+        if (!hasValues(d, text, h, 1, "dither")) continue;
+        const int32_t bits = parseInt(text.value(h, 0));
+        if (bits >= 0 && bits <= 8) {
+            p.ditherBits = bits;
+            dithers.push_back(h);
+        } else {
+            warn("Dither is set out of range (0-8)\n");
+            if (!inValue(text, h))
+                d.warning(text.fileName, text.fileLine(h),
+                          "dither '%s' is not 0 to 8 (dither %d kept)",
+                          shownText(text.value(h, 0)).c_str(), static_cast<int>(p.ditherBits));
+        }
+    }
+    if (!dithers.empty()) reportRepeats(d, text, dithers, dithers.back(), "dither");
     // Every "outbits" with a value counts, without a word about the others.
     int32_t outBits = 0;
-    for (const PrefsHit& h : text.find("outbits"))
-        if (text.valueCount(h) > 0) outBits = parseInt(text.value(h, 0));
+    std::vector<PrefsHit> sizes;
+    for (const PrefsHit& h : text.find("outbits")) {
+        if (text.valueCount(h) == 0) {
+            if (!inValue(text, h))
+                d.warning(text.fileName, text.fileLine(h),
+                          "'outbits' needs 1 tab-separated value on its line (line ignored)");
+            continue;
+        }
+        outBits = parseInt(text.value(h, 0));
+        sizes.push_back(h);
+        if (outBits != 16 && outBits != 24 && !inValue(text, h))
+            d.warning(text.fileName, text.fileLine(h), "outbits %s is not 16 or 24 (24 used)",
+                      shownText(text.value(h, 0)).c_str());
+    }
+    if (!sizes.empty()) reportRepeats(d, text, sizes, sizes.back(), "outbits");
     p.outBits = outBits == 16 ? 16 : 24;
 }
 
 void readAutomationOffset(MixSession& s, const PreferenceLines& text) {
+    Diagnostics& d = s.diagnostics;
     PrefsSettings& p = s.prefs;
+    std::vector<PrefsHit> offsets;
     for (const PrefsHit& hit : text.find("offset")) {
-        if (!hasValues(text, hit, 1, "offset")) continue;
+        if (!hasValues(d, text, hit, 1, "offset")) continue;
         if (text.value(hit, 0) == "xlink") {
             p.automationOffset = p.previewMode ? 0 : p.cutIn;
         } else {
-            if (!hasValues(text, hit, 3, "offset")) continue;
+            if (!hasValues(d, text, hit, 3, "offset")) continue;
+            checkNumbers(d, text, hit, "offset", 3, false);
             p.automationOffset = timeFieldsToSamples(
                 parseDouble(text.value(hit, 0)), parseDouble(text.value(hit, 1)),
                 parseDouble(text.value(hit, 2)), s.tracks.sampleRate);
         }
+        offsets.push_back(hit);
         warn("Automation offset by %lli samples.\n", static_cast<long long>(p.automationOffset));
     }
+    if (!offsets.empty()) reportRepeats(d, text, offsets, offsets.back(), "offset");
 }
 
 } // namespace tarvex

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "driver/preference_lines.h"
 #include "driver/text_fields.h"
 
 namespace tarvex {
@@ -27,6 +28,7 @@ TrackListLines readTrackListLines(std::string_view fileText, std::string fileNam
     FramedText framed = frameAfterBegin(dropCarriageReturns(fileText));
     out.body = std::move(framed.text);
     out.firstLine = framed.firstLine;
+    out.afterBegin = textAfterBegin(fileText, out.body);
 
     const std::string_view body(out.body);
     const auto lines = pointToLines(body);

@@ -30,6 +30,7 @@ struct TrackListLines {
     std::vector<TrackLine> channels;   // line k names channel k + 1
     std::vector<int> tabLines;         // file lines of `body` (also past "end") holding a tab
     std::vector<int> doubleSpaceLines; // file lines of `body` holding two spaces in a row
+    std::string afterBegin;            // what follows "begin" on its own line, unread
 
     // The line as written.
     std::string_view text(const TrackLine& line) const {

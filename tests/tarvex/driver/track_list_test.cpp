@@ -67,7 +67,8 @@ TEST(TrackList, CountsAndReadsEachLayout) {
     testing::internal::CaptureStdout();
     EXPECT_THROW(readTrackListFile("/nonexistent/tracks.txt"), RunStopped);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "tracks.txt file was not found.\nCreate the file and run again.\nExiting...\n");
+              "/nonexistent/tracks.txt file was not found.\nCreate the file and run again.\n"
+              "Exiting...\n");
 }
 
 TEST(TrackList, WavPathIsPlainConcatenation) {
