@@ -5,10 +5,12 @@
 #include <cmath>
 
 #include "automation/level_automation.h"
+#include "automation/routing.h"
 #include "core/console.h"
 #include "driver/channel_field.h"
 #include "driver/tempo_map.h"
 #include "driver/text_fields.h"
+#include "engine/mix_views.h"
 
 namespace tarvex {
 
@@ -19,21 +21,43 @@ constexpr float kDefaultRampSpeed = 192.0f;          // dB per second
 
 enum class LevelKind { None, Volume, Vca };
 
+// The file line of every level entry, laid out as its table, for diagnostics.
+struct EntryLines {
+    std::vector<int32_t> volume = std::vector<int32_t>(std::size_t{kMaxEntries} * kEntrySlots, 0);
+    std::vector<int32_t> vca = std::vector<int32_t>(std::size_t{kMaxEntries} * kVcaSlots, 0);
+};
+
+// A slot as a person names it: "the master", "channel 3", "submix 1", "VCA 2".
+std::string slotText(int slot, bool vca) {
+    if (vca) return "VCA " + std::to_string(slot);
+    if (slot == kMasterSlot) return "the master";
+    if (slot > kMaxChannels) return "submix " + std::to_string(slot - kMaxChannels);
+    return "channel " + std::to_string(slot);
+}
+
+// A time of the song as the fader file writes it.
+std::string timeText(const MixSession& s, int64_t position) {
+    return cueTextOf(s, position);
+}
+
 // The reading state of the timeline pass.
 struct Reader {
     MixSession& s;
     const KeywordText& text;
     AutomationScript& au;
     const std::string& file;
+    EntryLines& lines;
     int64_t cursor = 0;       // time cursor, samples
     float entryOffset = 0.0f; // shift of the latest entry by `ofs`, samples
     LevelKind kind = LevelKind::None;
-    int lastSlot = -1;       // slot or VCA of the latest entry
-    int32_t lastIndex = -1;  // its index, -1 when there is none to change
-    int32_t timeEntries = 0; // `t` lines read
+    int lastSlot = -1;          // slot or VCA of the latest entry
+    int32_t lastIndex = -1;     // its index, -1 when there is none to change
+    int32_t timeEntries = 0;    // `t` lines read
+    bool levelAtCursor = false; // a level line came after the latest `t` line
 
     EntryTable& lastTable() { return kind == LevelKind::Vca ? au.vca : au.volume; }
     std::size_t lastAt() { return lastTable().at(lastIndex, lastSlot); }
+    std::string lastSlotText() const { return slotText(lastSlot, kind == LevelKind::Vca); }
 };
 
 // The slot of a `v`, `p`, `pol`, `trim` or `fxg` line.
@@ -41,6 +65,7 @@ struct LineSlot {
     int slot = 0;         // channel slot 0..135
     std::size_t used = 0; // fields taken
     bool master = false;  // the field was "M"
+    ChannelField field;   // the field as read
 };
 
 // Reads the channel field of a line. Text, and a "G" joined to its number,
@@ -50,7 +75,7 @@ struct LineSlot {
 // its value, so its slot is never used.
 LineSlot lineSlot(const KeywordText& text, const KeywordHit& hit) {
     const ChannelField f = readChannelField(text.fields(hit.line), hit.field + 1);
-    LineSlot s{f.slot, f.used, f.kind == ChannelKind::Master};
+    LineSlot s{f.slot, f.used, f.kind == ChannelKind::Master, f};
     if (f.group == GroupMark::Joined) {
         s.slot = 0;
         s.master = false;
@@ -66,6 +91,53 @@ LineSlot lineSlot(const KeywordText& text, const KeywordHit& hit) {
     return s;
 }
 
+bool plainNumber(std::string_view text) {
+    std::size_t k = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    if (k == text.size()) return false;
+    for (; k < text.size(); ++k)
+        if (text[k] < '0' || text[k] > '9') return false;
+    return true;
+}
+
+// Names a channel field that does not address what it says, with the slot the
+// line goes to. `needsSwitch`: the master's slot counts for this code only
+// when some line of it names "M" (`v` and `fxg`).
+void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& hit,
+                      const LineSlot& ch, const char* code, bool needsSwitch) {
+    const ChannelField& f = ch.field;
+    if (f.kind == ChannelKind::Master || f.kind == ChannelKind::Missing) return;
+    const auto& fields = text.fields(hit.line);
+    const std::string_view number = fields[hit.field + f.used];
+    const std::string written =
+        f.group == GroupMark::Separate ? "G " + std::string(number) : std::string(number);
+    const bool inRange =
+        (f.kind == ChannelKind::Channel && f.number >= 1 && f.number <= kMaxChannels) ||
+        (f.kind == ChannelKind::Submix && f.number >= 1 && f.number <= kSubmixCount);
+    const bool numeric = f.group != GroupMark::Joined && plainNumber(number);
+    // "0" addresses the master's slot, as "M" does, for lines that need no switch.
+    if (inRange && numeric) return;
+    if (f.kind == ChannelKind::Channel && f.number == 0 && numeric && !needsSwitch) return;
+    std::string used = slotText(ch.slot, false) + " used";
+    if (ch.slot == kMasterSlot && needsSwitch)
+        used += std::string(" (it counts only beside a '") + code + " M' line)";
+    const std::string& file = s.tracks.fadersPath;
+    if (numeric)
+        s.diagnostics.warning(file, text.fileLine(hit),
+                              "channel %s is out of range (1 to 127, G 1 to 8, or M): %s",
+                              written.c_str(), used.c_str());
+    else if (inRange && f.group != GroupMark::Joined)
+        s.diagnostics.warning(file, text.fileLine(hit), "channel '%s' is read as %s: %s",
+                              written.c_str(),
+                              (f.group == GroupMark::None ? std::to_string(f.number)
+                                                          : "G " + std::to_string(f.number))
+                                  .c_str(),
+                              used.c_str());
+    else
+        s.diagnostics.warning(file, text.fileLine(hit),
+                              "channel '%s' is not a channel (1 to 127, G 1 to 8, or M): %s",
+                              written.c_str(), used.c_str());
+}
+
 bool enoughValues(Reader& r, const KeywordHit& hit, std::size_t needed, const char* line) {
     if (r.text.valueCount(hit) >= needed) return true;
     warn("%s line %d: this %s line is missing a value; line ignored.\n", r.file.c_str(),
@@ -74,17 +146,33 @@ bool enoughValues(Reader& r, const KeywordHit& hit, std::size_t needed, const ch
 }
 
 bool haveLatestEntry(Reader& r, const KeywordHit& hit, const char* line) {
-    if (r.lastIndex >= 0) return true;
+    if (r.lastIndex >= 0) {
+        // After a `t` line without a level line the change lands on an
+        // entry of an earlier cue.
+        if (!r.levelAtCursor)
+            r.s.diagnostics.warning(r.file, r.text.fileLine(hit),
+                                    "%s follows no level line of its cue: it changes the cue of "
+                                    "%s at %s",
+                                    line, r.lastSlotText().c_str(),
+                                    timeText(r.s, r.lastTable().times[r.lastAt()]).c_str());
+        return true;
+    }
     warn("%s line %d: this %s line follows no level entry; line ignored.\n", r.file.c_str(),
          r.text.fileLine(hit), line);
+    r.s.diagnostics.warning(r.file, r.text.fileLine(hit), "%s follows no level line (line ignored)",
+                            line);
     return false;
 }
 
 void readTimeLine(Reader& r, const KeywordHit& hit) {
     const int32_t fields = r.s.prefs.timeFields;
-    if (r.text.valueCount(hit) < static_cast<std::size_t>(fields))
+    if (r.text.valueCount(hit) < static_cast<std::size_t>(fields)) {
+        r.s.diagnostics.error(r.file, r.text.fileLine(hit),
+                              "t has %zu time field%s where %d are needed", r.text.valueCount(hit),
+                              r.text.valueCount(hit) == 1 ? "" : "s", fields);
         stopRun(2, "%s line %d: a t line needs %d time field%s here.\n", r.file.c_str(),
                 r.text.fileLine(hit), fields, fields == 1 ? "" : "s");
+    }
     auto field = [&](std::size_t k) {
         return static_cast<float>(parseDouble(r.text.value(hit, k)));
     };
@@ -107,10 +195,20 @@ void readTimeLine(Reader& r, const KeywordHit& hit) {
         position = truncToSamples(total * r.s.tracks.sampleRate) + offset;
     }
     ++r.timeEntries;
-    if (position > r.s.tracks.songLength)
+    if (position > r.s.tracks.songLength) {
+        r.s.diagnostics.error(
+            r.file, r.text.fileLine(hit), "time %s is after the end of the song at %s",
+            timeText(r.s, position).c_str(), timeText(r.s, r.s.tracks.songLength).c_str());
         stopRun(2, "Error:  Time entry %i exceeds song length\n", r.timeEntries);
-    if (position < 0) stopRun(2, "Error:  Time entry %i is less than zero\n", r.timeEntries);
+    }
+    if (position < 0) {
+        r.s.diagnostics.error(r.file, r.text.fileLine(hit),
+                              "time %s is before the start of the song",
+                              timeText(r.s, position).c_str());
+        stopRun(2, "Error:  Time entry %i is less than zero\n", r.timeEntries);
+    }
     r.cursor = position;
+    r.levelAtCursor = false;
 }
 
 void addEntry(Reader& r, const KeywordHit& hit, EntryTable& table, int slot, int32_t level,
@@ -123,6 +221,9 @@ void addEntry(Reader& r, const KeywordHit& hit, EntryTable& table, int slot, int
              r.text.fileLine(hit), kind == LevelKind::Vca ? "VCA" : "channel",
              kind == LevelKind::Vca ? std::to_string(slot).c_str() : slotName(slot).c_str(),
              kMaxEntries);
+        r.s.diagnostics.warning(r.file, r.text.fileLine(hit),
+                                "%s already has %d cues (line ignored)",
+                                slotText(slot, kind == LevelKind::Vca).c_str(), kMaxEntries);
         r.lastIndex = -1;
         return;
     }
@@ -131,6 +232,8 @@ void addEntry(Reader& r, const KeywordHit& hit, EntryTable& table, int slot, int
     table.times[at] = r.cursor;
     table.ramps[at] = 0;
     table.shapes[at] = 1.0f;
+    (kind == LevelKind::Vca ? r.lines.vca : r.lines.volume)[at] = r.text.fileLine(hit);
+    r.levelAtCursor = true;
     r.lastSlot = slot;
     r.lastIndex = count;
     ++count;
@@ -139,6 +242,7 @@ void addEntry(Reader& r, const KeywordHit& hit, EntryTable& table, int slot, int
 void readVolumeLine(Reader& r, const KeywordHit& hit) {
     const LineSlot ch = lineSlot(r.text, hit);
     if (!enoughValues(r, hit, ch.used + 1, "v")) return;
+    noteChannelField(r.s, r.text, hit, ch, "v", true);
     // The slot is limited before it is flagged, so the flag never lands
     // outside the table.
     if (ch.slot > 127) r.au.slots.groupLevel[ch.slot] = 1;
@@ -152,7 +256,12 @@ void readVolumeLine(Reader& r, const KeywordHit& hit) {
 void readVcaLine(Reader& r, const KeywordHit& hit) {
     if (!enoughValues(r, hit, 2, "vca")) return;
     int32_t vca = parseInt(r.text.value(hit, 0));
-    if (vca > 8 || vca < 1) vca = 0;
+    if (vca > 8 || vca < 1) {
+        r.s.diagnostics.warning(r.file, r.text.fileLine(hit),
+                                "VCA '%s' is not 1 to 8 (the line has no effect)",
+                                std::string(r.text.value(hit, 0)).c_str());
+        vca = 0;
+    }
     double value = parseDouble(r.text.value(hit, 1));
     const bool percent = r.s.prefs.percentMode;
     CheckFader(value, percent ? 1 : 0, vca, r.au.vca.count[vca]);
@@ -162,7 +271,10 @@ void readVcaLine(Reader& r, const KeywordHit& hit) {
 void readRampLine(Reader& r, const KeywordHit& hit) {
     if (!enoughValues(r, hit, 1, "rmp") || !haveLatestEntry(r, hit, "rmp")) return;
     const bool vca = r.kind == LevelKind::Vca;
-    int64_t ramp = truncToSamples(r.s.tracks.sampleRate * parseDouble(r.text.value(hit, 0)));
+    const double written = parseDouble(r.text.value(hit, 0));
+    int64_t ramp = truncToSamples(r.s.tracks.sampleRate * written);
+    const int32_t line = r.text.fileLine(hit);
+    bool noted = false;
     const float start = static_cast<float>(r.cursor) + r.entryOffset;
     const auto song = static_cast<float>(r.s.tracks.songLength);
     bool clip = false;
@@ -170,6 +282,12 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
         warn("Error:  A ramp was found under an initial volume entry (channel %i).\nThis is for "
              "initial volume only.\n",
              r.lastSlot);
+        r.s.diagnostics.warning(r.file, line,
+                                "ramp under %s cue of %s is not used (that cue sets the level "
+                                "at once)",
+                                r.lastIndex == 0 ? "the first" : "a song-start",
+                                r.lastSlotText().c_str());
+        noted = true;
         ramp = 0;
         if (start > song) clip = true;
     } else {
@@ -177,11 +295,22 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
     }
     if (clip) {
         ramp = truncToSamples(song - start);
+        if (!noted)
+            r.s.diagnostics.warning(
+                r.file, line,
+                "ramp of %g s for %s runs past the end of the song at %s (cut "
+                "to %g s)",
+                written, r.lastSlotText().c_str(), timeText(r.s, r.s.tracks.songLength).c_str(),
+                ramp > 0 ? static_cast<double>(ramp) / r.s.tracks.sampleRate : 0.0);
+        noted = true;
         warn(vca ? "Adjusted vca ramp that exceeded song length (channel %i)\n"
                  : "Adjusted volume ramp that exceeded song length (channel %i)\n",
              r.lastSlot);
     }
     if (ramp < 0) {
+        if (!noted)
+            r.s.diagnostics.warning(r.file, line, "ramp of %g s is below zero (no ramp used)",
+                                    written);
         warn(vca ? "Error:  Time entry for vca ramp is less than zero. Ramp reset to 0.\n"
                  : "Error:  Time entry for volume ramp is less than zero. Ramp reset to 0.\n");
         ramp = 0;
@@ -192,7 +321,12 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
 void readShapeLine(Reader& r, const KeywordHit& hit) {
     if (!enoughValues(r, hit, 1, "shape") || !haveLatestEntry(r, hit, "shape")) return;
     const auto shape = static_cast<float>(parseDouble(r.text.value(hit, 0)));
-    if (shape >= 0.125f && shape <= 8.0f) r.lastTable().shapes[r.lastAt()] = shape;
+    if (shape >= 0.125f && shape <= 8.0f)
+        r.lastTable().shapes[r.lastAt()] = shape;
+    else
+        r.s.diagnostics.warning(r.file, r.text.fileLine(hit),
+                                "shape '%s' is not 0.125 to 8 (line ignored)",
+                                std::string(r.text.value(hit, 0)).c_str());
 }
 
 // `ofs` moves the latest entry (a VCA entry when the latest level line was
@@ -223,11 +357,17 @@ void readTimelinePass(Reader& r) {
             } else if (tok == "p" || tok == "pol") {
                 const LineSlot ch = lineSlot(text, hit);
                 if (!enoughValues(r, hit, ch.used + 1, tok == "p" ? "p" : "pol")) break;
+                noteChannelField(r.s, text, hit, ch, tok == "p" ? "p" : "pol", false);
                 const int32_t value = parseInt(text.value(hit, ch.used));
-                if (tok == "p")
+                if (tok == "p") {
                     r.au.slots.pan[ch.slot] = value;
-                else
+                } else {
                     r.au.slots.polarity[ch.slot] = (value == -1 || value == 1) ? value : 1;
+                    if (value != -1 && value != 1)
+                        r.s.diagnostics.warning(r.file, text.fileLine(hit),
+                                                "polarity '%s' is not 1 or -1 (1 used)",
+                                                std::string(text.value(hit, ch.used)).c_str());
+                }
             } else if (tok == "rmp") {
                 readRampLine(r, hit);
             } else if (tok == "shape") {
@@ -265,19 +405,53 @@ void readTimeFieldCount(MixSession& s) {
         stopRun(2, "Tempo mode needs 2 or 3 time fields (bar, beat and tick), but tfields is 1.\n");
 }
 
+// The pan law as the pan set-up will read it: 0 delay-pans every mono channel.
+bool delayPanMode(const MixSession& s) {
+    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+    KeywordHit hit;
+    const bool given = prefs.first("pan", hit) && prefs.valueCount(hit) > 0;
+    return panLawOf(given, given ? parseDouble(prefs.value(hit, 0)) : 0.0) == 0.0f;
+}
+
 void readDelayPans(MixSession& s, const KeywordText& text) {
+    const std::string& file = s.tracks.fadersPath;
+    const bool delayMode = delayPanMode(s);
     for (const KeywordHit& hit : text.find("dp")) {
         if (text.valueCount(hit) < 2) continue;
+        const int32_t line = text.fileLine(hit);
         // The channel is a plain number: "M" and "G" forms read as 0.
         const ChannelField f = readChannelField(text.fields(hit.line), hit.field + 1);
         const int64_t ch = f.group == GroupMark::None ? f.number : 0;
         if (ch < 0 || ch >= kEntrySlots) {
             warn("%s line %d: dp channel %lld has no slot; line ignored.\n",
                  s.tracks.fadersPath.c_str(), text.fileLine(hit), static_cast<long long>(ch));
+            s.diagnostics.warning(file, line, "dp channel %lld is out of range (line ignored)",
+                                  static_cast<long long>(ch));
             continue;
         }
         int32_t value = parseInt(text.value(hit, 1));
-        if (value < -100 || value > 100) value = 0;
+        const bool inRange = value >= -100 && value <= 100;
+        const std::string channel(text.value(hit, 0));
+        // Delay pans are read for channels 1 up to the last track only.
+        if (f.group != GroupMark::None || f.kind != ChannelKind::Channel || ch == 0 ||
+            ch > s.tracks.channelCount)
+            s.diagnostics.warning(file, line,
+                                  "dp channel '%s' names no track channel (the line has no "
+                                  "effect)",
+                                  channel.c_str());
+        else if (!inRange)
+            s.diagnostics.warning(file, line, "delay pan '%s' is not -100 to 100 (0 used: none)",
+                                  std::string(text.value(hit, 1)).c_str());
+        else if (value != 0 && delayMode && s.tracks.channelOn[ch] != 0)
+            s.diagnostics.warning(file, line,
+                                  "dp is not used: with pan law 0 every mono channel is "
+                                  "delay-panned by its p value");
+        else if (value != 0 && s.tracks.wavChannels[ch] != 1 && s.tracks.channelOn[ch] != 0)
+            s.diagnostics.warning(file, line,
+                                  "dp on channel %lld is not used: its track is stereo (its pan "
+                                  "is dropped, both sides at unity)",
+                                  static_cast<long long>(ch));
+        if (!inRange) value = 0;
         s.automation.slots.delayPan[static_cast<std::size_t>(ch)] = value;
     }
 }
@@ -295,16 +469,26 @@ void readTrims(MixSession& s, const KeywordText& text) {
     std::array<bool, kEntrySlots> on{};
     for (const KeywordHit& hit : text.find("trim")) {
         const LineSlot ch = lineSlot(text, hit);
-        if (text.valueCount(hit) < ch.used + 1) continue;
-        const double value = parseDouble(text.value(hit, ch.used));
+        const int32_t line = text.fileLine(hit);
+        if (text.valueCount(hit) < ch.used + 1) {
+            s.diagnostics.warning(s.tracks.fadersPath, line, "trim has no value (line ignored)");
+            continue;
+        }
+        noteChannelField(s, text, hit, ch, "trim", false);
+        const std::string written(text.value(hit, ch.used));
+        const double value = parseDouble(written);
         const double r = s.prefs.percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
         if (r > kMaxTrimRatio) {
             warn("Channel %i volume trim set above 24 dB. Trim bypassed.\n", ch.slot);
+            s.diagnostics.warning(s.tracks.fadersPath, line,
+                                  "trim '%s' is above +24 dB (line ignored)", written.c_str());
             continue;
         }
         // A negative percentage would turn levels negative; it is refused.
         if (r < 0.0) {
             warn("Channel %i volume trim set below 0 percent. Trim bypassed.\n", ch.slot);
+            s.diagnostics.warning(s.tracks.fadersPath, line,
+                                  "trim '%s' is below 0 percent (line ignored)", written.c_str());
             continue;
         }
         ratio[ch.slot] = r;
@@ -323,12 +507,18 @@ void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
         const double f = parseDouble(text.value(hit, 0));
         if (f > 8.0) {
             warn("Scale function value is set above 8.  Scale bypassed\n");
+            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                                  "scale '%s' is above 8 (line ignored)",
+                                  std::string(text.value(hit, 0)).c_str());
             continue;
         }
         // A negative factor would give negative levels, which have no dB
         // value to ramp through; it is refused like one above 8.
         if (f < 0.0) {
             warn("Scale function value is set below 0.  Scale bypassed\n");
+            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                                  "scale '%s' is below 0 (line ignored)",
+                                  std::string(text.value(hit, 0)).c_str());
             continue;
         }
         factor = f;
@@ -345,6 +535,9 @@ void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
         const double dB = parseDouble(text.value(hit, 0));
         if (dB > 24.0) {
             warn("Master Trim is set above allowed value of 24 dB\n Master trim bypassed\n");
+            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                                  "mtrim '%s' is above +24 dB (line ignored)",
+                                  std::string(text.value(hit, 0)).c_str());
             continue;
         }
         trim = std::pow(10.0, dB / 20.0);
@@ -360,10 +553,20 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
     slots.fxGain.fill(1.0);
     for (const KeywordHit& hit : text.find("fxg")) {
         const LineSlot ch = lineSlot(text, hit);
-        if (text.valueCount(hit) < ch.used + 1) continue;
+        if (text.valueCount(hit) < ch.used + 1) {
+            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                                  "fxg has no value (line ignored)");
+            continue;
+        }
+        noteChannelField(s, text, hit, ch, "fxg", true);
         if (ch.master) slots.masterEffects = 1;
         double gain = std::pow(10.0, parseDouble(text.value(hit, ch.used)) / 20.0);
-        if (gain > 15.9 || gain < -15.9) gain = 1.0;
+        if (gain > 15.9 || gain < -15.9) {
+            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                                  "effects gain '%s' is above +24 dB (0 dB used)",
+                                  std::string(text.value(hit, ch.used)).c_str());
+            gain = 1.0;
+        }
         slots.fxGain[ch.slot] = gain;
     }
 }
@@ -392,10 +595,23 @@ void validate(MixSession& s) {
 
 // Entries start strictly in list order: one whose time is not later than the
 // one before it is never reached, and neither is any entry after it.
-void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t, int slots, bool vca) {
+void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t,
+                                 const std::vector<int32_t>& lines, int slots, bool vca) {
     for (int slot = 0; slot < slots; ++slot)
         for (int32_t n = 1; n < t.count[slot]; ++n)
             if (t.times[t.at(n, slot)] <= t.times[t.at(n - 1, slot)]) {
+                const int64_t time = t.times[t.at(n, slot)];
+                const int64_t before = t.times[t.at(n - 1, slot)];
+                const std::string name = slotText(slot, vca);
+                // VCA slot 0 holds the cues of VCA numbers that were refused.
+                if (!vca || slot != 0)
+                    s.diagnostics.warning(
+                        s.tracks.fadersPath, lines[t.at(n, slot)],
+                        "cue at %s is %s the cue before it for %s at %s (it never plays, nor "
+                        "does any later cue of %s)",
+                        timeText(s, time).c_str(),
+                        time == before ? "at the same time as" : "earlier than", name.c_str(),
+                        timeText(s, before).c_str(), name.c_str());
                 warn("%s: %s %s entry %d is not later than the entry before it; it and the "
                      "entries after it never start.\n",
                      s.tracks.fadersPath.c_str(), vca ? "VCA" : "channel",
@@ -414,7 +630,7 @@ void clipRamps(EntryTable& t, int slot) {
     }
 }
 
-void settleRamps(MixSession& s) {
+void settleRamps(MixSession& s, const EntryLines& lines) {
     AutomationScript& au = s.automation;
     EntryTable& t = au.volume;
     const float speed = s.prefs.rampSpeed > 0.0f ? s.prefs.rampSpeed : kDefaultRampSpeed;
@@ -436,8 +652,8 @@ void settleRamps(MixSession& s) {
     for (int vca = 0; vca < kVcaSlots; ++vca)
         clipRamps(au.vca, vca);
 
-    warnAboutUnreachableEntries(s, t, kEntrySlots, false);
-    warnAboutUnreachableEntries(s, au.vca, kVcaSlots, true);
+    warnAboutUnreachableEntries(s, t, lines.volume, kEntrySlots, false);
+    warnAboutUnreachableEntries(s, au.vca, lines.vca, kVcaSlots, true);
 }
 
 } // namespace
@@ -482,7 +698,8 @@ void readTimeEntries(MixSession& s) {
     readTimeFieldCount(s);
     if (s.prefs.verbosity == 2) warn("Reading volume and pan settings...\n");
     const KeywordText text(s.fader.faderText, s.fader.firstLine);
-    Reader reader{s, text, s.automation, s.tracks.fadersPath};
+    EntryLines lines;
+    Reader reader{s, text, s.automation, s.tracks.fadersPath, lines};
     readTimelinePass(reader);
     if (s.prefs.verbosity == 2) {
         if (reader.timeEntries == 0)
@@ -497,7 +714,7 @@ void readTimeEntries(MixSession& s) {
     readScaleAndMasterTrim(s, text);
     readEffectsGains(s, text);
     validate(s);
-    settleRamps(s);
+    settleRamps(s, lines);
     for (int c = 1; c <= s.tracks.channelCount; ++c)
         if (s.tracks.channelOn[c] != 0 && s.automation.volume.count[c] == 0)
             warn("Channel %d has no volume entry (v line) and stays silent.\n", c);
