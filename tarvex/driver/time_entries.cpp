@@ -121,7 +121,10 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
     if (ch.slot == kMasterSlot && needsSwitch)
         used += std::string(" (it counts only beside a '") + code + " M' line)";
     const std::string& file = s.tracks.fadersPath;
-    if (numeric)
+    if (numeric && f.group == GroupMark::Separate)
+        s.diagnostics.warning(file, text.fileLine(hit), "submix %s is out of range (1 to 8): %s",
+                              std::string(number).c_str(), used.c_str());
+    else if (numeric)
         s.diagnostics.warning(file, text.fileLine(hit),
                               "channel %s is out of range (1 to 127, G 1 to 8, or M): %s",
                               written.c_str(), used.c_str());
@@ -440,7 +443,8 @@ void readDelayPans(MixSession& s, const KeywordText& text) {
                                   "effect)",
                                   channel.c_str());
         else if (!inRange)
-            s.diagnostics.warning(file, line, "delay pan '%s' is not -100 to 100 (0 used: none)",
+            s.diagnostics.warning(file, line,
+                                  "delay pan '%s' is not -100 to 100 (no delay pan used)",
                                   std::string(text.value(hit, 1)).c_str());
         else if (value != 0 && delayMode && s.tracks.channelOn[ch] != 0)
             s.diagnostics.warning(file, line,
@@ -607,11 +611,11 @@ void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t,
                 if (!vca || slot != 0)
                     s.diagnostics.warning(
                         s.tracks.fadersPath, lines[t.at(n, slot)],
-                        "cue at %s is %s the cue before it for %s at %s (it never plays, nor "
-                        "does any later cue of %s)",
+                        "cue at %s is %s the cue before it for %s%s (it never plays, nor does "
+                        "any later cue of %s)",
                         timeText(s, time).c_str(),
                         time == before ? "at the same time as" : "earlier than", name.c_str(),
-                        timeText(s, before).c_str(), name.c_str());
+                        time == before ? "" : (" at " + timeText(s, before)).c_str(), name.c_str());
                 warn("%s: %s %s entry %d is not later than the entry before it; it and the "
                      "entries after it never start.\n",
                      s.tracks.fadersPath.c_str(), vca ? "VCA" : "channel",
