@@ -115,7 +115,13 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
         (f.kind == ChannelKind::Submix && f.number >= 1 && f.number <= kSubmixCount);
     const bool numeric = f.group != GroupMark::Joined && plainNumber(number);
     // "0" addresses the master's slot, as "M" does, for lines that need no switch.
-    if (inRange && numeric) return;
+    if (inRange && numeric) {
+        if (f.kind == ChannelKind::Channel && f.number > s.tracks.channelCount)
+            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                                  "channel %lld has no track (the line has no effect)",
+                                  static_cast<long long>(f.number));
+        return;
+    }
     if (f.kind == ChannelKind::Channel && f.number == 0 && numeric && !needsSwitch) return;
     std::string used = slotText(ch.slot, false) + " used";
     if (ch.slot == kMasterSlot && needsSwitch)
@@ -148,11 +154,13 @@ bool enoughValues(Reader& r, const KeywordHit& hit, std::size_t needed, const ch
     return false;
 }
 
-bool haveLatestEntry(Reader& r, const KeywordHit& hit, const char* line) {
+// `noteCue`: name a change that lands on an earlier cue (a ramp that is
+// refused anyway says so instead).
+bool haveLatestEntry(Reader& r, const KeywordHit& hit, const char* line, bool noteCue = true) {
     if (r.lastIndex >= 0) {
         // After a `t` line without a level line the change lands on an
         // entry of an earlier cue.
-        if (!r.levelAtCursor)
+        if (!r.levelAtCursor && noteCue)
             r.s.diagnostics.warning(r.file, r.text.fileLine(hit),
                                     "%s follows no level line of its cue: it changes the cue of "
                                     "%s at %s",
@@ -272,16 +280,18 @@ void readVcaLine(Reader& r, const KeywordHit& hit) {
 }
 
 void readRampLine(Reader& r, const KeywordHit& hit) {
-    if (!enoughValues(r, hit, 1, "rmp") || !haveLatestEntry(r, hit, "rmp")) return;
+    const bool underFirst = r.lastIndex >= 0 && (r.cursor == 0 || r.lastIndex == 0);
+    if (!enoughValues(r, hit, 1, "rmp") || !haveLatestEntry(r, hit, "rmp", !underFirst)) return;
     const bool vca = r.kind == LevelKind::Vca;
     const double written = parseDouble(r.text.value(hit, 0));
     int64_t ramp = truncToSamples(r.s.tracks.sampleRate * written);
     const int32_t line = r.text.fileLine(hit);
-    bool noted = false;
+    // One diagnostic for the line: the first that applies.
+    bool noted = !r.levelAtCursor && !underFirst;
     const float start = static_cast<float>(r.cursor) + r.entryOffset;
     const auto song = static_cast<float>(r.s.tracks.songLength);
     bool clip = false;
-    if (r.cursor == 0 || r.lastIndex == 0) {
+    if (underFirst) {
         warn("Error:  A ramp was found under an initial volume entry (channel %i).\nThis is for "
              "initial volume only.\n",
              r.lastSlot);
@@ -607,8 +617,12 @@ void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t,
                 const int64_t time = t.times[t.at(n, slot)];
                 const int64_t before = t.times[t.at(n - 1, slot)];
                 const std::string name = slotText(slot, vca);
-                // VCA slot 0 holds the cues of VCA numbers that were refused.
-                if (!vca || slot != 0)
+                // VCA slot 0 holds the cues of VCA numbers that were refused,
+                // and the lines of a channel without a track are named already.
+                const bool named =
+                    vca ? slot == 0
+                        : slot >= 1 && slot <= kMaxChannels && slot > s.tracks.channelCount;
+                if (!named)
                     s.diagnostics.warning(
                         s.tracks.fadersPath, lines[t.at(n, slot)],
                         "cue at %s is %s the cue before it for %s%s (it never plays, nor does "

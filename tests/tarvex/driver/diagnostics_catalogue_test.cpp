@@ -82,6 +82,8 @@ const Row kCatalogue[] = {
      0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nv\tG\t-6\t0\nend\n",
      "faders.txt:7: warning: submix -6 is out of range (1 to 8): channel 121 used", 0},
+    {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\np\t5\t10\nend\n",
+     "faders.txt:7: warning: channel 5 has no track (the line has no effect)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\np\tG3\t10\nend\n",
      "faders.txt:7: warning: channel 'G3' is not a channel (1 to 127, G 1 to 8, or M): the master "
      "used",
