@@ -35,8 +35,12 @@ std::string slotText(int slot, bool vca) {
     return "channel " + std::to_string(slot);
 }
 
-// A time of the song as the fader file writes it.
+// A time of the song as the fader file writes it; m:ss.mmm when a tempo
+// section without beats leaves no bar and beat to name.
 std::string timeText(const MixSession& s, int64_t position) {
+    for (const TempoSection& section : s.automation.tempoMap)
+        if (section.beatsPerBar <= 0)
+            return clockTextOf(position - s.prefs.automationOffset, s.tracks.sampleRate);
     return cueTextOf(s, position);
 }
 
@@ -392,6 +396,12 @@ void readTimelinePass(Reader& r) {
                 r.cursor = truncToSamples(static_cast<double>(r.cursor) +
                                           static_cast<float>(r.s.tracks.sampleRate) *
                                               parseDouble(text.value(hit, 0)));
+                if (r.cursor > r.s.tracks.songLength)
+                    r.s.diagnostics.warning(r.file, text.fileLine(hit),
+                                            "inc moves the time to %s, after the end of the song "
+                                            "at %s (a cue there never plays)",
+                                            timeText(r.s, r.cursor).c_str(),
+                                            timeText(r.s, r.s.tracks.songLength).c_str());
             } else {
                 known = false;
             }
@@ -404,18 +414,27 @@ void readTimelinePass(Reader& r) {
 
 void readTimeFieldCount(MixSession& s) {
     const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+    int32_t fieldsLine = 0;
     for (const KeywordHit& hit : prefs.find("tfields")) {
         if (prefs.valueCount(hit) == 0) continue;
         const int32_t v = parseInt(prefs.value(hit, 0));
         s.prefs.timeFields = (v >= 1 && v <= 3) ? v : 3;
+        if (v < 1 || v > 3)
+            s.diagnostics.warning(s.tracks.prefsPath, prefs.fileLine(hit),
+                                  "tfields '%s' is not 1, 2 or 3 (3 used)",
+                                  std::string(prefs.value(hit, 0)).c_str());
+        fieldsLine = prefs.fileLine(hit);
         if (s.prefs.verbosity != 2) continue;
         if (s.prefs.timeFields == 1)
             warn("Using 1 time field\n");
         else
             warn("Using %i time fields\n", s.prefs.timeFields);
     }
-    if (s.prefs.tempoMode && s.prefs.timeFields == 1)
+    if (s.prefs.tempoMode && s.prefs.timeFields == 1) {
+        s.diagnostics.error(s.tracks.prefsPath, fieldsLine,
+                            "tfields 1 cannot hold bar, beat and tick in tempo mode");
         stopRun(2, "Tempo mode needs 2 or 3 time fields (bar, beat and tick), but tfields is 1.\n");
+    }
 }
 
 // The pan law as the pan set-up will read it: 0 delay-pans every mono channel.

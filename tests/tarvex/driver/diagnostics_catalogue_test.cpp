@@ -56,6 +56,14 @@ const Row kCatalogue[] = {
      "faders.txt:7: error: time -0:01.000 is before the start of the song", 2},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nt\t0\t0\nend\n",
      "faders.txt:7: error: t has 2 time fields where 3 are needed", 2},
+    {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\ninc\t5\nend\n",
+     "faders.txt:7: warning: inc moves the time to 0:05.000, after the end of the song at 0:01.000 "
+     "(a cue there never plays)",
+     0},
+    {"prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npan\t0\ntempo\nend\n",
+     "faders.txt: error: no tmap line: tempo mode needs a tempo map", 2},
+    {"prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npan\t0\ntfields\t7\nend\n",
+     "prefs.txt:6: warning: tfields '7' is not 1, 2 or 3 (3 used)", 0},
     {"faders.txt",
      "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nt\t0\t0\t500\nv\t1\t-3\nrmp\t3\nend\n",
      "faders.txt:9: warning: ramp of 3 s for channel 1 runs past the end of the song at 0:01.000 "
