@@ -25,6 +25,7 @@ enum class LevelKind { None, Volume, Vca };
 struct EntryLines {
     std::vector<int32_t> volume = std::vector<int32_t>(std::size_t{kMaxEntries} * kEntrySlots, 0);
     std::vector<int32_t> vca = std::vector<int32_t>(std::size_t{kMaxEntries} * kVcaSlots, 0);
+    std::array<int32_t, kEntrySlots> pan{}; // the `p` line that set each slot's pan
 };
 
 // A slot as a person names it: "the master", "channel 3", "submix 1", "VCA 2".
@@ -118,7 +119,6 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
         (f.kind == ChannelKind::Channel && f.number >= 1 && f.number <= kMaxChannels) ||
         (f.kind == ChannelKind::Submix && f.number >= 1 && f.number <= kSubmixCount);
     const bool numeric = f.group != GroupMark::Joined && plainNumber(number);
-    // "0" addresses the master's slot, as "M" does, for lines that need no switch.
     if (inRange && numeric) {
         if (f.kind == ChannelKind::Channel && f.number > s.tracks.channelCount)
             s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
@@ -126,6 +126,7 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
                                   static_cast<long long>(f.number));
         return;
     }
+    // "0" addresses the master's slot, as "M" does, for lines that need no switch.
     if (f.kind == ChannelKind::Channel && f.number == 0 && numeric && !needsSwitch) return;
     std::string used = slotText(ch.slot, false) + " used";
     if (ch.slot == kMasterSlot && needsSwitch)
@@ -149,6 +150,25 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
         s.diagnostics.warning(file, text.fileLine(hit),
                               "channel '%s' is not a channel (1 to 127, G 1 to 8, or M): %s",
                               written.c_str(), used.c_str());
+}
+
+// Names a fader value that CheckFader held to its range.
+void noteFader(Reader& r, const KeywordHit& hit, std::string_view written, double read,
+               bool percent) {
+    const std::string text(written);
+    const int32_t line = r.text.fileLine(hit);
+    if (std::isnan(read))
+        r.s.diagnostics.warning(r.file, line, "level '%s' is not a number (silence used)",
+                                text.c_str());
+    else if (!percent && read > 12.02)
+        r.s.diagnostics.warning(r.file, line, "level '%s' is above +12.02 dB (+12.02 dB used)",
+                                text.c_str());
+    else if (percent && read > 400.0)
+        r.s.diagnostics.warning(r.file, line, "level '%s' is above 400 percent (400 percent used)",
+                                text.c_str());
+    else if (percent && read < 0.0)
+        r.s.diagnostics.warning(r.file, line, "level '%s' is below 0 percent (0 percent used)",
+                                text.c_str());
 }
 
 bool enoughValues(Reader& r, const KeywordHit& hit, std::size_t needed, const char* line) {
@@ -264,6 +284,7 @@ void readVolumeLine(Reader& r, const KeywordHit& hit) {
     if (ch.master) r.au.slots.masterLevel = 1;
     double value = parseDouble(r.text.value(hit, ch.used));
     const bool percent = r.s.prefs.percentMode;
+    noteFader(r, hit, r.text.value(hit, ch.used), value, percent);
     CheckFader(value, percent ? 1 : 0, ch.slot, r.au.volume.count[ch.slot]);
     addEntry(r, hit, r.au.volume, ch.slot, levelOfFader(value, percent), LevelKind::Volume);
 }
@@ -279,6 +300,7 @@ void readVcaLine(Reader& r, const KeywordHit& hit) {
     }
     double value = parseDouble(r.text.value(hit, 1));
     const bool percent = r.s.prefs.percentMode;
+    if (vca != 0) noteFader(r, hit, r.text.value(hit, 1), value, percent);
     CheckFader(value, percent ? 1 : 0, vca, r.au.vca.count[vca]);
     addEntry(r, hit, r.au.vca, vca, levelOfFader(value, percent), LevelKind::Vca);
 }
@@ -378,6 +400,7 @@ void readTimelinePass(Reader& r) {
                 const int32_t value = parseInt(text.value(hit, ch.used));
                 if (tok == "p") {
                     r.au.slots.pan[ch.slot] = value;
+                    r.lines.pan[ch.slot] = text.fileLine(hit);
                 } else {
                     r.au.slots.polarity[ch.slot] = (value == -1 || value == 1) ? value : 1;
                     if (value != -1 && value != 1)
@@ -604,12 +627,14 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
     }
 }
 
-void validate(MixSession& s) {
+void validate(MixSession& s, const EntryLines& lines) {
     AutomationScript& au = s.automation;
     for (int slot = 0; slot < kEntrySlots; ++slot) {
         int32_t& pan = au.slots.pan[slot];
         if (pan < -100 || pan > 100) {
             warn("Pan on channel %i appears to be set wrong.  Setting to 0.\n", slot);
+            s.diagnostics.warning(s.tracks.fadersPath, lines.pan[slot],
+                                  "pan %d is not -100 to 100 (0 used)", pan);
             pan = 0;
         }
     }
@@ -618,6 +643,11 @@ void validate(MixSession& s) {
         for (int32_t n = 0; n < t.count[slot]; ++n) {
             int32_t& level = t.levels[t.at(n, slot)];
             if (level > kMaxLevel || level < -kMaxLevel) {
+                // Only trims and scales take a level this high.
+                s.diagnostics.warning(s.tracks.fadersPath, lines.volume[t.at(n, slot)],
+                                      "level of %s comes to %+.2f dB with its trims and scale "
+                                      "(above +12 dB: silence used)",
+                                      slotText(slot, false).c_str(), levelTodB(level));
                 level = 0;
                 warn(">> Warning! Volume entry %i on channel %i is above +12 dB.  \nEntry reset to "
                      "-144 dB\n",
@@ -750,7 +780,7 @@ void readTimeEntries(MixSession& s) {
     readTrims(s, text);
     readScaleAndMasterTrim(s, text);
     readEffectsGains(s, text);
-    validate(s);
+    validate(s, lines);
     settleRamps(s, lines);
     for (int c = 1; c <= s.tracks.channelCount; ++c)
         if (s.tracks.channelOn[c] != 0 && s.automation.volume.count[c] == 0)

@@ -92,6 +92,15 @@ const Row kCatalogue[] = {
      "faders.txt:7: warning: submix -6 is out of range (1 to 8): channel 121 used", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\np\t5\t10\nend\n",
      "faders.txt:7: warning: channel 5 has no track (the line has no effect)", 0},
+    {"faders.txt",
+     "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nt\t0\t0\t500\nv\t1\t20\nend\n",
+     "faders.txt:8: warning: level '20' is above +12.02 dB (+12.02 dB used)", 0},
+    {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\np\t1\t150\nend\n",
+     "faders.txt:7: warning: pan 150 is not -100 to 100 (0 used)", 0},
+    {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\ntrim\t2\t20\nend\n",
+     "faders.txt:5: warning: level of channel 2 comes to +14.00 dB with its trims and scale (above "
+     "+12 dB: silence used)",
+     0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\np\tG3\t10\nend\n",
      "faders.txt:7: warning: channel 'G3' is not a channel (1 to 127, G 1 to 8, or M): the master "
      "used",
