@@ -25,6 +25,8 @@ enum class LevelKind { None, Volume, Vca };
 struct EntryLines {
     std::vector<int32_t> volume = std::vector<int32_t>(std::size_t{kMaxEntries} * kEntrySlots, 0);
     std::vector<int32_t> vca = std::vector<int32_t>(std::size_t{kMaxEntries} * kVcaSlots, 0);
+    std::vector<int32_t> volumeRamp = volume; // the `rmp` line that set each ramp, 0 = none
+    std::vector<int32_t> vcaRamp = vca;
     std::array<int32_t, kEntrySlots> pan{}; // the `p` line that set each slot's pan
 };
 
@@ -355,6 +357,7 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
         ramp = 0;
     }
     r.lastTable().ramps[r.lastAt()] = ramp;
+    (vca ? r.lines.vcaRamp : r.lines.volumeRamp)[r.lastAt()] = ramp > 0 ? line : 0;
 }
 
 void readShapeLine(Reader& r, const KeywordHit& hit) {
@@ -687,13 +690,26 @@ void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t,
             }
 }
 
-void clipRamps(EntryTable& t, int slot) {
+// `rampLines` names the `rmp` line of a ramp written in the file; a default
+// ramp that is cut goes unnamed, and so does one before a cue out of order,
+// which is named itself.
+void clipRamps(MixSession& s, EntryTable& t, int slot, const std::vector<int32_t>& rampLines,
+               bool vca) {
     for (int32_t n = 0; n + 1 < t.count[slot]; ++n) {
         const int64_t time = t.times[t.at(n, slot)];
         const int64_t next = t.times[t.at(n + 1, slot)];
         int64_t& ramp = t.ramps[t.at(n, slot)];
         // A ramp never runs into the next entry; entries out of order get none.
-        if (time + ramp > next) ramp = next > time ? next - time : 0;
+        if (time + ramp <= next) continue;
+        const int64_t cut = next > time ? next - time : 0;
+        const int32_t line = rampLines[t.at(n, slot)];
+        if (line != 0 && next > time && !(vca && slot == 0))
+            s.diagnostics.warning(
+                s.tracks.fadersPath, line,
+                "ramp of %g s for %s is cut to %g s by the next cue at %s",
+                static_cast<double>(ramp) / s.tracks.sampleRate, slotText(slot, vca).c_str(),
+                static_cast<double>(cut) / s.tracks.sampleRate, timeText(s, next).c_str());
+        ramp = cut;
     }
 }
 
@@ -710,14 +726,14 @@ void settleRamps(MixSession& s, const EntryLines& lines) {
                                           levelTodB(t.levels[t.at(n - 1, slot)]));
             ramp = truncToSamples(jump * rate / speed);
         }
-        clipRamps(t, slot);
+        clipRamps(s, t, slot, lines.volumeRamp, false);
     };
     for (int slot = 0; slot <= s.tracks.channelCount; ++slot)
         defaults(slot);
     for (int slot = 128; slot < kEntrySlots; ++slot)
         defaults(slot);
     for (int vca = 0; vca < kVcaSlots; ++vca)
-        clipRamps(au.vca, vca);
+        clipRamps(s, au.vca, vca, lines.vcaRamp, true);
 
     warnAboutUnreachableEntries(s, t, lines.volume, kEntrySlots, false);
     warnAboutUnreachableEntries(s, au.vca, lines.vca, kVcaSlots, true);

@@ -69,6 +69,12 @@ const Row kCatalogue[] = {
      "faders.txt:9: warning: ramp of 3 s for channel 1 runs past the end of the song at 0:01.000 "
      "(cut to 0.5 s)",
      0},
+    {"faders.txt",
+     "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nt\t0\t0\t200\nv\t1\t-10\nrmp\t0."
+     "5\nt\t0\t0\t400\nv\t1\t-3\nend\n",
+     "faders.txt:9: warning: ramp of 0.5 s for channel 1 is cut to 0.2 s by the next cue at "
+     "0:00.400",
+     0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nrmp\t1\nend\n",
      "faders.txt:7: warning: ramp under the first cue of the master is not used (that cue sets the "
      "level at once)",
