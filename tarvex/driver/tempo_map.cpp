@@ -24,20 +24,32 @@ void buildTempoMap(MixSession& s) {
     std::vector<TempoSection>& map = s.automation.tempoMap;
     map.clear();
     for (const KeywordHit& hit : text.find("tmap")) {
-        if (text.valueCount(hit) < 3)
+        const std::string& file = s.tracks.fadersPath;
+        if (text.valueCount(hit) < 3) {
+            s.diagnostics.error(file, text.fileLine(hit),
+                                "tmap has %zu of its 3 fields (tempo, beats per bar, bars)",
+                                text.valueCount(hit));
             stopRun(2, "%s line %d: a tmap line needs a tempo, beats per bar and bars.\n",
                     s.tracks.fadersPath.c_str(), text.fileLine(hit));
+        }
         const double tempo = parseDouble(text.value(hit, 0));
-        if (!(tempo > 0.0))
+        if (!(tempo > 0.0)) {
+            s.diagnostics.error(file, text.fileLine(hit), "tempo '%s' is not above 0",
+                                std::string(text.value(hit, 0)).c_str());
             stopRun(2,
                     "%s line %d: a tempo of %g beats per minute cannot be used; it must be "
                     "above 0.\n",
                     s.tracks.fadersPath.c_str(), text.fileLine(hit), tempo);
-        if (map.size() == kMaxSections)
+        }
+        if (map.size() == kMaxSections) {
+            s.diagnostics.error(file, text.fileLine(hit),
+                                "more than %zu tmap lines: a tempo map holds %zu sections",
+                                kMaxSections, kMaxSections);
             stopRun(2,
                     "%s line %d: more than %zu tmap lines; the tempo map holds at most %zu "
                     "sections.\n",
                     s.tracks.fadersPath.c_str(), text.fileLine(hit), kMaxSections, kMaxSections);
+        }
         TempoSection section{};
         section.samplesPerBeat = rate * (60.0 / tempo);
         section.beatsPerBar = parseInt(text.value(hit, 1));
@@ -46,7 +58,10 @@ void buildTempoMap(MixSession& s) {
             truncToSamples(section.bars * section.samplesPerBeat * section.beatsPerBar);
         map.push_back(section);
     }
-    if (map.empty()) stopRun(2, "Tempo mode is on, but no tempos or meters have been entered!\n");
+    if (map.empty()) {
+        s.diagnostics.error(s.tracks.fadersPath, 0, "no tmap line: tempo mode needs a tempo map");
+        stopRun(2, "Tempo mode is on, but no tempos or meters have been entered!\n");
+    }
 }
 
 int64_t tempoPosition(std::span<const TempoSection> map, float bar, float beat, float tick,
