@@ -550,6 +550,7 @@ void Reader::orderLines() {
     struct Setting {
         int32_t line = 0;
         std::string_view position;
+        bool channelNamed = false; // its channel field has had its diagnostic
     };
     std::vector<std::array<Setting, kStripEntries>> set(kChainEffects);
     for (std::size_t l = 0; l < text_.lineCount(); ++l) {
@@ -593,6 +594,7 @@ void Reader::orderLines() {
                            written.c_str());
             continue;
         }
+        bool channelNamed = true;
         if (channel.kind == ChannelKind::NotANumber && channel.group == GroupMark::None)
             notes_.warning(line, "channel '%s' is not 'M' but reads as the master",
                            written.c_str());
@@ -602,13 +604,15 @@ void Reader::orderLines() {
         else if (channel.group == GroupMark::None && entry > kMaxChannels)
             notes_.warning(line, "channel %s is past the last input channel, 127 (%s used)",
                            written.c_str(), stripNameOf(entry).c_str());
+        else
+            channelNamed = false;
         fx_.fxOrder[code][entry] = parseInt(tok[at]);
         Setting& last = set[static_cast<std::size_t>(code)][static_cast<std::size_t>(entry)];
         if (last.line != 0)
             notes_.warning(last.line,
                            "order of '%s' for %s is given again on line %d (line ignored)",
                            kCodeNames[code].data(), stripNameOf(entry).c_str(), line);
-        last = {line, tok[at]};
+        last = {line, tok[at], channelNamed};
     }
     // What the last order line of each effect and strip does.
     for (int code = 0; code < kChainEffects; ++code)
@@ -617,7 +621,8 @@ void Reader::orderLines() {
             if (last.line == 0) continue;
             const std::string strip = stripNameOf(e);
             const int32_t position = fx_.fxOrder[code][e];
-            if (!chained(code, e))
+            // A strip the channel field landed on by mistake is named once.
+            if (!chained(code, e) && !last.channelNamed)
                 notes_.warning(last.line, "%s has no '%s' in its chain (line has no effect)",
                                strip.c_str(), kCodeNames[code].data());
             else if (position < 1 || position > kChainPositions)

@@ -166,7 +166,8 @@ FieldPlan planOf(const FaderCode& code, const CheckContext& c) {
 
 // How the fields of one line fall on its code's plan.
 struct FieldWalk {
-    bool channelUnclear = false; // a lone "G": the channel's own matter, not a count
+    bool channelUnclear = false; // a lone "G", or a slot that is no number: the channel's
+                                 // own matter, named where it is read, not a count
     std::size_t missingFrom = 0; // first planned field the line lacks (count when none)
     std::vector<std::size_t> at; // line field index of each planned field present
     std::size_t extraFrom = 0;   // first line field no reader takes
@@ -179,6 +180,10 @@ FieldWalk walkFields(const FieldPlan& plan, std::span<const std::string_view> fi
     std::size_t j = 0;
     for (; j < plan.count && k < fields.size(); ++j) {
         walk.at.push_back(k);
+        if (plan.fields[j].kind == FieldKind::Slot && !isWhole(fields[k])) {
+            walk.channelUnclear = true;
+            return walk;
+        }
         if (plan.fields[j].kind != FieldKind::Channel) {
             ++k;
             continue;

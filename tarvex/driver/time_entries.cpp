@@ -444,11 +444,8 @@ void readTimeFieldCount(MixSession& s) {
     for (const KeywordHit& hit : prefs.find("tfields")) {
         if (prefs.valueCount(hit) == 0) continue;
         const int32_t v = parseInt(prefs.value(hit, 0));
+        // A value outside 1 to 3 is named by the preferences' own checks.
         s.prefs.timeFields = (v >= 1 && v <= 3) ? v : 3;
-        if (v < 1 || v > 3)
-            s.diagnostics.warning(s.tracks.prefsPath, prefs.fileLine(hit),
-                                  "tfields '%s' is not 1, 2 or 3 (3 used)",
-                                  std::string(prefs.value(hit, 0)).c_str());
         fieldsLine = prefs.fileLine(hit);
         if (s.prefs.verbosity != 2) continue;
         if (s.prefs.timeFields == 1)
@@ -529,10 +526,8 @@ void readTrims(MixSession& s, const KeywordText& text) {
     for (const KeywordHit& hit : text.find("trim")) {
         const LineSlot ch = lineSlot(text, hit);
         const int32_t line = text.fileLine(hit);
-        if (text.valueCount(hit) < ch.used + 1) {
-            s.diagnostics.warning(s.tracks.fadersPath, line, "trim has no value (line ignored)");
-            continue;
-        }
+        // A line without its value is named by the fader-line check.
+        if (text.valueCount(hit) < ch.used + 1) continue;
         noteChannelField(s, text, hit, ch, "trim", false);
         const std::string written(text.value(hit, ch.used));
         const double value = parseDouble(written);
@@ -612,11 +607,8 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
     slots.fxGain.fill(1.0);
     for (const KeywordHit& hit : text.find("fxg")) {
         const LineSlot ch = lineSlot(text, hit);
-        if (text.valueCount(hit) < ch.used + 1) {
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
-                                  "fxg has no value (line ignored)");
-            continue;
-        }
+        // A line without its value is named by the fader-line check.
+        if (text.valueCount(hit) < ch.used + 1) continue;
         noteChannelField(s, text, hit, ch, "fxg", true);
         if (ch.master) slots.masterEffects = 1;
         double gain = std::pow(10.0, parseDouble(text.value(hit, ch.used)) / 20.0);

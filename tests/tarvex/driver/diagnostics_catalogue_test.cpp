@@ -294,8 +294,6 @@ const Row kCatalogue[] = {
      0},
     {"prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npan\t0\ntempo\nend\n",
      "faders.txt: error: no tmap line: tempo mode needs a tempo map", 2},
-    {"prefs.txt", "begin\nverbo\t1\ndither\t0\noutbits\t16\npan\t0\ntfields\t7\nend\n",
-     "prefs.txt:6: warning: tfields '7' is not 1, 2 or 3 (3 used)", 0},
     {"faders.txt",
      "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nt\t0\t0\t500\nv\t1\t-3\nrmp\t3\nend\n",
      "faders.txt:9: warning: ramp of 3 s for channel 1 runs past the end of the song at 0:01.000 "
@@ -354,11 +352,11 @@ const Row kCatalogue[] = {
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nvca\t9\t0\nend\n",
      "faders.txt:7: warning: VCA '9' is not 1 to 8 (the line has no effect)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\ntrim\t1\nend\n",
-     "faders.txt:7: warning: trim has no value (line ignored)", 0},
+     "faders.txt:7: warning: this trim line lacks its trim (line ignored)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\ntrim\t1\t30\nend\n",
      "faders.txt:7: warning: trim '30' is above +24 dB (line ignored)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nfxg\t1\nend\n",
-     "faders.txt:7: warning: fxg has no value (line ignored)", 0},
+     "faders.txt:7: warning: this fxg line lacks its gain (line ignored)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nfxg\t1\t30\nend\n",
      "faders.txt:7: warning: effects gain '30' is above +24 dB (0 dB used)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nscale\t-1\nend\n",
@@ -417,6 +415,10 @@ TEST(DiagnosticsCatalogue, EachLineNotUsedAsWrittenIsNamed) {
         EXPECT_EQ(plain.status, row.status) << plain.out << plain.err;
         EXPECT_NE(plain.err.find(row.diagnostic), std::string::npos) << plain.err;
         EXPECT_EQ(plain.out.find(": warning: "), std::string::npos) << plain.out;
+        // One problem, one diagnostic: its line is named once.
+        const std::string diagnostic = row.diagnostic;
+        const std::string where = diagnostic.substr(0, diagnostic.find(' ') + 1);
+        EXPECT_EQ(plain.err.find(where), plain.err.rfind(where)) << plain.err;
 
         const bool warning = std::string(row.diagnostic).find(": warning: ") != std::string::npos;
         std::remove(s.file("m.wav").c_str());
