@@ -60,9 +60,9 @@ constexpr std::array kCodes = {
     // Per-slot values, start offsets, the tempo map and routing: every
     // occurrence of the code is read.
     listed("dp", AnyField, 2, {{Slot, "channel"}, {Whole, "delay pan"}}),
-    listed("trim", AnyField, 2, {kChannel, {Decimal, "trim"}}),
+    listed("trim", AnyField, 2, {kChannel, {Decimal, "dB value"}}),
     listed("scale", AnyField, 1, {{Decimal, "factor"}}),
-    listed("mtrim", AnyField, 1, {{Decimal, "trim"}}),
+    listed("mtrim", AnyField, 1, {{Decimal, "dB value"}}),
     listed("fxg", AnyField, 2, {kChannel, {Decimal, "gain"}}),
     listed(
         "tstamp", AnyField, 4,

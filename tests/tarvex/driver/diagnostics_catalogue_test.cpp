@@ -352,7 +352,7 @@ const Row kCatalogue[] = {
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nvca\t9\t0\nend\n",
      "faders.txt:7: warning: VCA '9' is not 1 to 8 (the line has no effect)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\ntrim\t1\nend\n",
-     "faders.txt:7: warning: this trim line lacks its trim (line ignored)", 0},
+     "faders.txt:7: warning: this trim line lacks its dB value (line ignored)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\ntrim\t1\t30\nend\n",
      "faders.txt:7: warning: trim '30' is above +24 dB (line ignored)", 0},
     {"faders.txt", "begin\nm\nt\t0\t0\t0\nv\t1\t0\nv\t2\t-6\nv\tM\t0\nfxg\t1\nend\n",
