@@ -38,12 +38,9 @@ std::string slotText(int slot, bool vca) {
     return "channel " + std::to_string(slot);
 }
 
-// A time of the song as the fader file writes it; m:ss.mmm when a tempo
-// section without beats leaves no bar and beat to name.
+// A time of the song as the fader file writes it (m:ss.mmm when a tempo
+// section without beats leaves no bar and beat to name).
 std::string timeText(const MixSession& s, int64_t position) {
-    for (const TempoSection& section : s.automation.tempoMap)
-        if (section.beatsPerBar <= 0)
-            return clockTextOf(position - s.prefs.automationOffset, s.tracks.sampleRate);
     return cueTextOf(s, position);
 }
 

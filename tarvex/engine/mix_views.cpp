@@ -4,6 +4,7 @@
 #include "core/text_format.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
@@ -75,18 +76,28 @@ double masterdBAt(const MixSettings& s, int64_t position) {
 
 std::string clockTextOf(int64_t position, uint32_t rate) {
     if (rate == 0) return "0:00.000";
-    const int64_t sign = position < 0 ? -1 : 1;
-    const int64_t ms = sign * position * 1000 / rate;
+    // In unsigned steps that cannot overflow, also for the far-off times a
+    // damaged control file can name: the whole seconds first, then the rest.
+    const uint64_t magnitude =
+        position < 0 ? 0 - static_cast<uint64_t>(position) : static_cast<uint64_t>(position);
+    const uint64_t ms = magnitude / rate * 1000 + magnitude % rate * 1000 / rate;
     char text[48];
-    std::snprintf(text, sizeof text, "%s%" PRId64 ":%02" PRId64 ".%03" PRId64, sign < 0 ? "-" : "",
-                  ms / 60000, ms % 60000 / 1000, ms % 1000);
+    std::snprintf(text, sizeof text, "%s%" PRIu64 ":%02" PRIu64 ".%03" PRIu64,
+                  position < 0 ? "-" : "", ms / 60000, ms % 60000 / 1000, ms % 1000);
     return text;
 }
 
 std::string cueTextOf(const MixSettings& s, int64_t position) {
-    const int64_t p = position - s.prefs.automationOffset;
+    // A far-off time from a damaged file holds at the limits of the type.
+    int64_t p = 0;
+    if (__builtin_sub_overflow(position, s.prefs.automationOffset, &p))
+        p = s.prefs.automationOffset < 0 ? INT64_MAX : INT64_MIN;
     const std::vector<TempoSection>& map = s.automation.tempoMap;
-    if (!s.prefs.tempoMode || map.empty()) return clockTextOf(p, s.tracks.sampleRate);
+    // A section without beats or bars has no bar and beat to name.
+    const bool countable = std::all_of(map.begin(), map.end(), [](const TempoSection& section) {
+        return section.beatsPerBar > 0 && section.samplesPerBeat > 0.0;
+    });
+    if (!s.prefs.tempoMode || map.empty() || !countable) return clockTextOf(p, s.tracks.sampleRate);
     int64_t sectionStart = 0;
     int64_t barsBefore = 0;
     std::size_t k = 0;
