@@ -6,8 +6,6 @@
 
 namespace toolset {
 
-namespace {
-
 void appendFormatList(std::string& text, const char* format, va_list args) {
     va_list measure;
     va_copy(measure, args);
@@ -19,8 +17,6 @@ void appendFormatList(std::string& text, const char* format, va_list args) {
     std::vsnprintf(text.data() + start, static_cast<std::size_t>(length) + 1, format, args);
     text.resize(start + static_cast<std::size_t>(length));
 }
-
-} // namespace
 
 void appendf(std::string& text, const char* format, ...) {
     va_list args;

@@ -4,6 +4,7 @@
 // bounded by a fixed buffer.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 namespace toolset {
@@ -11,6 +12,9 @@ namespace toolset {
 // Appends the formatted text to `text`; a format that comes out empty or
 // cannot be converted appends nothing.
 void appendf(std::string& text, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+// The same with the arguments of a caller's own variadic function.
+void appendFormatList(std::string& text, const char* format, va_list args);
 
 // The formatted text alone.
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));

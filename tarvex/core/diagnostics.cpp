@@ -3,22 +3,12 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <vector>
+
+#include "common/text_format.h"
 
 namespace tarvex {
 
 namespace {
-
-std::string formatted(const char* fmt, std::va_list args) {
-    std::va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, fmt, again);
-    va_end(again);
-    if (size <= 0) return {};
-    std::vector<char> text(static_cast<std::size_t>(size) + 1);
-    std::vsnprintf(text.data(), text.size(), fmt, args);
-    return std::string(text.data(), static_cast<std::size_t>(size));
-}
 
 std::string counted(int32_t n, const char* what) {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
@@ -29,7 +19,8 @@ std::string counted(int32_t n, const char* what) {
 void Diagnostics::warning(const std::string& file, int32_t line, const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);
-    const std::string text = formatted(fmt, args);
+    std::string text;
+    toolset::appendFormatList(text, fmt, args);
     va_end(args);
     ++warnings_;
     print(file, line, "warning", text);
@@ -38,7 +29,8 @@ void Diagnostics::warning(const std::string& file, int32_t line, const char* fmt
 void Diagnostics::error(const std::string& file, int32_t line, const char* fmt, ...) {
     std::va_list args;
     va_start(args, fmt);
-    const std::string text = formatted(fmt, args);
+    std::string text;
+    toolset::appendFormatList(text, fmt, args);
     va_end(args);
     ++errors_;
     print(file, line, "error", text);
