@@ -1,15 +1,9 @@
 // Entry functions of the fuzz targets; see fuzz_entries.h.
 //
-// The track list and the preferences are split from memory directly. The
-// other readers of the mixer take file names, so the input is handed to them
-// as a file that lives only in memory (memfd, named through /proc/self/fd);
-// where that is not available a scratch file under the temp directory is used.
-// Console output of the readers goes wherever standard output points: the
+// Every reader takes its input from memory, as the programs hand it the text
+// they read. Console output of the readers goes wherever standard output points: the
 // fuzz targets send it to /dev/null, the replay test captures it.
 #include "fuzz_entries.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -26,6 +20,7 @@
 #include "core/console.h"
 #include "driver/effect_lines.h"
 #include "driver/fader_file.h"
+#include "driver/fader_line_check.h"
 #include "driver/preferences.h"
 #include "driver/routing_lines.h"
 #include "driver/tempo_map.h"
@@ -56,55 +51,6 @@ enum Fault : int {
     kBadRenderWindow = 5, // a render window that passed its checks but is unusable
     kBadCueTable = 6,     // a cue table slot over its entry limit
 };
-
-// A file holding one input, reachable by name, rewritten for every input.
-class InputFile {
-  public:
-    InputFile() {
-        fd_ = static_cast<int>(::syscall(SYS_memfd_create, "fuzz-input", 0u));
-        if (fd_ >= 0) {
-            path_ = "/proc/self/fd/" + std::to_string(fd_);
-            // Some sandboxes hide /proc: fall back to a scratch file then.
-            if (::access(path_.c_str(), R_OK) == 0) return;
-            ::close(fd_);
-        }
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/fuzz-input-XXXXXX";
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        fd_ = ::mkstemp(name.data());
-        if (fd_ < 0) std::abort();
-        path_ = name.data();
-        scratch_ = true;
-    }
-    ~InputFile() {
-        if (scratch_) ::unlink(path_.c_str());
-        ::close(fd_);
-    }
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-
-    const std::string& hold(const uint8_t* data, size_t size) {
-        if (::ftruncate(fd_, 0) != 0) std::abort();
-        size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
-            if (n <= 0) std::abort();
-            done += static_cast<size_t>(n);
-        }
-        return path_;
-    }
-
-  private:
-    int fd_ = -1;
-    std::string path_;
-    bool scratch_ = false;
-};
-
-InputFile& inputFile() {
-    static InputFile file;
-    return file;
-}
 
 // A session whose four channels are on, each 10 s of 44100 Hz audio.
 std::unique_ptr<tarvex::MixSession> sessionWithTracks() {
@@ -186,10 +132,10 @@ int preferences(const uint8_t* data, size_t size) {
     const tarvex::PreferenceLines prefs = tarvex::readPreferenceLines(
         std::string_view(reinterpret_cast<const char*>(data), size), "prefs.txt");
     auto s = sessionWithTracks();
-    s->fader.faderText = "mix\n";
+    const tarvex::FaderLines fader("mix\n");
     try {
         tarvex::loadPreferences(*s, prefs);
-        tarvex::settleMixName(*s);
+        tarvex::settleMixName(*s, prefs, fader);
         tarvex::checkPreferences(*s, prefs);
         const tarvex::PrefsSettings& p = s->prefs;
         if (p.renderLength < 0 || p.renderStart < 0 || p.renderStart > s->tracks.songLength ||
@@ -203,32 +149,30 @@ int preferences(const uint8_t* data, size_t size) {
 }
 
 int faderFile(const uint8_t* data, size_t size) {
-    const std::string& path = inputFile().hold(data, size);
+    const tarvex::FaderLines fader(std::string_view(reinterpret_cast<const char*>(data), size));
     static const char* const kPrefs[] = {
         "verbo\t3\n",
         "verbo\t2\ntempo\nv=percent\ndbps\t20\noffset\t0\t0\t5\npan\t0\ntap\trev\n",
     };
     for (const char* prefs : kPrefs) {
         auto s = sessionWithTracks();
-        s->tracks.fadersPath = path;
-        s->prefs.prefsText = prefs;
         const tarvex::PreferenceLines prefsLines = tarvex::readPreferenceLines(prefs, "prefs.txt");
         try {
-            tarvex::loadFaderFile(*s, nullptr);
-            tarvex::readStartOffsets(*s);
+            tarvex::loadPreferences(*s, prefsLines);
+            tarvex::takeFaderLines(*s, fader);
+            tarvex::checkFaderLines(*s, fader, prefsLines);
+            tarvex::readStartOffsets(*s, fader);
             // Keep the song inside what the mixer could render from these tracks.
             if (s->tracks.songLength < 0) s->tracks.songLength = 0;
-            tarvex::settleMixName(*s);
+            tarvex::settleMixName(*s, prefsLines, fader);
             tarvex::checkPreferences(*s, prefsLines);
-            tarvex::readRoutingLines(*s);
+            tarvex::readRoutingLines(*s, fader);
             tarvex::readAutomationOffset(*s, prefsLines);
-            tarvex::buildTempoMap(*s);
-            tarvex::readTimeEntries(*s);
+            tarvex::buildTempoMap(*s, fader);
+            tarvex::readTimeEntries(*s, fader, prefsLines);
             tarvex::setUpPanGains(*s);
-            tarvex::readEffectSettings(tarvex::KeywordText(s->fader.faderText, s->fader.firstLine),
-                                       path, 44100.0, s->prefs.percentMode, s->prefs.verbosity,
-                                       tarvex::KeywordText(s->prefs.prefsText, s->prefs.firstLine),
-                                       s->fx);
+            tarvex::readEffectSettings(fader.fields(), "faders.txt", 44100.0, s->prefs.percentMode,
+                                       s->prefs.verbosity, s->prefs.tapSignal, s->fx);
         } catch (const tarvex::RunStopped&) {
             continue;
         }

@@ -109,7 +109,7 @@ class Reader {
     void filters(int32_t verbosity);
     void sends();
     void returns();
-    void tap(const KeywordText& prefs);
+    void tap(int32_t tapSignal);
     void room();
     void orderLines();
     void derivedFlags();
@@ -432,15 +432,10 @@ void Reader::unheardSends() {
     }
 }
 
-void Reader::tap(const KeywordText& prefs) {
+void Reader::tap(int32_t tapSignal) {
     // A tap file carries a signal of the recursive reverb, so without that
     // reverb the preference has nothing to write.
-    if (fx_.recursiveActive == 0) return;
-    for (const KeywordHit& hit : prefs.find("tap")) {
-        const std::string_view which = prefs.value(hit, 0);
-        if (which == "rev") fx_.tapMode = 1;
-        if (which == "rtn") fx_.tapMode = 2;
-    }
+    if (fx_.recursiveActive != 0) fx_.tapMode = tapSignal;
 }
 
 void Reader::inputFilter(std::string_view keyword, ReverbInputFilter& filter, double low,
@@ -663,8 +658,8 @@ void CheckSndRtn(double& value) {
 }
 
 void readEffectSettings(const KeywordText& faderText, const std::string& faderFileName, double rate,
-                        bool percentMode, int32_t verbosity, const KeywordText& prefsText,
-                        EffectSettings& fx, Diagnostics* diagnostics) {
+                        bool percentMode, int32_t verbosity, int32_t tapSignal, EffectSettings& fx,
+                        Diagnostics* diagnostics) {
     // The settings are large for a small board's stack; start from a heap copy.
     fx = *std::make_unique<EffectSettings>();
     if (!(rate > 0.0)) rate = kDefaultRate;
@@ -679,7 +674,7 @@ void readEffectSettings(const KeywordText& faderText, const std::string& faderFi
     if (verbosity == 3) warn("\tReading reverb settings...\n");
     r.sends();
     r.returns();
-    r.tap(prefsText);
+    r.tap(tapSignal);
     r.room();
     r.orderLines();
     r.derivedFlags();

@@ -31,15 +31,15 @@ void CheckThresh(double& value, bool percentMode);
 void CheckSndRtn(double& value);
 
 // Fills `fx` from the fader text (every effect code in a fixed order, then
-// the reverb lines and the order lines) and the `tap` line of the
-// preferences, then sets the derived flags at the end of `fx`. `fx` starts
-// from its defaults whatever it held. `rate` is the song's sample rate in Hz
+// the reverb lines and the order lines) and the tap signal the preferences
+// ask for (`tapSignal`, 0 none, 1 the reverb, 2 its return), then sets the derived flags at the end
+// of `fx`. `fx` starts from its defaults whatever it held. `rate` is the song's sample rate in Hz
 // (44100 is used when it is not positive); `percentMode` is the `v=percent`
 // setting; `verbosity` gates the reading messages (above 1, and 3 for the
 // detail); `faderFileName` names the file in messages. With `diagnostics`,
 // every effect or order line not used as written is named there too.
 void readEffectSettings(const KeywordText& faderText, const std::string& faderFileName, double rate,
-                        bool percentMode, int32_t verbosity, const KeywordText& prefsText,
-                        EffectSettings& fx, Diagnostics* diagnostics = nullptr);
+                        bool percentMode, int32_t verbosity, int32_t tapSignal, EffectSettings& fx,
+                        Diagnostics* diagnostics = nullptr);
 
 } // namespace tarvex

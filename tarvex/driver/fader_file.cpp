@@ -63,7 +63,7 @@ std::string faderTemplate(int channelCount, double level) {
     return text;
 }
 
-void loadFaderFile(MixSession& s, std::FILE* input) {
+std::string readFaderFile(const MixSession& s, std::FILE* input) {
     std::string raw;
     if (!readWholeFile(s.tracks.fadersPath, raw)) {
         refuseMissingNamedFaderFile(s.tracks.fadersPath);
@@ -72,25 +72,25 @@ void loadFaderFile(MixSession& s, std::FILE* input) {
         raw = faderTemplate(s.tracks.channelCount, level);
         writeTemplate(raw);
     }
-    FramedText framed = frameAfterBegin(dropCarriageReturns(raw));
+    return raw;
+}
+
+void takeFaderLines(MixSession& s, const FaderLines& fader) {
     if (s.prefs.verbosity > 1) {
-        const auto lines = pointToLines(framed.text);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
+        // Numbered from the line holding "begin" as 1, as these warnings always were.
+        for (std::size_t i = 0; i < fader.writtenCount(); ++i) {
             const int n = static_cast<int>(i) + 1;
-            if (lines[i].find("\t\t") != std::string_view::npos)
+            if (fader.written(i).find("\t\t") != std::string_view::npos)
                 warn("\n>>>  Warning: extra tab on line %i of fader file.\n", n);
-            if (lines[i].find("\t ") != std::string_view::npos)
+            if (fader.written(i).find("\t ") != std::string_view::npos)
                 warn("\n>>>  Warning: extra space on line %i of fader file.\n", n);
         }
     }
-    s.fader.asWritten = framed.text;
-    RemoveSpaces(framed.text);
-    s.fader.faderText = std::move(framed.text);
-    s.fader.firstLine = framed.firstLine;
+    s.fader.faderText = fader.body();
 }
 
-void readStartOffsets(MixSession& s) {
-    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+void readStartOffsets(MixSession& s, const FaderLines& fader) {
+    const KeywordText& text = fader.fields();
     const uint32_t rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : 44100;
     s.fader.startOffset.fill(0);
     auto channelOf = [&](const KeywordHit& hit, const char* keyword, std::size_t needed) {
@@ -129,9 +129,8 @@ void readStartOffsets(MixSession& s) {
     s.tracks.songLength = song;
 }
 
-void settleMixName(MixSession& s) {
-    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
-    KeywordHit hit;
+void settleMixName(MixSession& s, const PreferenceLines& prefs, const FaderLines& fader) {
+    PrefsHit hit;
     if (prefs.last("oname", hit)) {
         if (prefs.valueCount(hit) == 0) {
             warn("%s line %d: \"oname\" needs a name on its line; ignored.\n",
@@ -144,12 +143,7 @@ void settleMixName(MixSession& s) {
     if (s.prefs.mixNameOverrideSet) {
         s.fader.mixName = s.prefs.mixNameOverride;
     } else {
-        s.fader.mixName.clear();
-        for (std::string_view line : pointToLines(s.fader.faderText))
-            if (!line.empty()) {
-                s.fader.mixName = std::string(line);
-                break;
-            }
+        s.fader.mixName = std::string(fader.mixNameLine());
     }
     if (s.fader.mixName.empty())
         stopRun(2, "%s has no mix name (the first line after \"begin\" names the mix).\n",

@@ -125,12 +125,11 @@ struct CheckContext {
 // The preferences as the later stages will settle them: tempo mode from the
 // first `tempo`, the time field count from the last `tfields` with a value
 // (3 when it is not 1 to 3).
-CheckContext contextOf(const MixSession& s) {
-    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+CheckContext contextOf(const PreferenceLines& prefs) {
     CheckContext c{false, 3};
-    KeywordHit hit;
+    PrefsHit hit;
     c.tempoMode = prefs.first("tempo", hit);
-    for (const KeywordHit& h : prefs.find("tfields")) {
+    for (const PrefsHit& h : prefs.find("tfields")) {
         if (prefs.valueCount(h) == 0) continue;
         const int32_t v = parseInt(prefs.value(h, 0));
         c.timeFields = (v >= 1 && v <= 3) ? v : 3;
@@ -354,17 +353,17 @@ class LineCheck {
 
 } // namespace
 
-void checkFaderLines(MixSession& s) {
-    LineCheck check(s, contextOf(s));
-    const std::vector<std::string_view> lines = pointToLines(s.fader.asWritten);
+void checkFaderLines(MixSession& s, const FaderLines& fader, const PreferenceLines& prefs) {
+    LineCheck check(s, contextOf(prefs));
     bool named = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const LineFields line = cutLine(lines[i]);
+    for (std::size_t i = 0; i < fader.writtenCount(); ++i) {
+        const std::string_view written = fader.written(i);
+        const LineFields line = cutLine(written);
         // The first line that holds more than spaces names the mix.
-        if (!named && lines[i].find_first_not_of(' ') != std::string_view::npos) {
+        if (!named && written.find_first_not_of(' ') != std::string_view::npos) {
             named = true;
         } else if (!line.fields.empty()) {
-            check.check(line, s.fader.firstLine + static_cast<int32_t>(i));
+            check.check(line, fader.fileLineOf(i));
         }
         if (line.ended) break;
     }

@@ -11,13 +11,15 @@
 // reader of its line; this pass only counts fields and sees whether a number is one.
 #pragma once
 
+#include "driver/fader_lines.h"
+#include "driver/preference_lines.h"
 #include "session/mix_session.h"
 
 namespace tarvex {
 
-// Checks `session.fader.asWritten` once the fader file has been loaded
-// (and the preferences, whose `tfields` and `tempo` the `t` lines follow).
-// Prints diagnostics only; changes nothing else.
-void checkFaderLines(MixSession& session);
+// Checks the fader file's lines as written; the `t` lines follow the
+// preferences' `tfields` and `tempo`. Prints diagnostics only; changes
+// nothing else.
+void checkFaderLines(MixSession& session, const FaderLines& fader, const PreferenceLines& prefs);
 
 } // namespace tarvex

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "automation/decibels.h"
+#include "automation/routing.h"
 #include "core/console.h"
 #include "driver/output_files.h"
 #include "driver/text_fields.h"
@@ -356,10 +357,16 @@ void loadPreferences(MixSession& s, const PreferenceLines& text) {
     Diagnostics& d = s.diagnostics;
     printLayoutWarnings(text);
     reportUnreadLines(d, text);
-    s.prefs.prefsText = text.body;
-    s.prefs.firstLine = text.firstLine;
 
     PrefsHit hit;
+    // The first `pan` with a value sets the pan law.
+    const bool panGiven = text.first("pan", hit) && text.valueCount(hit) > 0;
+    s.prefs.panLaw = panLawOf(panGiven, panGiven ? parseDouble(text.value(hit, 0)) : 0.0);
+    // The last `tap` naming a signal counts.
+    for (const PrefsHit& tap : text.find("tap")) {
+        if (text.value(tap, 0) == "rev") s.prefs.tapSignal = 1;
+        if (text.value(tap, 0) == "rtn") s.prefs.tapSignal = 2;
+    }
     if (lastWithValues(d, text, "verbo", 1, hit)) {
         checkNumbers(d, text, hit, "verbo", 1, true);
         s.prefs.verbosity = parseInt(text.value(hit, 0));

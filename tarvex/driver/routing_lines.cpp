@@ -48,8 +48,8 @@ void noteListItems(MixSession& s, int32_t line, std::string_view list, long long
 
 } // namespace
 
-void readRoutingLines(MixSession& s) {
-    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+void readRoutingLines(MixSession& s, const FaderLines& fader) {
+    const KeywordText& text = fader.fields();
     RoutingTable& r = s.routing;
     PanRouting& pr = s.automation.routing;
     for (auto& row : r.route)
@@ -165,11 +165,8 @@ void readRoutingLines(MixSession& s) {
 }
 
 void setUpPanGains(MixSession& s) {
-    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
-    KeywordHit hit;
-    const bool given = prefs.first("pan", hit) && prefs.valueCount(hit) > 0;
     PanRouting& pr = s.automation.routing;
-    pr.panLaw = panLawOf(given, given ? parseDouble(prefs.value(hit, 0)) : 0.0);
+    pr.panLaw = s.prefs.panLaw;
     std::array<int32_t, kSlotCount> mono{};
     for (int c = 1; c <= s.tracks.channelCount; ++c)
         mono[c] = s.tracks.wavChannels[c] == 1 ? 1 : 0;

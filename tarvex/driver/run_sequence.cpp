@@ -185,12 +185,11 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfini
     if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2);
 }
 
-void readEffects(MixSession& s) {
+void readEffects(MixSession& s, const FaderLines& fader) {
     const double rate =
         s.tracks.sampleRate != 0 ? static_cast<double>(s.tracks.sampleRate) : 44100.0;
-    readEffectSettings(KeywordText(s.fader.faderText, s.fader.firstLine), s.tracks.fadersPath, rate,
-                       s.prefs.percentMode, s.prefs.verbosity,
-                       KeywordText(s.prefs.prefsText, s.prefs.firstLine), s.fx, &s.diagnostics);
+    readEffectSettings(fader.fields(), s.tracks.fadersPath, rate, s.prefs.percentMode,
+                       s.prefs.verbosity, s.prefs.tapSignal, s.fx, &s.diagnostics);
 }
 
 void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
@@ -210,31 +209,32 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
         readTrackListLines(readTrackListFile(s.tracks.tracksPath), s.tracks.tracksPath);
     countTracks(s, trackList);
     if (checkOnly) refuseMissingFaderFileInCheck(s);
-    loadFaderFile(s, input);
-    checkFaderLines(s);
+    const FaderLines fader(readFaderFile(s, input));
+    takeFaderLines(s, fader);
+    checkFaderLines(s, fader, prefs);
     allocateBlockBuffers(s);
     readTrackList(s, trackList);
     const std::array<int32_t, kSlotCount> listedOn = s.tracks.channelOn;
 
     readWavHeaders(s);
     checkSampleRates(s);
-    readStartOffsets(s);
+    readStartOffsets(s, fader);
     if (s.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.tracks.sampleRate);
     s.tracks.meterWindow = static_cast<float>(s.tracks.sampleRate) / 10.0f;
     // Without a seed the noise differs from run to run, as it always has.
     std::srand(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
                                      : static_cast<unsigned>(std::time(nullptr) % 3600));
 
-    settleMixName(s);
+    settleMixName(s, prefs, fader);
     checkPreferences(s, prefs);
     setUpOutput(s);
 
-    readRoutingLines(s);
+    readRoutingLines(s, fader);
     readAutomationOffset(s, prefs);
-    buildTempoMap(s);
-    readTimeEntries(s);
+    buildTempoMap(s, fader);
+    readTimeEntries(s, fader, prefs);
     setUpPanGains(s);
-    readEffects(s);
+    readEffects(s, fader);
     // Every control line has been read: with --strict, what was not used as
     // written stops the run before a file is written.
     if (options.strict && s.diagnostics.warnings() > 0) {

@@ -16,10 +16,10 @@ constexpr float kTicksPerBeat = 480.0f;
 
 } // namespace
 
-void buildTempoMap(MixSession& s) {
+void buildTempoMap(MixSession& s, const FaderLines& fader) {
     if (!s.prefs.tempoMode) return;
     if (s.prefs.verbosity == 2) warn("Constructing tempo map...\n");
-    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+    const KeywordText& text = fader.fields();
     const double rate = s.tracks.sampleRate;
     std::vector<TempoSection>& map = s.automation.tempoMap;
     map.clear();

@@ -214,11 +214,6 @@ std::string_view KeywordText::restOfLine(const KeywordHit& hit) const {
     return line.raw.substr(at, stop - at);
 }
 
-void CodetoInt(const KeywordText& text, std::string_view keyword, int32_t& out) {
-    for (const KeywordHit& hit : text.find(keyword))
-        if (text.valueCount(hit) > 0) out = parseInt(text.value(hit, 0));
-}
-
 void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
                       int width, int fieldCount, int& anyMaster, int& codeMaster,
                       const std::string& fileName, Diagnostics* diagnostics,

@@ -75,6 +75,9 @@ struct KeywordHit {
 class KeywordText {
   public:
     KeywordText(std::string text, int firstLine);
+    // The line views point into the value itself: it stays where it was made.
+    KeywordText(const KeywordText&) = delete;
+    KeywordText& operator=(const KeywordText&) = delete;
 
     // Every occurrence of the keyword as a whole token, in text order.
     std::vector<KeywordHit> find(std::string_view keyword) const;
@@ -106,10 +109,6 @@ class KeywordText {
     int firstLine_;
     std::vector<Line> lines_;
 };
-
-// For every token equal to the keyword, the next field is read as a decimal
-// integer; the last one wins. `out` is untouched when the keyword is absent.
-void CodetoInt(const KeywordText& text, std::string_view keyword, int32_t& out);
 
 // Reads every line of one effect code into a table of 136 rows of `width`
 // doubles: column 0 becomes 1.0 for an addressed entry, columns 1 to

@@ -435,10 +435,9 @@ void readTimelinePass(Reader& r) {
     }
 }
 
-void readTimeFieldCount(MixSession& s) {
-    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
+void readTimeFieldCount(MixSession& s, const PreferenceLines& prefs) {
     int32_t fieldsLine = 0;
-    for (const KeywordHit& hit : prefs.find("tfields")) {
+    for (const PrefsHit& hit : prefs.find("tfields")) {
         if (prefs.valueCount(hit) == 0) continue;
         const int32_t v = parseInt(prefs.value(hit, 0));
         // A value outside 1 to 3 is named by the preferences' own checks.
@@ -457,17 +456,10 @@ void readTimeFieldCount(MixSession& s) {
     }
 }
 
-// The pan law as the pan set-up will read it: 0 delay-pans every mono channel.
-bool delayPanMode(const MixSession& s) {
-    const KeywordText prefs(s.prefs.prefsText, s.prefs.firstLine);
-    KeywordHit hit;
-    const bool given = prefs.first("pan", hit) && prefs.valueCount(hit) > 0;
-    return panLawOf(given, given ? parseDouble(prefs.value(hit, 0)) : 0.0) == 0.0f;
-}
-
 void readDelayPans(MixSession& s, const KeywordText& text) {
     const std::string& file = s.tracks.fadersPath;
-    const bool delayMode = delayPanMode(s);
+    // A pan law of 0 delay-pans every mono channel.
+    const bool delayMode = s.prefs.panLaw == 0.0f;
     for (const KeywordHit& hit : text.find("dp")) {
         if (text.valueCount(hit) < 2) continue;
         const int32_t line = text.fileLine(hit);
@@ -766,10 +758,10 @@ int32_t levelOfFader(double value, bool percent) {
     return truncToInt32(std::pow(10.0, value / 20.0) * kUnityLevel);
 }
 
-void readTimeEntries(MixSession& s) {
-    readTimeFieldCount(s);
+void readTimeEntries(MixSession& s, const FaderLines& fader, const PreferenceLines& prefs) {
+    readTimeFieldCount(s, prefs);
     if (s.prefs.verbosity == 2) warn("Reading volume and pan settings...\n");
-    const KeywordText text(s.fader.faderText, s.fader.firstLine);
+    const KeywordText& text = fader.fields();
     EntryLines lines;
     Reader reader{s, text, s.automation, s.tracks.fadersPath, lines};
     readTimelinePass(reader);

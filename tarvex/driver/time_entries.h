@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "driver/fader_lines.h"
+#include "driver/preference_lines.h"
 #include "session/mix_session.h"
 
 namespace tarvex {
@@ -19,9 +21,10 @@ void CheckFader(double& value, int mode, int fader, int entry);
 // The level of a fader value: percent or dB, 2^27 = unity.
 int32_t levelOfFader(double value, bool percent);
 
-// Reads every timeline line and settles the level tables. Ends the run with
+// Reads every timeline line and settles the level tables; the time field
+// count (`tfields`) comes from the preferences. Ends the run with
 // status 2 on a time outside the song or a `t` line without its fields.
-void readTimeEntries(MixSession& session);
+void readTimeEntries(MixSession& session, const FaderLines& fader, const PreferenceLines& prefs);
 
 // "M", "G n" or the channel number of a slot, for messages.
 std::string slotName(int slot);

@@ -32,8 +32,6 @@ constexpr std::size_t kMaxTrackLine = 255;
 
 // Settings of the preferences file.
 struct PrefsSettings {
-    std::string prefsText;           // the file's text after its "begin" line
-    int firstLine = 1;               // file line number of the first line of prefsText
     int32_t verbosity = 2;           // console detail; 2 is the normal level
     bool mixDirSet = false;          // `mixdir` given
     std::string mixDir;              // directory prefix of the mix, preview and tap files
@@ -59,6 +57,7 @@ struct PrefsSettings {
     bool monoOut = false;            // fold the output to mono
     double monoGain = 1.0;           // fold gain of each side, 0.125..1.0
     float rampSpeed = 0.0f;          // default ramp speed, dB per second
+    float panLaw = 3.0f;             // centre attenuation, dB; 0 delay-pans mono channels
     int32_t ditherBits = 1;          // dither depth 0..8
     int32_t outBits = 24;            // output sample size, 16 or 24
     int64_t automationOffset = 0;    // shift of all automation times, samples
@@ -72,6 +71,7 @@ struct PrefsSettings {
     double loudnessTarget = -23.0;   // target integrated loudness, LUFS
     std::string plotPath;            // `plot`: SVG picture of the mix; empty = none
     bool oversOn = false;            // `overs`: list the overs in the report
+    int32_t tapSignal = 0;           // `tap`: 1 the recursive reverb, 2 its return, 0 none
 };
 
 // The track list and the facts of every input file.
@@ -98,9 +98,7 @@ struct TrackTable {
 
 // The fader file and what is read from its header.
 struct FaderScript {
-    std::string faderText;  // text after the "begin" line, spaces removed
-    int firstLine = 1;      // file line number of the first line of faderText
-    std::string asWritten;  // faderText as written, spaces kept (for the line check)
+    std::string faderText;  // text after the "begin" line, spaces removed (the fader copy)
     std::string mixName;    // name of the mix
     std::string outputPath; // mix file, or the preview file
     std::array<int64_t, kSlotCount> startOffset{}; // song sample where a channel starts

@@ -21,12 +21,11 @@ struct Read {
 
 // The body starts on line 3 of faders.txt, after "begin" and the mix name.
 Read readFx(const std::string& body, double rate = 44100.0, bool percent = false,
-            const std::string& prefs = "", int32_t verbosity = 2) {
+            int32_t tapSignal = 0, int32_t verbosity = 2) {
     Read r;
     const KeywordText fader("\nmix\n" + body + "end\n", 1);
-    const KeywordText prefsText("\n" + prefs, 1);
     testing::internal::CaptureStdout();
-    readEffectSettings(fader, "faders.txt", rate, percent, verbosity, prefsText, *r.fx);
+    readEffectSettings(fader, "faders.txt", rate, percent, verbosity, tapSignal, *r.fx);
     r.out = testing::internal::GetCapturedStdout();
     return r;
 }
@@ -194,9 +193,9 @@ TEST(EffectLines, OrderLinesSetPositionsOnly) {
 
 TEST(EffectLines, ReadingMessagesByVerbosity) {
     const std::string body = "comp\t1\t-6\t10\t100\t4\n";
-    EXPECT_EQ(readFx(body, 44100.0, false, "", 1).out, "");
-    EXPECT_EQ(readFx(body, 44100.0, false, "", 2).out, "Reading effect settings...\n");
-    EXPECT_EQ(readFx(body, 44100.0, false, "", 3).out,
+    EXPECT_EQ(readFx(body, 44100.0, false, 0, 1).out, "");
+    EXPECT_EQ(readFx(body, 44100.0, false, 0, 2).out, "Reading effect settings...\n");
+    EXPECT_EQ(readFx(body, 44100.0, false, 0, 3).out,
               "Reading effect settings...\n\tReading peak compressor settings...\n"
               "\tReading NLC compressor settings...\n\tReading high pass filter settings...\n"
               "\tReading band 1-4 EQ settings...\n\tReading high and low shelf EQ settings...\n"
@@ -204,8 +203,7 @@ TEST(EffectLines, ReadingMessagesByVerbosity) {
 }
 
 TEST(EffectLines, DerivedFlagsAndTapPreference) {
-    Read r = readFx("lim\tG\t3\t-1\nrev\tM\t-6\ntrtn\t-6\t75\t3\nrev\t4\t-3\n", 44100.0, false,
-                    "tap\trtn\ntap\tfoo\n");
+    Read r = readFx("lim\tG\t3\t-1\nrev\tM\t-6\ntrtn\t-6\t75\t3\nrev\t4\t-3\n", 44100.0, false, 2);
     for (int k = 1; k <= kSubmixCount; ++k)
         EXPECT_EQ(r.fx->submixFxOn[k], k == 3 ? 1 : 0) << k;
     EXPECT_EQ(r.fx->recursiveActive, 1);
@@ -215,10 +213,10 @@ TEST(EffectLines, DerivedFlagsAndTapPreference) {
     EXPECT_EQ(r.fx->tapMode, 2);
 
     // Channel sends alone make no reverb active, so the tap line is not read.
-    r = readFx("rev\t4\t-3\nhp\tG\t8\t80\n", 44100.0, false, "tap\trev\n");
+    r = readFx("rev\t4\t-3\nhp\tG\t8\t80\n", 44100.0, false, 1);
     EXPECT_EQ(r.fx->recursiveActive, 0);
     EXPECT_EQ(r.fx->tapMode, 0);
     EXPECT_EQ(r.fx->submixFxOn[8], 1);
-    r = readFx("rtn\t-6\t75\n", 44100.0, false, "tap\trtn\ntap\trev\n");
+    r = readFx("rtn\t-6\t75\n", 44100.0, false, 1);
     EXPECT_EQ(r.fx->tapMode, 1);
 }

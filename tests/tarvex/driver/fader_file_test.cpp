@@ -28,10 +28,11 @@ TEST(FaderFile, StartOffsetsAndSongLength) {
     s->tracks.wavFrames[2] = 1000;
     s->tracks.wavFrames[3] = 10'000'000; // off: does not count
     // sstamp adds to tstamp whatever their order; the last tstamp wins.
-    s->fader.faderText = "\nmix\nsstamp\t2\t-100\ntstamp\t2\t0\t9\t0\ntstamp\t2\t0\t1\t500\n"
-                         "tstamp\t200\t0\t1\t0\nsstamp\t0\t5\nend\n";
+    const FaderLines stamps(
+        "begin\nmix\nsstamp\t2\t-100\ntstamp\t2\t0\t9\t0\ntstamp\t2\t0\t1\t500\n"
+        "tstamp\t200\t0\t1\t0\nsstamp\t0\t5\nend\n");
     testing::internal::CaptureStdout();
-    readStartOffsets(*s);
+    readStartOffsets(*s, stamps);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(s->fader.startOffset[2], 71900);
     EXPECT_EQ(s->tracks.songLength, 100000);
@@ -39,26 +40,25 @@ TEST(FaderFile, StartOffsetsAndSongLength) {
               std::string::npos);
     EXPECT_NE(out.find("\"sstamp\" channel 0 is outside"), std::string::npos);
 
-    s->fader.faderText = "\nmix\ntstamp\t2\t0\t3\t0\n";
-    readStartOffsets(*s);
+    const FaderLines later("begin\nmix\ntstamp\t2\t0\t3\t0\n");
+    readStartOffsets(*s, later);
     EXPECT_EQ(s->tracks.songLength, 144000 + 1000);
 
     s->tracks.channelOn.fill(0);
-    readStartOffsets(*s);
+    readStartOffsets(*s, later);
     EXPECT_EQ(s->tracks.songLength, 0);
 }
 
 TEST(FaderFile, MixNameAndOutputPath) {
     auto s = std::make_unique<MixSession>();
-    s->fader.faderText = "\n\nbeginner\nt\t0\t0\t0\n";
-    settleMixName(*s);
+    const FaderLines fader("begin\n\n be ginner \nt\t0\t0\t0\n");
+    settleMixName(*s, readPreferenceLines("", "prefs.txt"), fader);
     EXPECT_EQ(s->fader.mixName, "beginner");
     EXPECT_EQ(s->fader.outputPath, "beginner.wav");
 
-    s->prefs.prefsText = "\noname\tfinal take\n";
     s->prefs.mixDirSet = true;
     s->prefs.mixDir = "mixes/";
-    settleMixName(*s);
+    settleMixName(*s, readPreferenceLines("begin\noname\tfinal take\n", "prefs.txt"), fader);
     EXPECT_EQ(s->fader.mixName, "final take");
     EXPECT_EQ(s->fader.outputPath, "mixes/final take.wav");
 }

@@ -12,27 +12,28 @@ using namespace tarvex;
 
 namespace {
 
-// A session whose song is 60 s at 44100 Hz with the given prefs body.
-std::unique_ptr<MixSession> sessionWith(const std::string& body) {
-    auto s = std::make_unique<MixSession>();
-    s->prefs.prefsText = "\n" + body;
-    s->tracks.sampleRate = 44100;
-    s->tracks.songLength = 44100 * 60;
-    return s;
-}
+// A session whose song is 60 s at 44100 Hz, and the lines of its prefs body.
+struct Prefs {
+    std::unique_ptr<MixSession> session;
+    PreferenceLines lines;
+    MixSession* operator->() const { return session.get(); }
+    MixSession& operator*() const { return *session; }
+};
 
-PreferenceLines linesOf(const MixSession& s) {
-    return readPreferenceLines(s.prefs.prefsText, s.tracks.prefsPath);
+Prefs sessionWith(const std::string& body) {
+    Prefs p{std::make_unique<MixSession>(), readPreferenceLines("\n" + body, "prefs.txt")};
+    p->tracks.sampleRate = 44100;
+    p->tracks.songLength = 44100 * 60;
+    return p;
 }
 
 // What the preferences print as they are loaded and checked; `status` is the
 // exit status they end with, or 0.
-std::string checkedOutput(MixSession& s, int* status = nullptr) {
-    const PreferenceLines lines = linesOf(s);
+std::string checkedOutput(Prefs& p, int* status = nullptr) {
     testing::internal::CaptureStdout();
     try {
-        loadPreferences(s, lines);
-        checkPreferences(s, lines);
+        loadPreferences(*p, p.lines);
+        checkPreferences(*p, p.lines);
     } catch (const RunStopped& e) {
         if (status != nullptr) *status = e.status;
     }
@@ -67,7 +68,7 @@ TEST(Preferences, RenderWindow) {
     for (const auto& row : rows) {
         auto s = sessionWith(row.body);
         int status = 0;
-        const std::string out = checkedOutput(*s, &status);
+        const std::string out = checkedOutput(s, &status);
         char window[64];
         std::snprintf(window, sizeof window, "%d", status);
         if (status == 0)
@@ -86,50 +87,51 @@ TEST(Preferences, TimeFieldsAreExactDoubleArithmetic) {
     EXPECT_EQ(timeFieldsToSamples(0.0, 1.0, 500.0, 44100), 66150);
 }
 
-// One row per body: mono, its gain, output bits, dither bits, percent, tempo
-// and ramp speed as taken (corrected where out of range), and the end of what
+// One row per body: mono, its gain, output bits, dither bits, percent, tempo,
+// ramp speed, pan law and tap signal as taken (corrected where out of range), and the end of what
 // is printed.
 TEST(Preferences, OutputSettingsAndCorrections) {
     const struct {
         const char *body, *settings, *printedEnd;
     } rows[] = {
         // "tempo" is seen as the first word after "begin".
-        {"tempo\nmono\t0\noutbits\t32\ndither\t9\n", "1 1 24 1 0 1 0",
+        {"tempo\nmono\t0\noutbits\t32\ndither\t9\n", "1 1 24 1 0 1 0 3 0",
          "Dither is set out of range (0-8)\n"},
-        {"mono\t-24\noutbits\t16\ndither\t0\nv=percent\ndbps\t3.5\n", "1 0.5 16 0 1 0 3.5",
-         "Faders using percent.\n"},
-        {"mono\t-6\n", "1 0.50118721 24 1 0 0 0", ""},
-        {"dither\t0\ndither\nend\n", "0 1 24 0 0 0 0",
+        {"mono\t-24\noutbits\t16\ndither\t0\nv=percent\ndbps\t3.5\npan\t0\ntap\trtn\ntap\tx\n",
+         "1 0.5 16 0 1 0 3.5 0 2", "Faders using percent.\n"},
+        {"mono\t-6\npan\t6.1\npan\t1\ntap\trtn\ntap\trev\n", "1 0.50118721 24 1 0 0 0 3 1", ""},
+        {"dither\t0\ndither\npan\nend\npan\t2\n", "0 1 24 0 0 0 0 3 0",
          "prefs.txt line 3: \"dither\" needs 1 value on its line; ignored.\n"},
     };
     for (const auto& row : rows) {
         auto s = sessionWith(row.body);
-        const std::string out = checkedOutput(*s);
+        const std::string out = checkedOutput(s);
         const PrefsSettings& p = s->prefs;
         char settings[80];
-        std::snprintf(settings, sizeof settings, "%d %.8g %d %d %d %d %g", p.monoOut, p.monoGain,
-                      p.outBits, p.ditherBits, p.percentMode, p.tempoMode, p.rampSpeed);
+        std::snprintf(settings, sizeof settings, "%d %.8g %d %d %d %d %g %g %d", p.monoOut,
+                      p.monoGain, p.outBits, p.ditherBits, p.percentMode, p.tempoMode, p.rampSpeed,
+                      p.panLaw, p.tapSignal);
         EXPECT_EQ(std::string(settings), row.settings) << row.body;
         EXPECT_TRUE(out.ends_with(row.printedEnd)) << row.body << out;
     }
     // A long command is kept whole.
     auto s = sessionWith("launch\t" + std::string(300, 'x') + "\n");
-    checkedOutput(*s);
+    checkedOutput(s);
     EXPECT_EQ(s->prefs.launchCommand, std::string(300, 'x'));
 }
 
 TEST(Preferences, AutomationOffset) {
     auto s = sessionWith("xin\t0\t1\t0\noffset\txlink\n");
-    checkedOutput(*s);
+    checkedOutput(s);
     testing::internal::CaptureStdout();
-    readAutomationOffset(*s, linesOf(*s));
+    readAutomationOffset(*s, s.lines);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Automation offset by 44100 samples.\n");
     EXPECT_EQ(s->prefs.automationOffset, 44100);
 
     s = sessionWith("offset\t0\t0\t500\n");
-    checkedOutput(*s);
+    checkedOutput(s);
     testing::internal::CaptureStdout();
-    readAutomationOffset(*s, linesOf(*s));
+    readAutomationOffset(*s, s.lines);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(s->prefs.automationOffset, 22050);
 }

@@ -59,12 +59,6 @@ TEST(KeywordText, FindsWholeTokensUpToEnd) {
     EXPECT_EQ(text.restOfLine(hit), "/tmp/my mixes/");
     EXPECT_FALSE(text.first("temp", hit));
     EXPECT_EQ(text.value(hits[0], 5), "");
-
-    int32_t bits = 7;
-    CodetoInt(KeywordText("\noutbits\t16\noutbits\t32\n", 1), "outbits", bits);
-    EXPECT_EQ(bits, 32);
-    CodetoInt(KeywordText("\nnothing\n", 1), "outbits", bits);
-    EXPECT_EQ(bits, 32);
 }
 
 TEST(ParamsFromBuffer, FillsRowsForChannelsGroupsAndMaster) {

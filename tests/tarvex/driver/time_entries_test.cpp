@@ -31,8 +31,8 @@ struct Read {
 Read readScript(const std::string& body, const std::string& prefs = "",
                 int64_t song = 44100 * 600) {
     Read r;
-    r.s->fader.faderText = "\nmix\n" + body;
-    r.s->prefs.prefsText = "\n" + prefs;
+    const FaderLines fader("begin\nmix\n" + body);
+    const PreferenceLines prefsLines = readPreferenceLines("begin\n" + prefs, "prefs.txt");
     r.s->prefs.tempoMode = prefs.find("tempo") != std::string::npos;
     r.s->prefs.percentMode = prefs.find("v=percent") != std::string::npos;
     r.s->tracks.sampleRate = 44100;
@@ -40,8 +40,8 @@ Read readScript(const std::string& body, const std::string& prefs = "",
     r.s->tracks.channelCount = 4;
     testing::internal::CaptureStdout();
     try {
-        buildTempoMap(*r.s);
-        readTimeEntries(*r.s);
+        buildTempoMap(*r.s, fader);
+        readTimeEntries(*r.s, fader, prefsLines);
     } catch (const RunStopped& e) {
         r.status = e.status;
     }

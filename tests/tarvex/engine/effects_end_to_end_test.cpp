@@ -29,8 +29,7 @@ const char* const kPrefs24 = "begin\nverbo\t1\ndither\t0\noutbits\t24\nend\n";
 
 EffectSettings settingsFrom(const std::string& lines) {
     EffectSettings fx;
-    readEffectSettings(KeywordText(lines, 1), "faders.txt", 44100.0, false, 0, KeywordText("", 1),
-                       fx);
+    readEffectSettings(KeywordText(lines, 1), "faders.txt", 44100.0, false, 0, 0, fx);
     return fx;
 }
 
