@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
 #
 # TARGET is one of: wav_input track_list preferences fader_file velmont_answers quorrin_loader
-# The run starts from fuzz/corpus/TARGET and fuzz/regressions/TARGET; new inputs that add
+# The run starts from fuzz/corpus/TARGET and fuzz/regressions/TARGET, with the format's tokens
+# from fuzz/dictionaries/TARGET.dict; new inputs that add
 # coverage go to build-fuzz/corpus/TARGET (copy small, useful ones into fuzz/corpus by hand),
 # and every crash, hang or leak is written to build-fuzz/findings/TARGET/. Store each finding
 # in fuzz/regressions/TARGET once its reader is mended: the test suite replays that folder.
@@ -28,7 +29,9 @@ cmake --build "$build" -j2 --target "fuzz_$target"
 work=$build/corpus/$target
 findings=$build/findings/$target
 mkdir -p "$work" "$findings" "fuzz/corpus/$target" "fuzz/regressions/$target"
+dict=()
+[ -f "fuzz/dictionaries/$target.dict" ] && dict=(-dict="fuzz/dictionaries/$target.dict")
 # Each input gets 10 s and 2 GiB; anything slower or bigger counts as a finding.
 "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-    -max_len=1048576 -artifact_prefix="$findings/" -print_final_stats=1 "$@" \
+    -max_len=1048576 -artifact_prefix="$findings/" -print_final_stats=1 "${dict[@]}" "$@" \
     "$work" "fuzz/corpus/$target" "fuzz/regressions/$target"
