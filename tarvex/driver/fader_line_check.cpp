@@ -47,7 +47,7 @@ LineFields cutLine(std::string_view line) {
         if (tab == std::string_view::npos) tab = line.size();
         const std::string_view piece = line.substr(start, tab - start);
         std::string joined(piece);
-        RemoveSpaces(joined);
+        std::erase(joined, ' ');
         if (joined == "end") {
             out.ended = true;
             break;

@@ -1,6 +1,7 @@
 // Splitting the fader file; see fader_lines.h.
 #include "driver/fader_lines.h"
 
+#include <string>
 #include <utility>
 
 namespace tarvex {
@@ -8,7 +9,7 @@ namespace tarvex {
 namespace {
 
 std::string withoutSpaces(std::string text) {
-    RemoveSpaces(text);
+    std::erase(text, ' ');
     return text;
 }
 

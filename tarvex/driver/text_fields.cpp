@@ -122,26 +122,6 @@ std::vector<std::string_view> pointToLines(std::string_view text) {
     return lines;
 }
 
-void RemoveSpaces(std::string& text) {
-    std::erase(text, ' ');
-}
-
-int32_t RemoveExtraString(std::string& text, std::string_view separator) {
-    if (separator.empty()) return 0;
-    const char sep = separator[0];
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out.push_back(text[i]);
-        if (text[i] == sep)
-            while (i + 1 < text.size() && text[i + 1] == sep)
-                ++i;
-    }
-    const auto removed = static_cast<int32_t>(text.size() - out.size());
-    text.swap(out);
-    return removed;
-}
-
 KeywordText::KeywordText(std::string text, int firstLine)
     : text_(dropCarriageReturns(text)), firstLine_(firstLine) {
     std::string_view all(text_);

@@ -57,13 +57,6 @@ double parseFieldNumber(std::string_view text);
 // empty line. The number of newlines is the size less one.
 std::vector<std::string_view> pointToLines(std::string_view text);
 
-// Removes every space character; the other characters keep their order.
-void RemoveSpaces(std::string& text);
-
-// Collapses every run of two or more copies of the separator's first character
-// into one; returns the number of characters removed.
-int32_t RemoveExtraString(std::string& text, std::string_view separator);
-
 // One occurrence of a keyword in a control text.
 struct KeywordHit {
     std::size_t line;  // index into the text's lines

@@ -151,7 +151,7 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
                               written.c_str(), used.c_str());
 }
 
-// Names a fader value that CheckFader held to its range.
+// Names a fader value that limitFaderValue held to its range.
 void noteFader(Reader& r, const KeywordHit& hit, std::string_view written, double read,
                bool percent) {
     const std::string text(written);
@@ -284,7 +284,7 @@ void readVolumeLine(Reader& r, const KeywordHit& hit) {
     double value = parseDouble(r.text.value(hit, ch.used));
     const bool percent = r.s.prefs.percentMode;
     noteFader(r, hit, r.text.value(hit, ch.used), value, percent);
-    CheckFader(value, percent ? 1 : 0, ch.slot, r.au.volume.count[ch.slot]);
+    limitFaderValue(value, percent, ch.slot, r.au.volume.count[ch.slot]);
     addEntry(r, hit, r.au.volume, ch.slot, levelOfFader(value, percent), LevelKind::Volume);
 }
 
@@ -300,7 +300,7 @@ void readVcaLine(Reader& r, const KeywordHit& hit) {
     double value = parseDouble(r.text.value(hit, 1));
     const bool percent = r.s.prefs.percentMode;
     if (vca != 0) noteFader(r, hit, r.text.value(hit, 1), value, percent);
-    CheckFader(value, percent ? 1 : 0, vca, r.au.vca.count[vca]);
+    limitFaderValue(value, percent, vca, r.au.vca.count[vca]);
     addEntry(r, hit, r.au.vca, vca, levelOfFader(value, percent), LevelKind::Vca);
 }
 
@@ -728,13 +728,13 @@ std::string slotName(int slot) {
     return std::to_string(slot);
 }
 
-void CheckFader(double& value, int mode, int fader, int entry) {
+void limitFaderValue(double& value, bool percent, int fader, int entry) {
     // "nan" reads as a number but is none: the fader closes.
     if (std::isnan(value)) {
         warn(">> Warning: fader %i (entry %i) is not a number; set to silence\n", fader, entry + 1);
-        value = mode == 0 ? -144.0 : 0.0;
+        value = percent ? 0.0 : -144.0;
     }
-    if (mode == 0) {
+    if (!percent) {
         if (value > 12.02) {
             warn(">> Warning: fader %i (entry %i) set above 12.02 dB\n", fader, entry + 1);
             value = 12.02;
@@ -750,7 +750,6 @@ void CheckFader(double& value, int mode, int fader, int entry) {
             value = 0.0;
         }
     }
-    if (!(value == value)) value = mode == 0 ? -144.0 : 0.0;
 }
 
 int32_t levelOfFader(double value, bool percent) {

@@ -14,9 +14,9 @@
 
 namespace tarvex {
 
-// A fader value in dB (mode 0) or percent (mode 1) held to its range; prints
-// a warning naming the fader and the 1-based entry when it is too high.
-void CheckFader(double& value, int mode, int fader, int entry);
+// A fader value in dB or percent held to its range; prints a warning naming
+// the fader and the 1-based entry when it is out of range or not a number.
+void limitFaderValue(double& value, bool percent, int fader, int entry);
 
 // The level of a fader value: percent or dB, 2^27 = unity.
 int32_t levelOfFader(double value, bool percent);

@@ -24,17 +24,9 @@ TEST(FrameAfterBegin, TakesBeginOnlyAsAWholeWord) {
 }
 
 TEST(TextHelpers, LinesSeparatorsAndNumbers) {
-    std::string text = "x   y z";
-    EXPECT_EQ(RemoveExtraString(text, " "), 2);
-    EXPECT_EQ(text, "x y z");
-
     const auto lines = pointToLines("a\nb\n");
     ASSERT_EQ(lines.size(), 3u); // two newlines, a last empty line
     EXPECT_EQ(lines[2], "");
-
-    std::string spaced = " te st _mix ";
-    RemoveSpaces(spaced);
-    EXPECT_EQ(spaced, "test_mix");
 
     EXPECT_EQ(parseInt("12abc"), 12);
     EXPECT_EQ(parseInt("abc"), 0);
