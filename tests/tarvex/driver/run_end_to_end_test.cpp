@@ -1,5 +1,5 @@
 // Whole runs of the built tarvex in temporary session folders: exact sums,
-// input formats, start offsets, preview windows, prompts, reports and the
+// start offsets, preview windows, prompts, reports and the
 // refusals that protect the user's files.
 #include <gtest/gtest.h>
 
@@ -43,36 +43,6 @@ TEST(EndToEnd, StereoSumAtUnityIsExactAndMatchesSox) {
     ASSERT_EQ(sox.status, 0) << sox.out;
     const Wav peer = readMix(s.file("peer.wav"));
     EXPECT_EQ(peer.samples, mix.samples);
-}
-
-TEST(EndToEnd, InputFormatsReachTheOutputExactly) {
-    Session s;
-    // 24-bit mono, float mono with a large metadata chunk and a "data" text
-    // inside a LIST chunk, and extensible float stereo.
-    const std::vector<int32_t> pcm24{2097152, -4194304, 12345, -1, 0, 8388607};
-    s.wav("p24.wav", layout(1, SampleFormat::Pcm24), pcm24);
-    WavLayout big = layout(1, SampleFormat::Float32);
-    std::vector<uint8_t> listBody{'I', 'N', 'F', 'O', 'd', 'a', 't', 'a', 0, 0, 0, 0};
-    big.chunksBeforeData.push_back({"LIST", listBody});
-    big.chunksBeforeData.push_back({"bext", std::vector<uint8_t>(384 * 1024, 0)});
-    s.wavFloat("f32.wav", big, {0.5, -0.25, 0.0, 0.0, 0.0, 0.0});
-    s.wavFloat("ext.wav", layout(2, SampleFormat::Float32Extensible),
-               {0.125, -0.125, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    s.text("tracks.txt", "begin\n1 p24.wav +\n2 f32.wav +\n3 ext.wav +\nend\n");
-    s.text("prefs.txt", "begin\nverbo\t1\ndither\t0\npan\t0\nend\n");
-    s.text("faders.txt", unityFaders("fmt", 3));
-    const RunResult r = s.run();
-    ASSERT_EQ(r.status, 0) << r.out;
-    const Wav mix = readMix(s.file("fmt.wav"));
-    ASSERT_EQ(mix.bits, 24);
-    ASSERT_EQ(mix.samples.size(), 12u);
-    EXPECT_EQ(mix.samples[0], 2097152 + 4194304 + 1048576);
-    EXPECT_EQ(mix.samples[1], 2097152 + 4194304 - 1048576);
-    EXPECT_EQ(mix.samples[2], -4194304 - 2097152);
-    EXPECT_EQ(mix.samples[4], 12345);
-    EXPECT_EQ(mix.samples[6], -1);
-    EXPECT_EQ(mix.samples[10], 8388607);
-    EXPECT_NE(r.out.find("Ch 2\tL  -6.02\tR  -6.02\tf32"), std::string::npos);
 }
 
 TEST(EndToEnd, LateStartAndPreviewMatchTheFullRender) {

@@ -71,14 +71,6 @@ TEST(TrackList, CountsAndReadsEachLayout) {
               "Exiting...\n");
 }
 
-TEST(TrackList, WavPathIsPlainConcatenation) {
-    auto s = std::make_unique<MixSession>();
-    s->tracks.trackNames = {"kick.wav"};
-    s->prefs.wavDirSet = true;
-    s->prefs.wavDir = "takes";
-    EXPECT_EQ(wavPathOf(*s, 1), "takeskick.wav");
-}
-
 // What the split list keeps: the channel lines with their file lines and
 // fields, and the lines (past "end" too) that hold a tab or two spaces.
 TEST(TrackListLines, KeepsChannelLinesAndLayoutFacts) {
