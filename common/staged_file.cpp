@@ -34,19 +34,6 @@ int writeAll(int fd, std::string_view text) {
     return 0;
 }
 
-// Flushes the folder that holds `path`, so that a rename in it lasts. Some
-// file systems cannot flush a folder; the rename stands all the same.
-int syncFolderOf(const std::string& path) {
-    const std::string folder = folderOf(path);
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    int error = 0;
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) error = errno;
-    ::close(fd);
-    return error;
-}
-
 } // namespace
 
 std::string resolvedTarget(const std::string& path) {
@@ -93,6 +80,14 @@ int writeStaged(const std::string& path, std::string_view text) {
     return error;
 }
 
+void startWriteback(int fd) {
+#ifdef __linux__
+    (void)::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+#endif
+}
+
 int syncStaged(const std::string& path) {
     if (writtenInPlace(path)) return 0;
     const int fd = ::open(stagingPathOf(path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -106,8 +101,19 @@ int syncStaged(const std::string& path) {
 int commitStaged(const std::string& path) {
     if (writtenInPlace(path)) return 0;
     const std::string target = resolvedTarget(path);
-    if (std::rename(stagingPathOf(path).c_str(), target.c_str()) != 0) return errno;
-    return syncFolderOf(target);
+    return std::rename(stagingPathOf(path).c_str(), target.c_str()) != 0 ? errno : 0;
+}
+
+int syncFolderOf(const std::string& path) {
+    // Some file systems cannot flush a folder; the renames stand all the same.
+    const std::string folder = folderOf(resolvedTarget(path));
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int error = 0;
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) error = errno;
+    ::close(fd);
+    return error;
 }
 
 bool discardStaged(const std::string& path) {

@@ -38,11 +38,20 @@ int openStaged(const std::string& path);
 // that could not be written whole is removed again.
 int writeStaged(const std::string& path, std::string_view text);
 
+// Starts writing what was written to `fd` so far to the device, without
+// waiting for it, so that the flush at the end has little left to do. Where
+// the system cannot do that, nothing happens.
+void startWriteback(int fd);
+
 // Flushes the staged contents of `path` to the device.
 int syncStaged(const std::string& path);
 
-// Renames the staged contents over `path`, then flushes the folder.
+// Renames the staged contents over `path`.
 int commitStaged(const std::string& path);
+
+// Flushes the folder that holds `path` (its target, for a link), so that
+// the renames in it last.
+int syncFolderOf(const std::string& path);
 
 // Removes the staged contents of `path`; true when there was a file.
 bool discardStaged(const std::string& path);

@@ -3,6 +3,7 @@
 // used directly: the standard streams cannot create a file exclusively.
 #include "driver/output_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -101,12 +102,22 @@ bool StagedOutputs::commit() {
                     std::strerror(error));
     committed_ = true;
     bool allInPlace = true;
-    for (const Entry& e : entries_)
+    std::vector<std::string> folders;
+    for (const Entry& e : entries_) {
+        if (toolset::writtenInPlace(e.path)) continue;
         if (const int error = toolset::commitStaged(e.path); error != 0) {
             warn("Could not put the %s %s in place: %s\n", e.what.c_str(), e.path.c_str(),
                  std::strerror(error));
             allInPlace = false;
         }
+        const std::string target = toolset::resolvedTarget(e.path);
+        folders.push_back(target.substr(0, target.rfind('/') + 1));
+    }
+    // Each folder once: the outputs mostly share one.
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders)
+        toolset::syncFolderOf(folder + ".");
     return allInPlace;
 }
 

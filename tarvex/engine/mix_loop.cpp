@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "automation/level_automation.h"
+#include "common/staged_file.h"
 #include "core/console.h"
 #include "effects/limiter.h"
 #include "engine/channel_strip.h"
@@ -280,6 +281,10 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
     for (int64_t pos = start, block = 0; pos < end; ++block) {
         // A stop leaves the files as they are; the caller removes them.
         if (stop.stopsBefore(block)) return;
+        // The blocks so far go to the device while the mix goes on, so that
+        // the flush once the mix is complete is short.
+        for (std::FILE* out : {st.mixStream, st.tapStream})
+            if (out != nullptr) toolset::startWriteback(::fileno(out));
         const BlockSize size = blockSizeAt(pos, end);
         const int32_t n = size.length;
         const int64_t blockEnd = pos + n;
