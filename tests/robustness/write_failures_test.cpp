@@ -255,13 +255,12 @@ TEST(WriteFailures, StoppedRenderLeavesTheEarlierFilesOrTheNewOnes) {
         writeText(d.file("faders.txt"),
                   std::string("begin\nmix\nt\t0\t0\t0\nv\t1\t") + level + "\nend\n");
     };
-    std::vector<uint8_t> newMix;
-    {
-        TempDir fresh;
-        render(fresh, "-3");
-        ASSERT_EQ(runProgram(TARVEX_EXE, {}, fresh.path()).status, 0);
-        newMix = readBytes(fresh.file("mix.wav"));
-    }
+    TempDir earlierRender, fresh;
+    render(earlierRender, "-6");
+    ASSERT_EQ(runProgram(TARVEX_EXE, {"--plot", "mix.svg"}, earlierRender.path()).status, 0);
+    render(fresh, "-3");
+    ASSERT_EQ(runProgram(TARVEX_EXE, {}, fresh.path()).status, 0);
+    const std::vector<uint8_t> newMix = readBytes(fresh.file("mix.wav"));
     struct Stop {
         const char* pause; // where the render waits for the signal, or the fault
         int signal;
@@ -288,9 +287,9 @@ TEST(WriteFailures, StoppedRenderLeavesTheEarlierFilesOrTheNewOnes) {
     for (const Stop& stop : stops) {
         const std::string where = std::string(stop.pause) + " " + std::to_string(stop.signal);
         TempDir dir;
-        render(dir, "-6");
-        ASSERT_EQ(runProgram(TARVEX_EXE, {"--plot", "mix.svg"}, dir.path()).status, 0);
         render(dir, "-3");
+        for (const std::string& name : outputs)
+            fs::copy_file(earlierRender.file(name), dir.file(name));
         const std::string fault = stop.pause;
         if (fault == "report on a full device") {
             fs::remove(dir.file("stats_mix.txt"));
@@ -310,7 +309,8 @@ TEST(WriteFailures, StoppedRenderLeavesTheEarlierFilesOrTheNewOnes) {
         EXPECT_NE(r.out.find(stop.said), std::string::npos) << where << "\n" << r.out;
         for (std::size_t k = 0; k < outputs.size(); ++k)
             if (!earlier[k].empty()) {
-                EXPECT_TRUE(readBytes(dir.file(outputs[k])) == earlier[k]) << where << outputs[k];
+                EXPECT_TRUE(readBytes(dir.file(outputs[k])) == earlier[k])
+                    << where << " " << outputs[k];
             }
         if (stop.signal != SIGKILL) {
             expectNothingClaimsMore(dir, where);
