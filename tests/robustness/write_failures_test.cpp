@@ -3,7 +3,8 @@
 // that cuts a write part-way, and a read-only folder. Each must end with a
 // message that names the file and gives the system's reason, a non-zero exit
 // status, and no WAV file whose header claims more data than it holds and no
-// temporary file left behind.
+// temporary file left behind. A render stopped by a signal or a kill, or by a
+// failed write, leaves the files of the render before it as they were.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
