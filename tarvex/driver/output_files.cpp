@@ -1,10 +1,10 @@
 // Whole-or-nothing creation of the files tarvex makes for the user, and the
-// removal of WAV outputs that a stopped run left unfinished. POSIX calls are
+// staged outputs of a render. POSIX calls are
 // used directly: the standard streams cannot create a file exclusively.
 #include "driver/output_files.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/staged_file.h"
 #include "core/console.h"
 
 namespace tarvex {
@@ -36,16 +37,6 @@ int writeAll(int fd, std::string_view text) {
         text.remove_prefix(static_cast<std::size_t>(written));
     }
     return 0;
-}
-
-// The file a path names once symbolic links are followed; the path itself
-// when it is no link or the link leads nowhere.
-std::string linkTarget(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return path;
-    return resolved;
 }
 
 // True when the file holds every data byte its 44-byte header claims, as a
@@ -89,15 +80,48 @@ std::optional<std::string> createWholeFile(const std::string& path, std::string_
     return std::nullopt;
 }
 
-void UnfinishedOutputs::add(const std::string& what, const std::string& path) {
-    entries_.push_back({what, path});
+void StagedOutputs::add(const std::string& what, const std::string& path, bool claimsLength) {
+    entries_.push_back({what, path, claimsLength});
 }
 
-void UnfinishedOutputs::finished() {
-    entries_.clear();
+void StagedOutputs::removeLeftovers() const {
+    for (const Entry& e : entries_) {
+        if (toolset::writtenInPlace(e.path) || !toolset::discardStaged(e.path)) continue;
+        std::fflush(stdout);
+        std::fprintf(stderr, "Removed %s left by an interrupted render.\n",
+                     toolset::stagingPathOf(e.path).c_str());
+    }
 }
 
-void UnfinishedOutputs::removeAll(MixState& state) {
+bool StagedOutputs::commit() {
+    // Everything reaches the device before the first rename, so a failure
+    // here still leaves every earlier file in place.
+    for (const Entry& e : entries_)
+        if (const int error = toolset::syncStaged(e.path); error != 0)
+            stopRun(1, "Could not write the %s %s: %s\n", e.what.c_str(), e.path.c_str(),
+                    std::strerror(error));
+    committed_ = true;
+    bool allInPlace = true;
+    std::vector<std::string> folders;
+    for (const Entry& e : entries_) {
+        if (toolset::writtenInPlace(e.path)) continue;
+        if (const int error = toolset::commitStaged(e.path); error != 0) {
+            warn("Could not put the %s %s in place: %s\n", e.what.c_str(), e.path.c_str(),
+                 std::strerror(error));
+            allInPlace = false;
+        }
+        const std::string target = toolset::resolvedTarget(e.path);
+        folders.push_back(target.substr(0, target.rfind('/') + 1));
+    }
+    // Each folder once: the outputs mostly share one.
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders)
+        toolset::syncFolderOf(folder + ".");
+    return allInPlace;
+}
+
+void StagedOutputs::discard(MixState& state, bool quiet) {
     // Whatever is still buffered cannot be written either; the streams only
     // have to let go of the files.
     if (state.mixStream != nullptr) std::fclose(state.mixStream);
@@ -105,17 +129,19 @@ void UnfinishedOutputs::removeAll(MixState& state) {
     state.mixStream = nullptr;
     state.tapStream = nullptr;
     for (const Entry& e : entries_) {
-        const std::string target = linkTarget(e.path);
+        if (toolset::writtenInPlace(e.path)) continue;
+        const std::string temp = toolset::stagingPathOf(e.path);
         struct stat info {};
-        if (::lstat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
-        if (holdsItsData(target, info.st_size)) continue;
-        if (::unlink(target.c_str()) == 0)
-            warn("The %s %s was not finished; the partial file was removed.\n", e.what.c_str(),
-                 e.path.c_str());
-        else
-            warn("The %s %s was not finished and could not be removed: %s; its header claims "
-                 "more samples than it holds.\n",
-                 e.what.c_str(), e.path.c_str(), std::strerror(errno));
+        if (::lstat(temp.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+        const bool unfinished = e.claimsLength && !holdsItsData(temp, info.st_size);
+        if (::unlink(temp.c_str()) == 0) {
+            if (unfinished && !quiet)
+                warn("The %s %s was not finished; the partial file was removed.\n", e.what.c_str(),
+                     e.path.c_str());
+        } else if (!quiet) {
+            warn("The %s %s was not finished and could not be removed: %s.\n", e.what.c_str(),
+                 temp.c_str(), std::strerror(errno));
+        }
     }
     entries_.clear();
 }

@@ -2,7 +2,8 @@
 //
 // A mix name such as "kick" with kick.wav in the track list, or a fader copy
 // named like the fader file given on the command line, would truncate an
-// input before it is read. The run is refused before anything is written.
+// input before it is read; so would the temporary name an output is written
+// under before it takes its own. The run is refused before anything is written.
 #pragma once
 
 #include <string>

@@ -7,12 +7,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <memory>
 #include <new>
+#include <unistd.h>
 
 #include "audio/wav_input.h"
 #include "audio/wav_output.h"
+#include "common/staged_file.h"
 #include "core/console.h"
 #include "driver/check_plan.h"
 #include "driver/effect_lines.h"
@@ -22,6 +23,7 @@
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
 #include "driver/routing_lines.h"
+#include "driver/stop_signals.h"
 #include "driver/tempo_map.h"
 #include "driver/text_fields.h"
 #include "driver/time_entries.h"
@@ -150,7 +152,7 @@ void setUpOutput(MixSession& s) {
 // said whether there is a tap file; nothing is written before every output
 // has been checked against the inputs and every file the run will write has
 // been found creatable. A check writes no header.
-void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfinished) {
+void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
     OutputSetup& out = s.output;
     const int32_t frames = static_cast<int32_t>(s.prefs.renderLength);
     out.tapPath = tapPathFor(s.fx.tapMode, s.prefs);
@@ -167,22 +169,36 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfini
     }
     probeOutputFiles(s);
     if (checkOnly) return;
-    // From here until the mix loop has closed them, the headers claim samples
-    // that are not there yet. A file that failed at its header is ours to
-    // remove only when it did not exist before: an old mix that could not
-    // even be opened stays as it was.
+    // Every output is written under its temporary name and put in place once
+    // the run is complete; what an interrupted run left at those names goes
+    // first.
+    staged.add("mix file", s.fader.outputPath, true);
+    if (!out.tapPath.empty()) staged.add("tap file", out.tapPath, true);
+    staged.add("statistics report", statsPathOf(s), false);
+    staged.add("fader copy", faderCopyPathOf(s), false);
+    if (!s.prefs.plotPath.empty()) staged.add("plot", s.prefs.plotPath, false);
+    staged.removeLeftovers();
+    // The mix loop gets the streams open past their headers, which claim
+    // samples that are not there yet.
     const auto header = [&](const char* what, const std::string& path, uint32_t bits,
-                            int32_t channels) {
-        std::error_code ec;
-        const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-        if (!existed) unfinished.add(what, path);
-        if (!MAKE_HEADER(path, s.tracks.sampleRate, bits, channels, frames))
+                            int32_t channels, std::FILE*& stream) {
+        const int fd = toolset::openStaged(path);
+        if (fd >= 0) stream = ::fdopen(fd, "wb");
+        const int error = errno;
+        if (fd >= 0 && stream == nullptr) ::close(fd);
+        if (stream == nullptr)
             stopRun(1, "Could not create the %s %s: %s\n", what, path.c_str(),
-                    std::strerror(errno));
-        if (existed) unfinished.add(what, path);
+                    std::strerror(error));
+        uint8_t bytes[kWavHeaderBytes];
+        makeHeaderBytes(std::span<uint8_t, kWavHeaderBytes>(bytes), s.tracks.sampleRate, bits,
+                        channels, frames);
+        if (std::fwrite(bytes, 1, sizeof bytes, stream) != sizeof bytes || std::fflush(stream) != 0)
+            stopRun(1, "Could not create the %s %s: %s\n", what, path.c_str(),
+                    std::strerror(errno != 0 ? errno : EIO));
     };
-    header("mix file", s.fader.outputPath, static_cast<uint32_t>(out.outBits), out.outChannels);
-    if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2);
+    header("mix file", s.fader.outputPath, static_cast<uint32_t>(out.outBits), out.outChannels,
+           s.mixStream);
+    if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2, s.tapStream);
 }
 
 void readEffects(MixSession& s, const FaderLines& fader) {
@@ -192,8 +208,8 @@ void readEffects(MixSession& s, const FaderLines& fader) {
                        s.prefs.verbosity, s.prefs.tapSignal, s.fx, &s.diagnostics);
 }
 
-void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
-               UnfinishedOutputs& unfinished) {
+void runStages(MixSession& s, const RunOptions& options, std::FILE* input, StagedOutputs& staged,
+               StopSignals& signals) {
     const bool checkOnly = options.check;
     s.banner = kBanner;
     s.startClock = std::clock();
@@ -211,6 +227,7 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
     if (checkOnly) refuseMissingFaderFileInCheck(s);
     const FaderLines fader(readFaderFile(s, input));
     takeFaderLines(s, fader);
+    signals.check("fader file");
     checkFaderLines(s, fader, prefs);
     allocateBlockBuffers(s);
     readTrackList(s, trackList);
@@ -243,7 +260,8 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
                      s.diagnostics.warnings() == 1 ? "" : "s");
         throw StrictStop();
     }
-    writeOutputHeaders(s, checkOnly, unfinished);
+    signals.check("files");
+    writeOutputHeaders(s, checkOnly, staged);
 
     if (checkOnly) {
         checkReverbRooms(s);
@@ -253,9 +271,17 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
         warn("Check only: no file was written.\n");
         return;
     }
-    runMixLoop(s);
-    unfinished.finished();
-    const bool reportsOk = CreateTextFiles(s);
+    signals.check("headers");
+    runMixLoop(s, signals.blockCheck());
+    signals.check("mix");
+    bool reportsOk = CreateTextFiles(s);
+    signals.check("reports");
+    // From here on a signal no longer stops the run: its files go in place.
+    if (reportsOk) {
+        reportsOk = staged.commit();
+        signals.release();
+    } else
+        staged.discard(s, false);
     if (s.prefs.launchSet) {
         std::fflush(stdout);
         [[maybe_unused]] const int ignored = std::system(s.prefs.launchCommand.c_str());
@@ -274,11 +300,12 @@ int runTarvex(const std::vector<std::string>& files, std::FILE* input) {
 int runTarvex(const RunOptions& options, std::FILE* input) {
     // The session holds several MiB of block buffers: keep it off the stack.
     auto session = std::make_unique<MixSession>();
-    UnfinishedOutputs unfinished;
+    StopSignals signals;
+    StagedOutputs staged;
     int status = 0;
     bool strictStop = false;
     try {
-        runStages(*session, options, input, unfinished);
+        runStages(*session, options, input, staged, signals);
     } catch (const StrictStop& stop) {
         status = stop.status;
         strictStop = true;
@@ -288,8 +315,17 @@ int runTarvex(const RunOptions& options, std::FILE* input) {
         warn("Not enough memory for the mix buffers.\n");
         status = 1;
     }
-    if (status != 0) unfinished.removeAll(*session);
+    // A signal caught before the files went in place stops the run, whatever
+    // else it ran into on the way (a question left without its answer).
+    const int signal = staged.committed() ? 0 : signals.caught();
+    signals.release();
+    if (signal != 0) status = 128 + signal;
+    if (status != 0) staged.discard(*session, signal != 0);
     std::fflush(stdout);
+    if (signal != 0) {
+        std::fprintf(stderr, "Stopped by %s: no file was replaced.\n", signalName(signal).c_str());
+        return status;
+    }
     // A check ends with the count; a stop that no diagnostic counted is an
     // error of its own.
     const Diagnostics& d = session->diagnostics;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "automation/level_automation.h"
+#include "common/staged_file.h"
 #include "core/console.h"
 #include "effects/limiter.h"
 #include "engine/channel_strip.h"
@@ -230,7 +231,7 @@ BlockSize blockSizeAt(int64_t pos, int64_t end) {
     return {length, length > 255 ? length - 256 : length};
 }
 
-void runMixLoop(MixSession& session) {
+void runMixLoop(MixSession& session, const StopCheck& stop) {
     // From here on the settings are read only.
     const MixSettings& cfg = session;
     MixState& st = session;
@@ -242,16 +243,6 @@ void runMixLoop(MixSession& session) {
             b.busR[bus].assign(kFrames, 0);
         }
 
-    st.mixStream = std::fopen(cfg.fader.outputPath.c_str(), "ab");
-    if (st.mixStream == nullptr)
-        stopRun(1, "Could not open the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
-                std::strerror(errno));
-    if (!cfg.output.tapPath.empty()) {
-        st.tapStream = std::fopen(cfg.output.tapPath.c_str(), "ab");
-        if (st.tapStream == nullptr)
-            stopRun(1, "Could not open the tap file %s: %s\n", cfg.output.tapPath.c_str(),
-                    std::strerror(errno));
-    }
     st.playing = cfg.tracks.channelOn;
     openInputs(cfg, st);
     st.trackListOn = st.playing;
@@ -287,7 +278,13 @@ void runMixLoop(MixSession& session) {
     };
     int parity = 0;
     if (start < end) startBlock(start, parity);
-    for (int64_t pos = start; pos < end;) {
+    for (int64_t pos = start, block = 0; pos < end; ++block) {
+        // A stop leaves the files as they are; the caller removes them.
+        if (stop.stopsBefore(block)) return;
+        // The blocks so far go to the device while the mix goes on, so that
+        // the flush once the mix is complete is short.
+        for (std::FILE* out : {st.mixStream, st.tapStream})
+            if (out != nullptr) toolset::startWriteback(::fileno(out));
         const BlockSize size = blockSizeAt(pos, end);
         const int32_t n = size.length;
         const int64_t blockEnd = pos + n;

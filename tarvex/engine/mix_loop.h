@@ -7,6 +7,7 @@
 // first block; nothing is allocated inside the loop.
 #pragma once
 
+#include "core/stop_check.h"
 #include "session/mix_session.h"
 
 namespace tarvex {
@@ -21,9 +22,10 @@ struct BlockSize {
 };
 BlockSize blockSizeAt(int64_t pos, int64_t end);
 
-// Opens the mix file and the inputs, runs every block, closes the files and
-// prints the closing message. Ends the run with status 1 when the mix file
-// cannot be opened or written.
-void runMixLoop(MixSession& session);
+// Takes the output streams open past their headers, opens the inputs, runs
+// every block, closes the files and prints the closing message. Ends the run
+// with status 1 when the mix file cannot be written. Returns early, the files
+// still open, when `stop` asks for it before a block.
+void runMixLoop(MixSession& session, const StopCheck& stop);
 
 } // namespace tarvex

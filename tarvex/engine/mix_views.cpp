@@ -4,16 +4,17 @@
 #include "core/text_format.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 
 #include "automation/level_automation.h"
+#include "common/staged_file.h"
 #include "core/console.h"
 #include "engine/plot_svg.h"
 
@@ -287,16 +288,9 @@ void finishMixViews(const MixSettings& cfg, MixState& st) {
     if (!w.plotOn) return;
     const std::string& path = cfg.prefs.plotPath;
     const std::string svg = plotSvg(cfg, st);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr)
-        stopRun(1, "Could not write the plot %s: %s\n", path.c_str(), std::strerror(errno));
-    bool ok = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
-    int error = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) stopRun(1, "Could not write the plot %s: %s\n", path.c_str(), std::strerror(error));
+    // Written under its temporary name; the run puts it in place.
+    if (const int error = toolset::writeStaged(path, svg); error != 0)
+        stopRun(1, "Could not write the plot %s: %s\n", path.c_str(), std::strerror(error));
     if (cfg.prefs.verbosity > 0) warn("Wrote the plot %s\n", path.c_str());
 }
 

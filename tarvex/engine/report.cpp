@@ -11,6 +11,7 @@
 #include <ctime>
 
 #include "automation/decibels.h"
+#include "common/staged_file.h"
 #include "core/console.h"
 #include "engine/mix_views.h"
 
@@ -34,20 +35,11 @@ double rmsDbOf(float sum, float count) {
     return dbOf(static_cast<double>(sum / count), 8388608.0);
 }
 
+// The file is written under its temporary name; the run puts it in place.
 bool writeFile(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        warn("Could not write %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    int error = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) warn("Could not write %s: %s\n", path.c_str(), std::strerror(error));
-    return ok;
+    const int error = toolset::writeStaged(path, text);
+    if (error != 0) warn("Could not write %s: %s\n", path.c_str(), std::strerror(error));
+    return error == 0;
 }
 
 std::string backupPrefix(const MixSession& s) {

@@ -3,12 +3,16 @@
 // that cuts a write part-way, and a read-only folder. Each must end with a
 // message that names the file and gives the system's reason, a non-zero exit
 // status, and no WAV file whose header claims more data than it holds and no
-// temporary file left behind.
+// temporary file left behind. A render stopped by a signal or a kill, or by a
+// failed write, leaves the files of the render before it as they were.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -31,8 +35,9 @@ const char* const kDenied = "Permission denied";
 
 // One mono track of 2000 frames: its mix is 4044 bytes at 16 bits mono and
 // 12044 bytes at 24 bits stereo, as is the tap file (always 24-bit stereo).
-void session(const TempDir& dir, const std::string& prefs, const std::string& faderLines) {
-    std::vector<double> samples(2000);
+void session(const TempDir& dir, const std::string& prefs, const std::string& faderLines,
+             std::size_t frames = 2000) {
+    std::vector<double> samples(frames);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<double>(static_cast<int>(i % 50) - 25) / 64.0;
     WavLayout l;
@@ -109,6 +114,7 @@ void expectNothingClaimsMore(const TempDir& dir, const std::string& where) {
     for (const std::string& name : listDirectory(dir.path())) {
         const fs::path p = dir.path() / name;
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << where << ": " << name << " was left";
+        EXPECT_EQ(name.find(".partial"), std::string::npos) << where << ": " << name << " was left";
         if (fs::is_symlink(p) || p.extension() != ".wav") continue;
         const std::vector<uint8_t> bytes = readBytes(p.string());
         if (bytes.size() < 44) continue; // no header that could claim anything
@@ -197,39 +203,129 @@ TEST(WriteFailures, ReadOnlyFolderReportsTheFileAndTheReason) {
         if (row.fault == Fault::readOnlyFolder) checkRow(row);
 }
 
-// A mix cut part-way is removed and says so; a complete mix stays when only a
-// later output (the tap file) fails; the report's failure keeps the mix too.
-TEST(WriteFailures, PartialWavOutputsAreRemovedAndWholeOnesKept) {
-    {
+// Runs tarvex with TARVEX_TEST_PAUSE_AT=`pause`, sends `signal` once it waits
+// there, and returns its status (128 + n when a signal ended it) and output.
+RunResult renderStoppedAt(const TempDir& dir, const std::string& pause, int signal) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {-1, "no pipe", ""};
+    std::vector<std::string> env{"TARVEX_TEST_PAUSE_AT=" + pause};
+    for (char** e = environ; *e != nullptr; ++e)
+        env.emplace_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string exe = TARVEX_EXE, plot = "--plot", svg = "mix.svg";
+    char* argv[] = {exe.data(), plot.data(), svg.data(), nullptr};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 1);
+        ::dup2(pipeFds[1], 2);
+        ::close(pipeFds[0]);
+        if (::chdir(dir.path().c_str()) == 0) ::execve(argv[0], argv, envp.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    RunResult r;
+    char chunk[4096];
+    bool sent = false;
+    for (ssize_t got; (got = ::read(pipeFds[0], chunk, sizeof chunk)) != 0;) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) break;
+        r.out.append(chunk, static_cast<std::size_t>(got));
+        if (!sent && r.out.find("Waiting for a signal") != std::string::npos)
+            sent = ::kill(pid, signal) == 0;
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    r.status = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    return r;
+}
+
+// A render stopped at any point, by a signal, a kill or a failed write,
+// leaves every file of the earlier render byte for byte and no temporary
+// file; after a kill the next render removes the leftovers and writes what an
+// uninterrupted one writes. The track spans five blocks (0 to 4) of the mix.
+TEST(WriteFailures, StoppedRenderLeavesTheEarlierFilesOrTheNewOnes) {
+    const std::size_t kFrames = 4 * 131072 + 3000;
+    const std::vector<std::string> outputs{"mix.wav", "mix.svg", "stats_mix.txt", "faders_mix.txt"};
+    // The earlier render is 3 dB quieter than the new one.
+    const auto render = [&](const TempDir& d, const char* level) {
+        session(d, kMono16, "\n", kFrames);
+        writeText(d.file("faders.txt"),
+                  std::string("begin\nmix\nt\t0\t0\t0\nv\t1\t") + level + "\nend\n");
+    };
+    TempDir earlierRender, fresh;
+    render(earlierRender, "-6");
+    ASSERT_EQ(runProgram(TARVEX_EXE, {"--plot", "mix.svg"}, earlierRender.path()).status, 0);
+    render(fresh, "-3");
+    ASSERT_EQ(runProgram(TARVEX_EXE, {}, fresh.path()).status, 0);
+    const std::vector<uint8_t> newMix = readBytes(fresh.file("mix.wav"));
+    struct Stop {
+        const char* pause; // where the render waits for the signal, or the fault
+        int signal;
+        int status;
+        const char* said;
+    };
+    const Stop stops[] = {
+        {"fader file", SIGTERM, 143, "Stopped by SIGTERM: no file was replaced."},
+        {"files", SIGINT, 130, "Stopped by SIGINT: no file was replaced."},
+        {"headers", SIGHUP, 129, "Stopped by SIGHUP: no file was replaced."},
+        {"0", SIGTERM, 143, "Stopped by SIGTERM"},
+        {"1", SIGTERM, 143, "Stopped by SIGTERM"},
+        {"2", SIGTERM, 143, "Stopped by SIGTERM"},
+        {"4", SIGTERM, 143, "Stopped by SIGTERM"},
+        {"mix", SIGTERM, 143, "Stopped by SIGTERM"},
+        {"reports", SIGTERM, 143, "Stopped by SIGTERM"},
+        {"headers", SIGKILL, 137, ""},
+        {"2", SIGKILL, 137, ""},
+        {"reports", SIGKILL, 137, ""},
+        {"mix cut by a size limit", 0, 1,
+         "The mix file mix.wav was not finished; the partial file was removed."},
+        {"report on a full device", 0, 1, "Could not write stats_mix.txt: No space left on device"},
+    };
+    for (const Stop& stop : stops) {
+        const std::string where = std::string(stop.pause) + " " + std::to_string(stop.signal);
         TempDir dir;
-        session(dir, kMono16, "\n");
-        RunOptions options;
-        options.fileSizeLimit = 2048;
-        const RunResult r = runProgram(TARVEX_EXE, {}, dir.path(), options);
-        EXPECT_EQ(r.status, 1) << r.out;
-        EXPECT_NE(r.out.find("The mix file mix.wav was not finished; the partial file was removed"),
+        render(dir, "-3");
+        for (const std::string& name : outputs)
+            fs::copy_file(earlierRender.file(name), dir.file(name));
+        const std::string fault = stop.pause;
+        if (fault == "report on a full device") {
+            fs::remove(dir.file("stats_mix.txt"));
+            fs::create_symlink("/dev/full", dir.file("stats_mix.txt"));
+        }
+        std::vector<std::vector<uint8_t>> earlier;
+        for (const std::string& name : outputs)
+            earlier.push_back(fs::is_symlink(dir.file(name)) ? std::vector<uint8_t>()
+                                                             : readBytes(dir.file(name)));
+        ASSERT_FALSE(earlier[0] == newMix);
+        RunOptions limited;
+        if (fault == "mix cut by a size limit") limited.fileSizeLimit = newMix.size() - 1;
+        const RunResult r =
+            stop.signal != 0 ? renderStoppedAt(dir, stop.pause, stop.signal)
+                             : runProgram(TARVEX_EXE, {"--plot", "mix.svg"}, dir.path(), limited);
+        EXPECT_EQ(r.status, stop.status) << where << "\n" << r.out;
+        EXPECT_NE(r.out.find(stop.said), std::string::npos) << where << "\n" << r.out;
+        for (std::size_t k = 0; k < outputs.size(); ++k)
+            if (!earlier[k].empty()) {
+                EXPECT_TRUE(readBytes(dir.file(outputs[k])) == earlier[k])
+                    << where << " " << outputs[k];
+            }
+        if (stop.signal != SIGKILL) {
+            expectNothingClaimsMore(dir, where);
+            continue;
+        }
+        EXPECT_TRUE(fs::exists(dir.file(".mix.wav.partial"))) << where;
+        const RunResult next = runProgram(TARVEX_EXE, {"--plot", "mix.svg"}, dir.path());
+        EXPECT_EQ(next.status, 0) << where << "\n" << next.out;
+        EXPECT_NE(next.out.find("Removed .mix.wav.partial left by an interrupted render."),
                   std::string::npos)
-            << r.out;
-        EXPECT_FALSE(fs::exists(dir.file("mix.wav")));
-    }
-    {
-        TempDir dir;
-        session(dir, kTap, kTapLines);
-        RunOptions options;
-        options.fileSizeLimit = 8192;
-        const RunResult r = runProgram(TARVEX_EXE, {}, dir.path(), options);
-        EXPECT_EQ(r.status, 1) << r.out;
-        EXPECT_FALSE(fs::exists(dir.file("revTap.wav"))) << r.out;
-        ASSERT_TRUE(fs::exists(dir.file("mix.wav"))) << r.out;
-        EXPECT_EQ(fs::file_size(dir.file("mix.wav")), 4044u);
-    }
-    {
-        TempDir dir;
-        session(dir, kMono16, "\n");
-        fs::create_symlink("/dev/full", dir.file("stats_mix.txt"));
-        const RunResult r = runProgram(TARVEX_EXE, {}, dir.path());
-        EXPECT_EQ(r.status, 1) << r.out;
-        EXPECT_EQ(fs::file_size(dir.file("mix.wav")), 4044u);
+            << where << "\n"
+            << next.out;
+        EXPECT_TRUE(readBytes(dir.file("mix.wav")) == newMix) << where;
+        expectNothingClaimsMore(dir, where);
     }
 }
 
