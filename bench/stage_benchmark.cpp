@@ -135,65 +135,59 @@ template <typename Process> void effect(benchmark::State& state, Process process
 }
 
 void BM_HighPass(benchmark::State& state) {
-    auto m = std::make_unique<FilterMemory>();
-    const HighPassCoefs c = designHighPass(40.0, 48000.0);
-    effect(state, [&](auto& l, auto& r) { HPF(kBlock, 0, kSlot, l, r, c.pole, c.gain, *m); });
+    HighPass f;
+    f.setUp({1, 40.0, designHighPass(40.0, 48000.0)});
+    effect(state, [&](auto& l, auto& r) { f.process(kBlock, l, r); });
 }
 
 void BM_Band(benchmark::State& state) {
-    auto m = std::make_unique<FilterMemory>();
-    const BiquadCoefs c = designBell(4.0, 2500.0, 48000.0, 1.2);
-    effect(state, [&](auto& l, auto& r) {
-        EQ(kBlock, 0, kSlot, 1, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, *m);
-    });
+    Biquad f;
+    f.setUp(designBell(4.0, 2500.0, 48000.0, 1.2));
+    effect(state, [&](auto& l, auto& r) { f.process(kBlock, l, r); });
 }
 
 void BM_PeakCompressor(benchmark::State& state) {
-    auto m = std::make_unique<DynamicsMemory>();
-    m->compState[kSlot] = kCompIdle;
-    effect(state, [&](auto& l, auto& r) {
-        PEAKCOMPRESSOR(kSlot, &m->compState[kSlot], kBlock, l, r, 480, 4800, 4.0, 2000000, *m);
-    });
+    PeakCompressor c;
+    c.setUp({1, 2000000, 480, 4800, 4.0});
+    effect(state, [&](auto& l, auto& r) { c.process(kBlock, l, r); });
 }
 
 void BM_RmsCompressor(benchmark::State& state) {
-    auto m = std::make_unique<DynamicsMemory>();
-    m->rmsState[kSlot] = kCompIdle;
-    effect(state, [&](auto& l, auto& r) {
-        RMSCOMPRESSOR(kSlot, &m->rmsState[kSlot], kBlock, l, r, 480, 7200, 3.0, 1000000,
-                      &m->rmsInit[kSlot], *m);
-    });
+    RmsCompressor c;
+    c.setUp({1, 1000000, 480, 7200, 3.0});
+    effect(state, [&](auto& l, auto& r) { c.process(kBlock, l, r); });
 }
 
 void BM_NonLinearCompressor(benchmark::State& state) {
-    auto m = std::make_unique<DynamicsMemory>();
-    effect(state, [&](auto& l, auto& r) {
-        NonLinCOMP(kSlot, kBlock, l, r, 2400, 2.0, 1000000, &m->nlcInit[kSlot], *m);
-    });
+    NonlinearCompressor c;
+    c.setUp({1, 1000000, 2400, 2.0});
+    effect(state, [&](auto& l, auto& r) { c.process(kBlock, l, r); });
 }
 
 void BM_Limiter(benchmark::State& state) {
-    effect(state, [&](auto& l, auto& r) { LIMITER(kSlot, kBlock, l, r, 3000000); });
+    Limiter c;
+    c.setUp({1, 3000000});
+    effect(state, [&](auto& l, auto& r) { c.process(kBlock, l, r); });
 }
 
 // The reverbs at bus scale, 60 feet (room) and 45 feet with 5 taps (tap).
 void reverb(benchmark::State& state, bool recursive) {
     const auto x = loud(0.0), y = loud(1.0);
     std::vector<int32_t> nextL(kBlock), nextR(kBlock), curL(kBlock), curR(kBlock);
-    auto room = std::make_unique<RecursiveReverbMemory>();
-    room->init();
-    auto taps = std::make_unique<TapReverbMemory>();
+    auto room = std::make_unique<RecursiveReverb>();
+    auto taps = std::make_unique<TapReverb>();
+    const bool ready = room->setUp({60.0f, {37.0f, 39.0f, 43.0f}, 50.0f}, 48000.0, kBlock).ok() &&
+                       taps->setUp({45.0f, 5, {37.0f, 39.0f, 43.0f}}, 48000.0, kBlock).ok();
+    if (!ready) state.SkipWithError("the rooms do not fit the block");
     for (auto _ : state) {
         curL = nextL;
         curR = nextR;
         std::fill(nextL.begin(), nextL.end(), 0);
         std::fill(nextR.begin(), nextR.end(), 0);
         if (recursive)
-            RecurseReverb(*room, kBlock, 48000.0, x, y, 60.0f, 37.0f, 39.0f, 43.0f, 50.0f, nextL,
-                          nextR, curL, curR);
+            room->process(kBlock, x, y, nextL, nextR, curL, curR);
         else
-            DiscreteReverb(kBlock, *taps, kBlock, 48000.0, x, y, 45.0f, nextL, nextR, curL, curR, 5,
-                           37.0f, 39.0f, 43.0f);
+            taps->process(kBlock, x, y, nextL, nextR, curL, curR);
         benchmark::DoNotOptimize(curL.data());
     }
     state.SetItemsProcessed(state.iterations() * kBlock);

@@ -1,15 +1,11 @@
 // The render plan of a check.
-//
-// The filters keep only their coefficients, so their corner, gain and Q are
-// read back from them: the bell and shelf designs are inverted exactly (up to
-// rounding), which also shows the values after limiting to their ranges.
 #include "driver/check_plan.h"
 #include "driver/output_guard.h"
 
 #include "core/text_format.h"
 
-#include "effects/discrete_reverb.h"
-#include "effects/recursive_reverb.h"
+#include "effects/strip_effects.h"
+#include "engine/reverb_stage.h"
 
 #include <unistd.h>
 
@@ -20,7 +16,6 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <numbers>
 
 #include "core/console.h"
 #include "driver/time_entries.h"
@@ -30,8 +25,6 @@ namespace tarvex {
 
 namespace {
 
-constexpr double kChannelFullScale = 8388608.0; // 2^23: channel strips
-constexpr double kBusThresholdScale = 256.0;    // bus thresholds are stored x 256 - 1
 constexpr double kFloorDb = -144.0;
 
 // Unity comes back from the level tables a hair below 0 dB; it prints as 0.00, not -0.00.
@@ -41,17 +34,6 @@ double tidyDb(double dB) {
 
 double ratioTodB(double ratio) {
     return ratio > 0.0 ? tidyDb(20.0 * std::log10(ratio)) : kFloorDb;
-}
-
-bool isBusEntry(int entry) {
-    return entry == kMasterSlot || entry > kMaxChannels;
-}
-
-// A threshold in sample units at the strip's scale, back in dB of full scale.
-double thresholdDb(int32_t threshold, int entry) {
-    double units = threshold;
-    if (isBusEntry(entry)) units = (units + 1.0) / kBusThresholdScale;
-    return ratioTodB(units / kChannelFullScale);
 }
 
 std::string stripName(int entry) {
@@ -174,71 +156,19 @@ void appendRouting(std::string& text, const MixSession& s) {
 // fixed order within a position.
 void appendStrip(std::string& text, const MixSession& s, int e, double rate) {
     const EffectSettings& fx = s.fx;
-    const double ms = rate / 1000.0;
     std::string lines;
     auto runs = [&](int code) {
         return e != kMasterSlot || fx.masterEffectFlag[static_cast<std::size_t>(code)] != 0;
     };
     for (int position = 1; position <= kChainPositions; ++position)
         for (int code = 0; code < kChainEffects; ++code) {
-            if (fx.fxOrder[static_cast<std::size_t>(code)][e] != position || !runs(code)) continue;
+            const EffectKind& kind = kEffectKinds[static_cast<std::size_t>(code)];
+            if (fx.fxOrder[static_cast<std::size_t>(code)][e] != position || !runs(code) ||
+                !kind.isOn(fx, e))
+                continue;
             std::string line;
-            auto bell = [&](const char* what, const BiquadCoefs& c, BiquadKind kind) {
-                const FilterSettings f = filterSettingsOf(c, kind, rate);
-                appendf(line, "%s %.1f Hz %+.2f dB Q %.3g", what, f.frequency, f.gainDb, f.q);
-            };
-            auto dynamics = [&](const char* what, int32_t thr, int32_t att, int32_t rel,
-                                double ratio) {
-                appendf(line,
-                        "%s threshold %.2f dB, attack %d samples (%.2f ms), release %d "
-                        "samples (%.2f ms), ratio %.2f",
-                        what, thresholdDb(thr, e), att, att / ms, rel, rel / ms, ratio);
-            };
-            switch (code) {
-            case kFxHp:
-                if (fx.hpOn[e] != 0) appendf(line, "hp %.1f Hz", rate * (1.0 - fx.hpPole[e]) / 4.0);
-                break;
-            case kFxBand1:
-            case kFxBand2:
-            case kFxBand3:
-            case kFxBand4: {
-                const int band = code - kFxBand1 + 1;
-                const std::string what = "band" + std::to_string(band);
-                if (fx.bandOn[e][band] != 0)
-                    bell(what.c_str(), fx.bandCoef[e][band], BiquadKind::bell);
-                break;
-            }
-            case kFxHshelf:
-                if (fx.hshelfOn[e] != 0) bell("hshelf", fx.hshelfCoef[e], BiquadKind::highShelf);
-                break;
-            case kFxLshelf:
-                if (fx.lshelfOn[e] != 0) bell("lshelf", fx.lshelfCoef[e], BiquadKind::lowShelf);
-                break;
-            case kFxRms:
-                if (fx.rmsOn[e] != 0)
-                    dynamics("rms", fx.rmsThresh[e], fx.rmsAttack[e], fx.rmsRelease[e],
-                             fx.rmsRatio[e]);
-                break;
-            case kFxNlc:
-                if (fx.nlcOn[e] != 0)
-                    appendf(line, "nlc threshold %.2f dB, window %lld samples, ratio %.2f",
-                            thresholdDb(fx.nlcThresh[e], e),
-                            static_cast<long long>(fx.nlcWindow[e]), fx.nlcRatio[e]);
-                break;
-            case kFxComp:
-                if (fx.compOn[e] != 0)
-                    dynamics("comp", fx.compThresh[e], fx.compAttack[e], fx.compRelease[e],
-                             fx.compRatio[e]);
-                break;
-            case kFxLim:
-                if (fx.limOn[e] != 0)
-                    appendf(line, "lim threshold %.2f dB", thresholdDb(fx.limThresh[e], e));
-                break;
-            default:
-                break;
-            }
-            if (!line.empty())
-                appendf(lines, "  %-5s %d: %s\n", stripName(e).c_str(), position, line.c_str());
+            kind.describe(line, fx, e, rate);
+            appendf(lines, "  %-5s %d: %s\n", stripName(e).c_str(), position, line.c_str());
         }
     if (fx.revSendOn[e] != 0 && runs(kFxRev))
         appendf(lines, "  %-5s send to the room reverb %.2f dB%s\n", stripName(e).c_str(),
@@ -304,42 +234,6 @@ bool canCreate(const std::string& path, int& error) {
 
 } // namespace
 
-FilterSettings filterSettingsOf(const BiquadCoefs& c, BiquadKind kind, double rate) {
-    FilterSettings f;
-    double a0 = 0.0, k = 0.0, alpha = 0.0;
-    if (kind == BiquadKind::bell) {
-        // a0 (1 + a2) = 2, a1 a0 = -2 cos w, a2 a0 = 1 - alpha/A, b0 a0 = 1 + alpha A.
-        a0 = 2.0 / (1.0 + c.a2);
-        k = -c.a1 * a0 / 2.0;
-        const double alphaOverA = 1.0 - c.a2 * a0;
-        const double alphaTimesA = c.b0 * a0 - 1.0;
-        const double a = std::sqrt(alphaTimesA / alphaOverA);
-        alpha = std::sqrt(alphaTimesA * alphaOverA);
-        f.gainDb = tidyDb(40.0 * std::log10(a));
-    } else {
-        // The shelf passes A^2 at one end of the band: Nyquist for the high
-        // shelf, DC for the low one. Knowing A, the a0 and cos w of the
-        // design follow from two linear equations in a1 and a2.
-        const bool high = kind == BiquadKind::highShelf;
-        const double end = high ? (c.b0 - c.b1 + c.b2) / (1.0 - c.a1 + c.a2)
-                                : (c.b0 + c.b1 + c.b2) / (1.0 + c.a1 + c.a2);
-        const double a = std::sqrt(end);
-        const double sign = high ? 1.0 : -1.0;
-        const double m11 = (1.0 + c.a2) / 2.0, m12 = sign * (a - 1.0);
-        const double m21 = sign * c.a1 / 2.0, m22 = sign * (a + 1.0);
-        const double r1 = a + 1.0, r2 = a - 1.0;
-        const double det = m11 * m22 - m12 * m21;
-        a0 = (r1 * m22 - m12 * r2) / det;
-        k = (m11 * r2 - m21 * r1) / det;
-        alpha = a0 * (1.0 - c.a2) / 2.0 / (2.0 * std::sqrt(a));
-        f.gainDb = tidyDb(40.0 * std::log10(a));
-    }
-    const double w = std::acos(std::clamp(k, -1.0, 1.0));
-    f.frequency = w * rate / (2.0 * std::numbers::pi);
-    f.q = alpha != 0.0 ? std::sin(w) / (2.0 * alpha) : 0.0;
-    return f;
-}
-
 std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotCount>& listedOn) {
     const PrefsSettings& p = s.prefs;
     const OutputSetup& out = s.output;
@@ -382,31 +276,13 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
 }
 
 void checkReverbRooms(const MixSession& s) {
-    const EffectSettings& fx = s.fx;
-    const bool inserts = fx.revInsert != 0 || fx.trevInsert != 0;
-    const bool tap = inserts ? fx.trevInsert != 0 : fx.trtnOn != 0;
-    const bool room = inserts ? fx.revInsert != 0 : fx.rtnOn != 0;
     const int64_t length = std::min<int64_t>(s.prefs.renderLength, kMaxBlockFrames);
-    if ((!tap && !room) || length <= 0) return;
-    // The first block sets each room up and refuses what does not fit: run
-    // that first call on silence, in memory of its own, in the render's order.
-    const auto n = static_cast<int32_t>(length);
+    if (length <= 0) return;
+    // The render's own set-up for its first block, on reverbs of its own.
     const double rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : 44100.0;
-    const std::vector<double> silence(static_cast<std::size_t>(n), 0.0);
-    std::vector<int32_t> nextL(kMaxBlockFrames), nextR(kMaxBlockFrames);
-    std::vector<int32_t> currentL(kMaxBlockFrames), currentR(kMaxBlockFrames);
-    if (tap) {
-        auto memory = std::make_unique<TapReverbMemory>();
-        DiscreteReverb(kMaxBlockFrames, *memory, n, rate, silence, silence, fx.trtnSize, nextL,
-                       nextR, currentL, currentR, fx.trtnTaps, fx.revPos[0], fx.revPos[1],
-                       fx.revPos[2]);
-    }
-    if (room) {
-        auto memory = std::make_unique<RecursiveReverbMemory>();
-        memory->init();
-        RecurseReverb(*memory, n, rate, silence, silence, fx.rtnSize, fx.revPos[0], fx.revPos[1],
-                      fx.revPos[2], fx.revWidth, nextL, nextR, currentL, currentR);
-    }
+    const auto reverbs = std::make_unique<ReverbEffects>();
+    const SetUpResult result = setUpReverbs(s.fx, rate, static_cast<int32_t>(length), *reverbs);
+    if (!result.ok()) stopRun(1, "%s", result.message.c_str());
 }
 
 void probeOutputFiles(const MixSession& s) {

@@ -32,13 +32,4 @@ void probeOutputFiles(const MixSession& session);
 // and status.
 void checkReverbRooms(const MixSession& session);
 
-// Bell and shelf settings read back from their coefficients, for the plan.
-struct FilterSettings {
-    double frequency = 0.0; // Hz
-    double gainDb = 0.0;    // dB
-    double q = 0.0;         // quality factor
-};
-enum class BiquadKind { bell, highShelf, lowShelf };
-FilterSettings filterSettingsOf(const BiquadCoefs& coef, BiquadKind kind, double rate);
-
 } // namespace tarvex

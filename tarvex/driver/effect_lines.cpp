@@ -19,6 +19,7 @@
 #include "driver/effect_limits.h"
 #include "effects/discrete_reverb.h"
 #include "effects/filter_design.h"
+#include "effects/strip_effects.h"
 
 namespace tarvex {
 
@@ -42,10 +43,10 @@ constexpr double kRevHighPassMax = 12000.0;
 constexpr double kRevLowPassMin = 500.0;
 constexpr double kRevLowPassMax = 16000.0;
 
-// Fader-file codes, indexed by EffectCode.
-constexpr std::array<std::string_view, kFxCodeCount> kCodeNames = {
-    "hp",  "band1", "band2", "band3", "band4", "hshelf", "lshelf",
-    "rms", "nlc",   "comp",  "lim",   "rev",   "trev"};
+// The fader-file code of an effect.
+std::string_view codeName(int code) {
+    return kEffectKinds[static_cast<std::size_t>(code)].name;
+}
 
 // Warnings about lines, dropped when the caller keeps no diagnostics.
 struct LineNotes {
@@ -119,7 +120,7 @@ class Reader {
     // Reads every line of one code into the scratch table; `values` is the
     // number of values after the channel field.
     void readCode(EffectCode code, int values) {
-        ParamsFromBuffer(text_, kCodeNames[code], table_, kScratchWidth, values + 1, fx_.masterFxOn,
+        ParamsFromBuffer(text_, codeName(code), table_, kScratchWidth, values + 1, fx_.masterFxOn,
                          fx_.masterEffectFlag[code], file_, notes_.sink, lines_);
         code_ = code;
     }
@@ -181,14 +182,11 @@ class Reader {
     const double* row(int entry) const {
         return table_.data() + static_cast<std::size_t>(entry) * kScratchWidth;
     }
-    void linearCompressor(EffectCode code, PerEntry<int32_t>& on, PerEntry<int32_t>& thresh,
-                          PerEntry<int32_t>& attack, PerEntry<int32_t>& release,
-                          PerEntry<double>& ratio);
+    void linearCompressor(EffectCode code, PerEntry<CompressorSettings>& settings);
     using BiquadDesign = BiquadCoefs (*)(double, double, double, double);
-    // The coefficients of a bell or shelf line (frequency, gain, Q), limited first.
-    BiquadCoefs biquadOf(int entry, BiquadDesign design) const;
-    void shelf(EffectCode code, PerEntry<int32_t>& on, PerEntry<BiquadCoefs>& coef,
-               BiquadDesign design);
+    // A bell or shelf line (frequency, gain, Q), limited, and its coefficients.
+    BiquadSettings biquadOf(int entry, BiquadDesign design) const;
+    void shelf(EffectCode code, PerEntry<BiquadSettings>& settings, BiquadDesign design);
     void send(EffectCode code, PerEntry<int32_t>& on, PerEntry<float>& level);
     // The lines that start with `keyword`, in file order.
     std::vector<KeywordHit> linesOf(std::string_view keyword) const;
@@ -212,71 +210,70 @@ class Reader {
     std::array<int32_t, kStripEntries> trevLines_{};
 };
 
-void Reader::linearCompressor(EffectCode code, PerEntry<int32_t>& on, PerEntry<int32_t>& thresh,
-                              PerEntry<int32_t>& attack, PerEntry<int32_t>& release,
-                              PerEntry<double>& ratio) {
+void Reader::linearCompressor(EffectCode code, PerEntry<CompressorSettings>& settings) {
     readCode(code, 4);
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
         const double* r = row(e);
-        on[e] = 1;
-        thresh[e] = threshold(e);
+        CompressorSettings& c = settings[static_cast<std::size_t>(e)];
+        c.on = 1;
+        c.threshold = threshold(e);
         const int64_t attackSamples = samplesOf(r[2], rate_);
         const int64_t attackUsed = clampAttack(attackSamples, rate_);
         if (attackUsed != attackSamples)
             notes_.limited(valueLine(e, 2), "attack", r[2],
                            static_cast<double>(attackUsed) * 1000.0 / rate_, " ms");
-        attack[e] = clampToInt32(attackUsed);
+        c.attack = clampToInt32(attackUsed);
         const int64_t releaseSamples = samplesOf(r[3], rate_);
         const int64_t releaseUsed = clampRelease(releaseSamples, rate_);
         if (releaseUsed != releaseSamples)
             notes_.limited(valueLine(e, 3), "release", r[3],
                            static_cast<double>(releaseUsed) * 1000.0 / rate_, " ms");
-        release[e] = clampToInt32(releaseUsed);
-        ratio[e] = this->ratio(e, 4);
+        c.release = clampToInt32(releaseUsed);
+        c.ratio = ratio(e, 4);
     }
 }
 
 void Reader::dynamics() {
-    linearCompressor(kFxComp, fx_.compOn, fx_.compThresh, fx_.compAttack, fx_.compRelease,
-                     fx_.compRatio);
-    linearCompressor(kFxRms, fx_.rmsOn, fx_.rmsThresh, fx_.rmsAttack, fx_.rmsRelease, fx_.rmsRatio);
+    linearCompressor(kFxComp, fx_.comp);
+    linearCompressor(kFxRms, fx_.rms);
 }
 
 void Reader::nlcAndLimiter() {
     readCode(kFxNlc, 3);
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
-        fx_.nlcOn[e] = 1;
-        fx_.nlcThresh[e] = threshold(e);
-        fx_.nlcWindow[e] = truncToSamples(row(e)[2]);
-        fx_.nlcRatio[e] = ratio(e, 3);
+        NonlinearSettings& c = fx_.nlc[static_cast<std::size_t>(e)];
+        c.on = 1;
+        c.threshold = threshold(e);
+        c.window = truncToSamples(row(e)[2]);
+        c.ratio = ratio(e, 3);
     }
     readCode(kFxLim, 1);
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
-        fx_.limOn[e] = 1;
-        fx_.limThresh[e] = threshold(e);
+        LimiterSettings& c = fx_.lim[static_cast<std::size_t>(e)];
+        c.on = 1;
+        c.threshold = threshold(e);
     }
 }
 
-BiquadCoefs Reader::biquadOf(int e, BiquadDesign design) const {
-    const double freq = frequency(e);
-    const double gain = clampEqGain(row(e)[2]);
-    notes_.limited(valueLine(e, 2), "gain", row(e)[2], gain, " dB");
-    const double q = clampEqQ(row(e)[3]);
-    notes_.limited(valueLine(e, 3), "Q", row(e)[3], q, "");
-    return design(gain, freq, rate_, q);
+BiquadSettings Reader::biquadOf(int e, BiquadDesign design) const {
+    BiquadSettings b;
+    b.on = 1;
+    b.frequency = frequency(e);
+    b.gainDb = clampEqGain(row(e)[2]);
+    notes_.limited(valueLine(e, 2), "gain", row(e)[2], b.gainDb, " dB");
+    b.q = clampEqQ(row(e)[3]);
+    notes_.limited(valueLine(e, 3), "Q", row(e)[3], b.q, "");
+    b.coef = design(b.gainDb, b.frequency, rate_, b.q);
+    return b;
 }
 
-void Reader::shelf(EffectCode code, PerEntry<int32_t>& on, PerEntry<BiquadCoefs>& coef,
-                   BiquadDesign design) {
+void Reader::shelf(EffectCode code, PerEntry<BiquadSettings>& settings, BiquadDesign design) {
     readCode(code, 3);
-    for (int e = 0; e < kStripEntries; ++e) {
-        if (!addressed(e)) continue;
-        on[e] = 1;
-        coef[e] = biquadOf(e, design);
-    }
+    for (int e = 0; e < kStripEntries; ++e)
+        if (addressed(e)) settings[static_cast<std::size_t>(e)] = biquadOf(e, design);
 }
 
 void Reader::filters(int32_t verbosity) {
@@ -284,10 +281,10 @@ void Reader::filters(int32_t verbosity) {
     readCode(kFxHp, 1);
     for (int e = 0; e < kStripEntries; ++e) {
         if (!addressed(e)) continue;
-        const HighPassCoefs c = designHighPass(frequency(e), rate_);
-        fx_.hpOn[e] = 1;
-        fx_.hpPole[e] = c.pole;
-        fx_.hpGain[e] = c.gain;
+        HighPassSettings& hp = fx_.hp[static_cast<std::size_t>(e)];
+        hp.on = 1;
+        hp.frequency = frequency(e);
+        hp.coef = designHighPass(hp.frequency, rate_);
     }
     // No band has been read yet and the biquads' first-call flags live in the
     // strip memory, which starts cleared, so a high-pass line resets nothing.
@@ -298,14 +295,14 @@ void Reader::filters(int32_t verbosity) {
         readCode(code, 3);
         for (int e = 0; e < kStripEntries; ++e) {
             if (!addressed(e)) continue;
-            fx_.bandOn[e][band] = 1;
-            fx_.bandCoef[e][band] = biquadOf(e, designBell);
+            fx_.band[static_cast<std::size_t>(e)][static_cast<std::size_t>(band - 1)] =
+                biquadOf(e, designBell);
         }
     }
 
     if (verbosity == 3) warn("\tReading high and low shelf EQ settings...\n");
-    shelf(kFxHshelf, fx_.hshelfOn, fx_.hshelfCoef, designHighShelf);
-    shelf(kFxLshelf, fx_.lshelfOn, fx_.lshelfCoef, designLowShelf);
+    shelf(kFxHshelf, fx_.hshelf, designHighShelf);
+    shelf(kFxLshelf, fx_.lshelf, designLowShelf);
 }
 
 void Reader::send(EffectCode code, PerEntry<int32_t>& on, PerEntry<float>& level) {
@@ -514,29 +511,7 @@ bool Reader::chained(int code, int entry) const {
     // The master takes only effects whose line addressed "M", and its limiter
     // runs after its reverb inserts, outside the positions.
     if (entry == kMasterSlot && (fx_.masterEffectFlag[code] == 0 || code == kFxLim)) return false;
-    switch (code) {
-    case kFxHp:
-        return fx_.hpOn[entry] != 0;
-    case kFxBand1:
-    case kFxBand2:
-    case kFxBand3:
-    case kFxBand4:
-        return fx_.bandOn[entry][code - kFxBand1 + 1] != 0;
-    case kFxHshelf:
-        return fx_.hshelfOn[entry] != 0;
-    case kFxLshelf:
-        return fx_.lshelfOn[entry] != 0;
-    case kFxRms:
-        return fx_.rmsOn[entry] != 0;
-    case kFxNlc:
-        return fx_.nlcOn[entry] != 0;
-    case kFxComp:
-        return fx_.compOn[entry] != 0;
-    case kFxLim:
-        return fx_.limOn[entry] != 0;
-    default:
-        return false;
-    }
+    return code < kChainEffects && kEffectKinds[static_cast<std::size_t>(code)].isOn(fx_, entry);
 }
 
 void Reader::orderLines() {
@@ -560,7 +535,7 @@ void Reader::orderLines() {
         // Header lines such as "offset" or "outbits" name no effect and pass.
         int code = -1;
         for (int c = 0; c < kChainEffects; ++c)
-            if (!tok.empty() && tok[0] == kCodeNames[c]) code = c;
+            if (!tok.empty() && tok[0] == codeName(c)) code = c;
         if (code < 0) continue;
 
         const int line = text_.fileLineOf(l);
@@ -606,7 +581,7 @@ void Reader::orderLines() {
         if (last.line != 0)
             notes_.warning(last.line,
                            "order of '%s' for %s is given again on line %d (line ignored)",
-                           kCodeNames[code].data(), stripNameOf(entry).c_str(), line);
+                           codeName(code).data(), stripNameOf(entry).c_str(), line);
         last = {line, tok[at], channelNamed};
     }
     // What the last order line of each effect and strip does.
@@ -619,23 +594,21 @@ void Reader::orderLines() {
             // A strip the channel field landed on by mistake is named once.
             if (!chained(code, e) && !last.channelNamed)
                 notes_.warning(last.line, "%s has no '%s' in its chain (line has no effect)",
-                               strip.c_str(), kCodeNames[code].data());
+                               strip.c_str(), codeName(code).data());
             else if (position < 1 || position > kChainPositions)
                 notes_.warning(last.line,
                                "order position '%.*s' is not 1 to %d ('%s' of %s switched off)",
                                static_cast<int>(last.position.size()), last.position.data(),
-                               kChainPositions, kCodeNames[code].data(), strip.c_str());
+                               kChainPositions, codeName(code).data(), strip.c_str());
         }
 }
 
 void Reader::derivedFlags() {
     for (int k = 1; k <= kSubmixCount; ++k) {
         const int e = groupSlot(k);
-        // A compressor counts while its state is 1, its value after reading.
-        const bool on = fx_.hpOn[e] != 0 || fx_.bandOn[e][1] != 0 || fx_.bandOn[e][2] != 0 ||
-                        fx_.bandOn[e][3] != 0 || fx_.bandOn[e][4] != 0 || fx_.hshelfOn[e] != 0 ||
-                        fx_.lshelfOn[e] != 0 || fx_.compOn[e] == 1 || fx_.rmsOn[e] == 1 ||
-                        fx_.nlcOn[e] != 0 || fx_.limOn[e] != 0;
+        bool on = false;
+        for (int code = 0; code < kChainEffects; ++code)
+            on = on || kEffectKinds[static_cast<std::size_t>(code)].isOn(fx_, e);
         fx_.submixFxOn[k] = on ? 1 : 0;
     }
 }

@@ -1,4 +1,4 @@
-// Linear peak and RMS compressors. Each walks its block once with the entry's
+// Linear peak and RMS compressors. Each walks its block once with its
 // memory copied into locals (the sample buffers could otherwise alias it and
 // force a reload per sample) and stores it back after the block. The state is
 // read per sample: a change made by one sample takes effect at the next,
@@ -64,109 +64,103 @@ inline void releaseSample(double& l, double& r, double polL, double polR, double
 
 } // namespace
 
-void armCompressors(DynamicsMemory& memory, const EffectSettings& settings) {
-    for (std::size_t e = 0; e < static_cast<std::size_t>(kStripEntries); ++e) {
-        if (settings.compOn[e] != 0) memory.compState[e] = kCompIdle;
-        if (settings.rmsOn[e] != 0) memory.rmsState[e] = kCompIdle;
-    }
+void PeakCompressor::setUp(const CompressorSettings& settings) {
+    settings_ = settings;
+    memory_ = Memory{};
+    state_ = settings.on != 0 ? kCompIdle : kCompOff;
 }
 
-void PEAKCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> left,
-                    std::span<double> right, int32_t attack, int32_t release, double ratio,
-                    int32_t threshold, DynamicsMemory& memory) {
-    assert(entry >= 0 && entry < kStripEntries);
+void RmsCompressor::setUp(const CompressorSettings& settings) {
+    settings_ = settings;
+    memory_ = Memory{};
+    state_ = settings.on != 0 ? kCompIdle : kCompOff;
+}
+
+void PeakCompressor::process(int32_t count, std::span<double> left, std::span<double> right) {
     assert(blockFits(count, left, right));
     if (count < 1) return;
-    const auto e = static_cast<std::size_t>(entry);
     double* L = left.data();
     double* R = right.data();
-    PeakCompEntry m = memory.peak[e];
-    int32_t s = *state;
-    const double thresh = threshold;
+    Memory m = memory_;
+    int32_t s = state_;
+    const int32_t attack = settings_.attack;
+    const int32_t release = settings_.release;
+    const double thresh = settings_.threshold;
     const double quiet = thresh * 0.5;
-    const double r = ratio;
+    const double r = settings_.ratio;
     for (int32_t i = 0; i < count; ++i) {
         const double polL = polarityOf(L[i]), polR = polarityOf(R[i]);
         const double aL = magnitudeOf(L[i]), aR = magnitudeOf(R[i]);
         switch (s) {
         case kCompIdle:
             if (!(thresh < aL || thresh < aR)) break;
-            m.oldpeakL = m.oldpeakR = m.newpeakL = m.newpeakR = 0.0;
-            m.attackCount = m.releaseCount = 1;
-            m.passTL = m.passTR = 0;
+            m.lastPeakL = m.lastPeakR = m.runningPeakL = m.runningPeakR = 0.0;
+            m.attackStep = m.releaseStep = 1;
+            m.quietCyclesL = m.quietCyclesR = 0;
             s = kCompAttack;
             [[fallthrough]];
         case kCompAttack:
-            if (aL > m.newpeakL) m.newpeakL = aL;
-            if (aR > m.newpeakR) m.newpeakR = aR;
-            attackSample(L[i], R[i], polL, polR, aL, aR, r, attack, m.attackCount, s);
+            if (aL > m.runningPeakL) m.runningPeakL = aL;
+            if (aR > m.runningPeakR) m.runningPeakR = aR;
+            attackSample(L[i], R[i], polL, polR, aL, aR, r, attack, m.attackStep, s);
             break;
         case kCompCompressing:
             L[i] = polL * (aL / r);
             R[i] = polR * (aR / r);
-            if (aL > m.newpeakL) m.newpeakL = aL;
-            if (aR > m.newpeakR) m.newpeakR = aR;
-            if (polL != m.oldpolarL) {
-                m.oldpeakL = m.newpeakL;
-                m.newpeakL = 0.0;
-                m.passTL = m.oldpeakL < quiet ? m.passTL + 1 : 0;
+            if (aL > m.runningPeakL) m.runningPeakL = aL;
+            if (aR > m.runningPeakR) m.runningPeakR = aR;
+            if (polL != m.lastPolarityL) {
+                m.lastPeakL = m.runningPeakL;
+                m.runningPeakL = 0.0;
+                m.quietCyclesL = m.lastPeakL < quiet ? m.quietCyclesL + 1 : 0;
             }
-            if (polR != m.oldpolarR) {
-                m.oldpeakR = m.newpeakR;
-                m.newpeakR = 0.0;
-                m.passTR = m.oldpeakR < quiet ? m.passTR + 1 : 0;
+            if (polR != m.lastPolarityR) {
+                m.lastPeakR = m.runningPeakR;
+                m.runningPeakR = 0.0;
+                m.quietCyclesR = m.lastPeakR < quiet ? m.quietCyclesR + 1 : 0;
             }
-            if (m.passTL > 3 && m.passTR > 3) s = kCompRelease;
+            if (m.quietCyclesL > 3 && m.quietCyclesR > 3) s = kCompRelease;
             break;
         case kCompRelease: {
-            if (aL > m.newpeakL) m.newpeakL = aL;
-            if (aR > m.newpeakR) m.newpeakR = aR;
-            if (polL != m.oldpolarL) {
-                m.oldpeakL = m.newpeakL;
-                m.newpeakL = 0.0;
+            if (aL > m.runningPeakL) m.runningPeakL = aL;
+            if (aR > m.runningPeakR) m.runningPeakR = aR;
+            if (polL != m.lastPolarityL) {
+                m.lastPeakL = m.runningPeakL;
+                m.runningPeakL = 0.0;
             }
-            if (polR != m.oldpolarR) {
-                m.oldpeakR = m.newpeakR;
-                m.newpeakR = 0.0;
+            if (polR != m.lastPolarityR) {
+                m.lastPeakR = m.runningPeakR;
+                m.runningPeakR = 0.0;
             }
             releaseSample(L[i], R[i], polL, polR, aL, aR, r, release,
-                          m.oldpeakL < thresh && m.oldpeakR < thresh, m.releaseCount, s);
+                          m.lastPeakL < thresh && m.lastPeakR < thresh, m.releaseStep, s);
             break;
         }
         default:
             break;
         }
-        m.oldpolarL = polL;
-        m.oldpolarR = polR;
+        m.lastPolarityL = polL;
+        m.lastPolarityR = polR;
     }
-    memory.peak[e] = m;
-    *state = s;
+    memory_ = m;
+    state_ = s;
 }
 
-void RMSCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> left,
-                   std::span<double> right, int32_t attack, int32_t release, double ratio,
-                   int32_t threshold, int32_t* init, DynamicsMemory& memory) {
-    assert(entry >= 0 && entry < kStripEntries);
+void RmsCompressor::process(int32_t count, std::span<double> left, std::span<double> right) {
     assert(blockFits(count, left, right));
-    const auto e = static_cast<std::size_t>(entry);
-    RmsCompEntry& stored = memory.rms[e];
-    if (*init == 0) {
-        stored.rmsL = stored.rmsR = 0.0f;
-        stored.squaresL = stored.squaresR = 0.0f;
-        stored.intervalL = stored.intervalR = 0.0f;
-        stored.oldpolarL = stored.oldpolarR = 0.0;
-        *init = 1;
-    }
     if (count < 1) return;
     double* L = left.data();
     double* R = right.data();
-    RmsCompEntry m = stored;
-    int32_t s = *state;
+    Memory m = memory_;
+    int32_t s = state_;
+    const int32_t threshold = settings_.threshold;
+    const int32_t attack = settings_.attack;
+    const int32_t release = settings_.release;
     // The RMS values are floats: against the threshold they are compared as
     // floats, against half of it (a double) as doubles.
     const float thresh = static_cast<float>(threshold);
     const double quiet = threshold * 0.5;
-    const double r = ratio;
+    const double r = settings_.ratio;
     for (int32_t i = 0; i < count; ++i) {
         const double polL = polarityOf(L[i]), polR = polarityOf(R[i]);
         const double aL = magnitudeOf(L[i]), aR = magnitudeOf(R[i]);
@@ -174,8 +168,8 @@ void RMSCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> l
         m.squaresR = static_cast<float>(m.squaresR + aR * aR);
         m.intervalL += 1.0f;
         m.intervalR += 1.0f;
-        const bool crossL = polL != m.oldpolarL;
-        const bool crossR = polR != m.oldpolarR;
+        const bool crossL = polL != m.lastPolarityL;
+        const bool crossR = polR != m.lastPolarityR;
         if (crossL) {
             m.rmsL = std::sqrt(m.squaresL / m.intervalL);
             m.squaresL = m.intervalL = 0.0f;
@@ -184,35 +178,35 @@ void RMSCOMPRESSOR(int entry, int32_t* state, int32_t count, std::span<double> l
             m.rmsR = std::sqrt(m.squaresR / m.intervalR);
             m.squaresR = m.intervalR = 0.0f;
         }
-        m.oldpolarL = polL;
-        m.oldpolarR = polR;
+        m.lastPolarityL = polL;
+        m.lastPolarityR = polR;
         switch (s) {
         case kCompIdle:
             if (!(m.rmsL > thresh || m.rmsR > thresh)) break;
-            m.attackCount = m.releaseCount = 1;
-            m.passTL = m.passTR = 0;
+            m.attackStep = m.releaseStep = 1;
+            m.quietCyclesL = m.quietCyclesR = 0;
             s = kCompAttack;
             [[fallthrough]];
         case kCompAttack:
-            attackSample(L[i], R[i], polL, polR, aL, aR, r, attack, m.attackCount, s);
+            attackSample(L[i], R[i], polL, polR, aL, aR, r, attack, m.attackStep, s);
             break;
         case kCompCompressing:
             L[i] = polL * (aL / r);
             R[i] = polR * (aR / r);
-            if (crossL) m.passTL = m.rmsL < quiet ? m.passTL + 1 : 0;
-            if (crossR) m.passTR = m.rmsR < quiet ? m.passTR + 1 : 0;
-            if (m.passTL > 3 && m.passTR > 3) s = kCompRelease;
+            if (crossL) m.quietCyclesL = m.rmsL < quiet ? m.quietCyclesL + 1 : 0;
+            if (crossR) m.quietCyclesR = m.rmsR < quiet ? m.quietCyclesR + 1 : 0;
+            if (m.quietCyclesL > 3 && m.quietCyclesR > 3) s = kCompRelease;
             break;
         case kCompRelease:
             releaseSample(L[i], R[i], polL, polR, aL, aR, r, release,
-                          m.rmsL < thresh && m.rmsR < thresh, m.releaseCount, s);
+                          m.rmsL < thresh && m.rmsR < thresh, m.releaseStep, s);
             break;
         default:
             break;
         }
     }
-    stored = m;
-    *state = s;
+    memory_ = m;
+    state_ = s;
 }
 
 } // namespace tarvex

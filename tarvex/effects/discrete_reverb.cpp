@@ -1,4 +1,4 @@
-// Discrete tap reverb: the tap tables are fixed by the first block; every
+// Discrete tap reverb: the tap tables are fixed before the first block; every
 // block then adds each sample's echoes into the returns.
 //
 // Samples whose echoes all fall inside the block (all but the last
@@ -8,10 +8,11 @@
 #include "effects/discrete_reverb.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 
-#include "core/console.h"
 #include "core/saturate.h"
+#include "core/text_format.h"
 #include "effects/room_geometry.h"
 
 namespace tarvex {
@@ -20,29 +21,21 @@ namespace {
 
 constexpr int kWalls = 6;
 
-// A block against the buffers it is written into.
-void checkBlock(int32_t capacity, int32_t count, std::span<const double> sendL,
-                std::span<const double> sendR, std::span<int32_t> nextL, std::span<int32_t> nextR,
-                std::span<int32_t> currentL, std::span<int32_t> currentR) {
-    const auto n = static_cast<std::size_t>(count);
-    const auto c = static_cast<std::size_t>(capacity);
-    if (capacity < 1 || count < 0 || count > capacity || sendL.size() < n || sendR.size() < n ||
-        nextL.size() < c || nextR.size() < c || currentL.size() < c || currentR.size() < c)
-        stopRun(1, "DiscreteReverb: a block of %d frames does not fit the reverb's buffers.\n",
-                count);
-}
+} // namespace
 
-void setUpTaps(TapReverbMemory& m, int32_t capacity, double rate, float L, int32_t taps, float p1,
-               float p2, float p3) {
-    m.taps = std::clamp(taps, int32_t{1}, kMaxTaps);
+SetUpResult TapReverb::setUp(const TapReverbSettings& settings, double rate, int32_t capacity) {
+    const float L = settings.roomFeet;
+    const float p1 = settings.position[0], p2 = settings.position[1], p3 = settings.position[2];
+    capacity_ = capacity;
+    tapCount_ = std::clamp(settings.taps, int32_t{1}, kMaxTaps);
     if (!positionInRoom(p1) || !positionInRoom(p2) || !positionInRoom(p3))
-        stopRun(1, ">>> Error:  Illegal value for reverb position parameter\n");
+        return {">>> Error:  Illegal value for reverb position parameter\n"};
     // A size that is not a number is refused with the negative ones.
-    if (!(L >= 0.0f)) stopRun(1, ">>> Error:  Illegal value for tap reverb room size\n");
+    if (!(L >= 0.0f)) return {">>> Error:  Illegal value for tap reverb room size\n"};
     const std::array<int32_t, kWalls> e = surfaceDistances(rate, L, p1, p2, p3);
     for (int32_t distance : e)
         if (distance > kMaxWallDistance)
-            stopRun(1, ">>> Error: A tap reverb dimension has exceeded the limit\n");
+            return {">>> Error: A tap reverb dimension has exceeded the limit\n"};
 
     // The walls in the order the reflection path turns through them: left,
     // right, front, rear, ceiling, floor.
@@ -54,7 +47,7 @@ void setUpTaps(TapReverbMemory& m, int32_t capacity, double rate, float L, int32
     std::array<std::array<int32_t, kWalls>, kMaxTaps> delay{}; // [tap][wall]
     for (int j = 0; j < kWalls; ++j)
         delay[0][j] = 2 * wall[j];
-    for (int k = 1; k < m.taps; ++k) {
+    for (int k = 1; k < tapCount_; ++k) {
         const int shift = (k - 1) % 5 + 1;
         for (int j = 0; j < kWalls; ++j) {
             const int from = (j + shift) % kWalls;
@@ -64,34 +57,36 @@ void setUpTaps(TapReverbMemory& m, int32_t capacity, double rate, float L, int32
     }
     // Every echo of a tap is at least as late as the echo it continues, so
     // the last tap holds the longest delay of all.
-    const auto& last = delay[m.taps - 1];
+    const auto& last = delay[tapCount_ - 1];
     const int32_t longest = std::max(0, *std::max_element(last.begin(), last.end()));
     if (longest >= capacity) {
         const float ratio = static_cast<float>(capacity) / static_cast<float>(longest);
-        stopRun(1,
+        SetUpResult failed;
+        appendf(failed.message,
                 ">>> Error:  Please decrease reverb tap number to %i or room length to %.0f "
                 "feet\n",
-                truncToInt32(m.taps * ratio - 1), L * ratio - 1);
+                truncToInt32(tapCount_ * ratio - 1), L * ratio - 1);
+        return failed;
     }
     for (int k = 0; k < kMaxTaps; ++k) {
-        m.Rleft[k] = delay[k][0];
-        m.Rright[k] = delay[k][1];
-        m.Rfrntwall[k] = delay[k][2];
-        m.Rrearwall[k] = delay[k][3];
-        m.Rceil[k] = delay[k][4];
-        m.Rfloor[k] = delay[k][5];
-        m.atten[k] = k < m.taps ? std::ldexp(1.0, -(k + 1)) : 0.0;
+        leftWallDelay_[k] = delay[k][0];
+        rightWallDelay_[k] = delay[k][1];
+        frontWallDelay_[k] = delay[k][2];
+        rearWallDelay_[k] = delay[k][3];
+        ceilingDelay_[k] = delay[k][4];
+        floorDelay_[k] = delay[k][5];
+        tapGain_[k] = k < tapCount_ ? std::ldexp(1.0, -(k + 1)) : 0.0;
     }
-    m.longestTap = longest;
-    m.setUp = 1;
+    longestTap_ = longest;
+    return {};
 }
 
 // Adds the echoes of samples from .. to - 1. Inside: every echo of these
 // samples lands in this block.
 template <bool kInside>
-void echoes(TapReverbMemory& m, int32_t from, int32_t to, int32_t n, const double* sendL,
-            const double* sendR, int32_t* nextL, int32_t* nextR, int32_t* currentL,
-            int32_t* currentR) {
+void TapReverb::echoes(int32_t from, int32_t to, int32_t n, const double* sendL,
+                       const double* sendR, int32_t* nextL, int32_t* nextR, int32_t* currentL,
+                       int32_t* currentR) {
     auto add = [n](int32_t* current, int32_t* next, int32_t t, double value) {
         int32_t* cell;
         if constexpr (kInside)
@@ -100,42 +95,42 @@ void echoes(TapReverbMemory& m, int32_t from, int32_t to, int32_t n, const doubl
             cell = t < n ? current + t : next + (t - n);
         *cell = truncToInt32(static_cast<double>(*cell) + value);
     };
-    const int32_t taps = m.taps;
+    const int32_t taps = tapCount_;
     for (int32_t i = from; i < to; ++i) {
         for (int32_t k = 0; k < taps; ++k) {
-            m.tapoutL[k] = sendL[i] * m.atten[k];
-            m.tapoutR[k] = sendR[i] * m.atten[k];
+            tapSendL_[k] = sendL[i] * tapGain_[k];
+            tapSendR_[k] = sendR[i] * tapGain_[k];
         }
         for (int32_t k = 0; k < taps; ++k) {
-            const double left = m.tapoutL[k];
-            const double right = m.tapoutR[k];
-            add(currentL, nextL, i + m.Rleft[k], left);
-            add(currentR, nextR, i + m.Rright[k], right);
-            add(currentL, nextL, i + m.Rfloor[k], left);
-            add(currentR, nextR, i + m.Rfloor[k], right);
-            add(currentL, nextL, i + m.Rceil[k], left);
-            add(currentR, nextR, i + m.Rceil[k], right);
-            add(currentL, nextL, i + m.Rfrntwall[k], left);
-            add(currentR, nextR, i + m.Rfrntwall[k], right);
-            add(currentL, nextL, i + m.Rrearwall[k], left);
-            add(currentR, nextR, i + m.Rrearwall[k], right);
+            const double left = tapSendL_[k];
+            const double right = tapSendR_[k];
+            add(currentL, nextL, i + leftWallDelay_[k], left);
+            add(currentR, nextR, i + rightWallDelay_[k], right);
+            add(currentL, nextL, i + floorDelay_[k], left);
+            add(currentR, nextR, i + floorDelay_[k], right);
+            add(currentL, nextL, i + ceilingDelay_[k], left);
+            add(currentR, nextR, i + ceilingDelay_[k], right);
+            add(currentL, nextL, i + frontWallDelay_[k], left);
+            add(currentR, nextR, i + frontWallDelay_[k], right);
+            add(currentL, nextL, i + rearWallDelay_[k], left);
+            add(currentR, nextR, i + rearWallDelay_[k], right);
         }
     }
 }
 
-} // namespace
-
-void DiscreteReverb(int32_t capacity, TapReverbMemory& memory, int32_t count, double rate,
-                    std::span<const double> sendL, std::span<const double> sendR, float L,
-                    std::span<int32_t> nextL, std::span<int32_t> nextR, std::span<int32_t> currentL,
-                    std::span<int32_t> currentR, int32_t taps, float p1, float p2, float p3) {
-    checkBlock(capacity, count, sendL, sendR, nextL, nextR, currentL, currentR);
-    if (memory.setUp == 0) setUpTaps(memory, capacity, rate, L, taps, p1, p2, p3);
-    const int32_t inside = std::clamp(count - memory.longestTap, int32_t{0}, count);
-    echoes<true>(memory, 0, inside, count, sendL.data(), sendR.data(), nextL.data(), nextR.data(),
+void TapReverb::process(int32_t count, std::span<const double> sendL, std::span<const double> sendR,
+                        std::span<int32_t> nextL, std::span<int32_t> nextR,
+                        std::span<int32_t> currentL, std::span<int32_t> currentR) {
+    [[maybe_unused]] const auto n = static_cast<std::size_t>(count);
+    [[maybe_unused]] const auto c = static_cast<std::size_t>(capacity_);
+    assert(capacity_ >= 1 && count >= 0 && count <= capacity_ && sendL.size() >= n &&
+           sendR.size() >= n && nextL.size() >= c && nextR.size() >= c && currentL.size() >= c &&
+           currentR.size() >= c);
+    const int32_t inside = std::clamp(count - longestTap_, int32_t{0}, count);
+    echoes<true>(0, inside, count, sendL.data(), sendR.data(), nextL.data(), nextR.data(),
                  currentL.data(), currentR.data());
-    echoes<false>(memory, inside, count, count, sendL.data(), sendR.data(), nextL.data(),
-                  nextR.data(), currentL.data(), currentR.data());
+    echoes<false>(inside, count, count, sendL.data(), sendR.data(), nextL.data(), nextR.data(),
+                  currentL.data(), currentR.data());
 }
 
 } // namespace tarvex

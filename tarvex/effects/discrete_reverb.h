@@ -12,14 +12,17 @@
 // right.
 //
 // Sends are doubles at bus scale, returns 32-bit integers; delays are whole
-// samples, fixed by the first call. What falls past the end of a block goes
-// into the next-block returns, which the caller rotates into the current
-// ones before each block. Kept between blocks: the tap tables only.
+// samples, fixed by the set-up before the first block. What falls past the
+// end of a block goes into the next-block returns, which the caller rotates
+// into the current ones before each block. Kept between blocks: the tap
+// tables only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <span>
+
+#include "effects/effect_settings.h"
 
 namespace tarvex {
 
@@ -28,34 +31,47 @@ constexpr int32_t kMaxTaps = 11;
 // Longest distance to a wall, samples.
 constexpr int32_t kMaxWallDistance = 32768;
 
-// Everything the tap reverb keeps between blocks; value-initialise it. The
-// first call fixes the taps.
-struct TapReverbMemory {
-    int32_t setUp = 0;                         // 0 until the first call has fixed the taps, then 1
-    int32_t taps = 0;                          // taps in use, 1 .. 11
-    std::array<int32_t, kMaxTaps> Rleft{};     // delay of each tap's left-wall echo, samples
-    std::array<int32_t, kMaxTaps> Rright{};    // right wall, samples
-    std::array<int32_t, kMaxTaps> Rfrntwall{}; // front wall, samples
-    std::array<int32_t, kMaxTaps> Rrearwall{}; // rear wall, samples
-    std::array<int32_t, kMaxTaps> Rceil{};     // ceiling, samples
-    std::array<int32_t, kMaxTaps> Rfloor{};    // floor, samples
-    std::array<double, kMaxTaps> atten{};      // gain of each tap, 1 / 2^(k+1) (0.5, 0.25 ...)
-    int32_t longestTap = 0;                    // longest delay of the taps in use, samples
-    std::array<double, kMaxTaps> tapoutL{};    // this sample's left send x each tap's gain
-    std::array<double, kMaxTaps> tapoutR{};    // this sample's right send x each tap's gain
+// The room and taps as the return and reverb lines gave them.
+struct TapReverbSettings {
+    float roomFeet = kDefaultRoomFeet;                  // room length, feet
+    int32_t taps = 1;                                   // taps asked for (held to 1 .. 11 here)
+    std::array<float, 3> position{37.0f, 39.0f, 43.0f}; // listening position, percent
 };
 
-// Runs one block of `count` frames (0 .. capacity) through the tap reverb
-// and adds its echoes into the returns. `capacity` is the length of each
-// return buffer (131072); the sends hold at least `count` samples. The first
-// call fixes the taps from `L` (feet), `taps` (limited to 1 .. 11), the
-// position `p1`, `p2`, `p3` (percent) and the rate, and ends the run
-// (status 1) when the position or size is illegal, a wall lies more than
-// 32768 samples away or the last tap reaches past the capacity; later calls
-// ignore those arguments. Runs in the mix loop.
-void DiscreteReverb(int32_t capacity, TapReverbMemory& memory, int32_t count, double rate,
-                    std::span<const double> sendL, std::span<const double> sendR, float L,
-                    std::span<int32_t> nextL, std::span<int32_t> nextR, std::span<int32_t> currentL,
-                    std::span<int32_t> currentR, int32_t taps, float p1, float p2, float p3);
+class TapReverb {
+  public:
+    // Fixes the taps for the song's `rate` (Hz), before the first block.
+    // `capacity` is the length of each return buffer (131072). Fails when
+    // the position or size is illegal, a wall lies more than 32768 samples
+    // away or the last tap reaches past the capacity.
+    SetUpResult setUp(const TapReverbSettings& settings, double rate, int32_t capacity);
+
+    // Runs one block of `count` frames (0 .. capacity) through the tap reverb
+    // and adds its echoes into the returns, each at least `capacity` long;
+    // the sends hold at least `count` samples. Runs in the mix loop.
+    void process(int32_t count, std::span<const double> sendL, std::span<const double> sendR,
+                 std::span<int32_t> nextL, std::span<int32_t> nextR, std::span<int32_t> currentL,
+                 std::span<int32_t> currentR);
+
+    int32_t tapCount() const { return tapCount_; }
+
+  private:
+    template <bool kInside>
+    void echoes(int32_t from, int32_t to, int32_t n, const double* sendL, const double* sendR,
+                int32_t* nextL, int32_t* nextR, int32_t* currentL, int32_t* currentR);
+
+    int32_t capacity_ = 0;                           // length of each return buffer
+    int32_t tapCount_ = 0;                           // taps in use, 1 .. 11
+    std::array<int32_t, kMaxTaps> leftWallDelay_{};  // delay of each tap's left-wall echo, samples
+    std::array<int32_t, kMaxTaps> rightWallDelay_{}; // right wall, samples
+    std::array<int32_t, kMaxTaps> frontWallDelay_{}; // front wall, samples
+    std::array<int32_t, kMaxTaps> rearWallDelay_{};  // rear wall, samples
+    std::array<int32_t, kMaxTaps> ceilingDelay_{};   // ceiling, samples
+    std::array<int32_t, kMaxTaps> floorDelay_{};     // floor, samples
+    std::array<double, kMaxTaps> tapGain_{};         // 1 / 2^(k+1) (0.5, 0.25 ...)
+    int32_t longestTap_ = 0;                         // longest delay of the taps in use
+    std::array<double, kMaxTaps> tapSendL_{};        // this sample's left send x each tap's gain
+    std::array<double, kMaxTaps> tapSendR_{};        // this sample's right send x each tap's gain
+};
 
 } // namespace tarvex

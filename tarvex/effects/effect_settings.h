@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "core/slot_layout.h"
 
@@ -42,53 +43,87 @@ constexpr float kDefaultRoomFeet = 75.0f;
 // Threshold every entry starts with: full scale at channel level, 2^23.
 constexpr int32_t kDefaultThreshold = 8388608;
 
+// What a set-up step before the first block reports: nothing when it
+// succeeded, else the message the run ends with (status 1).
+struct SetUpResult {
+    std::string message;
+    bool ok() const { return message.empty(); }
+};
+
 // Coefficients of one direct-form biquad (a0 normalised to 1).
 struct BiquadCoefs {
     double b0 = 0.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
 };
 
-// One of the two reverb input filters.
+// The two coefficients of the one-pole high-pass.
+struct HighPassCoefs {
+    double pole = 0.0; // feedback coefficient a = (rate - 4f) / rate (0 at f = rate/4)
+    double gain = 0.0; // input-difference coefficient b = RC / (RC + 1/rate), RC = 1/(2 pi f)
+};
+
+// Each processor's settings keep the values as written (after limiting) beside
+// what was worked out from them for the block loop.
+
+// One-pole high-pass ("hp").
+struct HighPassSettings {
+    int32_t on = 0;         // 1 when a line addressed the entry
+    double frequency = 0.0; // corner, Hz
+    HighPassCoefs coef;
+};
+
+// A band ("band1".."band4") or a shelf ("hshelf", "lshelf").
+struct BiquadSettings {
+    int32_t on = 0;
+    double frequency = 0.0; // centre or corner, Hz
+    double gainDb = 0.0;    // dB
+    double q = 0.0;         // quality factor
+    BiquadCoefs coef;
+};
+
+// One of the two reverb input filters ("rhp", "rlp").
 struct ReverbInputFilter {
     int32_t on = 0;      // 1 when its line is present
     double corner = 0.0; // corner frequency, Hz, after limiting
     BiquadCoefs coef;    // Q of 1
 };
 
+// A linear compressor ("comp" peak-sensing, "rms" RMS-sensing).
+struct CompressorSettings {
+    int32_t on = 0;
+    int32_t threshold = kDefaultThreshold; // sample units at the strip's scale
+    int32_t attack = 0;                    // samples, 1 .. 2 x rate (441)
+    int32_t release = 0;                   // samples, 10 .. 5 x rate (4410)
+    double ratio = 0.0;                    // x:1, 1 .. 50 (4.0)
+};
+
+// The non-linear compressor ("nlc").
+struct NonlinearSettings {
+    int32_t on = 0;
+    int32_t threshold = kDefaultThreshold;
+    int64_t window = 0; // minimum interval, samples (not limited)
+    double ratio = 0.0;
+};
+
+// The limiter ("lim").
+struct LimiterSettings {
+    int32_t on = 0;
+    int32_t threshold = kDefaultThreshold;
+};
+
 template <typename T> using PerEntry = std::array<T, kStripEntries>;
 
+// Bands per strip.
+constexpr int kBands = 4;
+
 struct EffectSettings {
-    // Linear peak-sensing compressor ("comp").
-    PerEntry<int32_t> compOn{};      // 1 when a line addressed the entry
-    PerEntry<int32_t> compThresh{};  // sample units at the strip's scale (8388608)
-    PerEntry<int32_t> compAttack{};  // samples, 1 .. 2 x rate (441)
-    PerEntry<int32_t> compRelease{}; // samples, 10 .. 5 x rate (4410)
-    PerEntry<double> compRatio{};    // x:1, 1 .. 50 (4.0)
-    // Linear RMS-sensing compressor ("rms"), the same fields.
-    PerEntry<int32_t> rmsOn{};
-    PerEntry<int32_t> rmsThresh{};
-    PerEntry<int32_t> rmsAttack{};
-    PerEntry<int32_t> rmsRelease{};
-    PerEntry<double> rmsRatio{};
-    // Non-linear compressor ("nlc").
-    PerEntry<int32_t> nlcOn{};
-    PerEntry<int32_t> nlcThresh{};
-    PerEntry<int64_t> nlcWindow{}; // minimum interval, samples (not limited)
-    PerEntry<double> nlcRatio{};
-    // Limiter ("lim").
-    PerEntry<int32_t> limOn{};
-    PerEntry<int32_t> limThresh{};
-    // One-pole high-pass ("hp").
-    PerEntry<int32_t> hpOn{};
-    PerEntry<double> hpPole{}; // feedback coefficient a = (rate - 4f) / rate
-    PerEntry<double> hpGain{}; // input-difference coefficient b = RC / (RC + 1/rate)
-    // Bands 1..4 in slots 1..4 of [entry][slot]; slot 0 unused.
-    std::array<std::array<int32_t, 5>, kStripEntries> bandOn{};
-    std::array<std::array<BiquadCoefs, 5>, kStripEntries> bandCoef{};
-    // Shelves.
-    PerEntry<int32_t> hshelfOn{};
-    PerEntry<int32_t> lshelfOn{};
-    PerEntry<BiquadCoefs> hshelfCoef{};
-    PerEntry<BiquadCoefs> lshelfCoef{};
+    PerEntry<CompressorSettings> comp{};
+    PerEntry<CompressorSettings> rms{};
+    PerEntry<NonlinearSettings> nlc{};
+    PerEntry<LimiterSettings> lim{};
+    PerEntry<HighPassSettings> hp{};
+    std::array<std::array<BiquadSettings, kBands>, kStripEntries> band{}; // [entry][band - 1]
+    PerEntry<BiquadSettings> hshelf{};
+    PerEntry<BiquadSettings> lshelf{};
     // Reverb sends ("rev" to the recursive reverb, "trev" to the tap reverb).
     PerEntry<int32_t> revSendOn{};
     PerEntry<float> revSend{}; // linear gain 0 .. 1
@@ -121,10 +156,6 @@ struct EffectSettings {
     int32_t trevInsert = 0;      // the tap reverb is a master insert ("trev M")
 
     EffectSettings() {
-        compThresh.fill(kDefaultThreshold);
-        rmsThresh.fill(kDefaultThreshold);
-        nlcThresh.fill(kDefaultThreshold);
-        limThresh.fill(kDefaultThreshold);
         for (auto& order : fxOrder)
             order.fill(kChainPositions);
     }

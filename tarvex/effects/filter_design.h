@@ -1,7 +1,7 @@
 // Coefficient design of the strip and reverb-input filters.
 //
 // Turns a corner or centre frequency (Hz), a gain (dB), a Q and the song's
-// sample rate (Hz) into the coefficients that `HPF`, `EQ` and `Rev_EQ` run.
+// sample rate (Hz) into the coefficients that `HighPass` and `Biquad` run.
 // The builders take values that are already limited by the effect-line reader
 // and do no limiting of their own; they run once before the first block,
 // never in the mix loop. Biquads are normalised to a0 = 1 and follow
@@ -12,16 +12,10 @@
 
 namespace tarvex {
 
-// The two coefficients of the one-pole high-pass.
-struct HighPassCoefs {
-    double pole = 0.0; // feedback coefficient a = (rate - 4f) / rate (0 at f = rate/4)
-    double gain = 0.0; // input-difference coefficient b = RC / (RC + 1/rate), RC = 1/(2 pi f)
-};
-
 // Shared terms of the bell and shelf designs: A = 10^(gain/40) (square root
 // of the linear gain), w = 2 pi freq / rate (radians per sample) and
 // alpha = sin(w) / (2 Q).
-void EQSetA(double gain, double freq, double rate, double Q, double& A, double& w, double& alpha);
+void eqTerms(double gain, double freq, double rate, double Q, double& A, double& w, double& alpha);
 
 // One-pole high-pass with corner `freq` Hz.
 HighPassCoefs designHighPass(double freq, double rate);
@@ -38,5 +32,20 @@ BiquadCoefs designLowShelf(double gain, double freq, double rate, double Q);
 // Second-order high-pass and low-pass of the reverb inputs, Q of 1, corner in Hz.
 BiquadCoefs designReverbHighPass(double corner, double rate);
 BiquadCoefs designReverbLowPass(double corner, double rate);
+
+// A bell or shelf read back from its coefficients (the designs inverted up
+// to rounding). The plan of a check prints these: the values as written can
+// differ from them in the last printed digit, and at the Nyquist frequency,
+// where the designs degenerate, entirely.
+struct FilterSettings {
+    double frequency = 0.0; // Hz
+    double gainDb = 0.0;    // dB
+    double q = 0.0;         // quality factor
+};
+enum class BiquadKind { bell, highShelf, lowShelf };
+FilterSettings filterSettingsOf(const BiquadCoefs& coef, BiquadKind kind, double rate);
+
+// The corner of a one-pole high-pass read back from its pole, Hz.
+double highPassCornerOf(const HighPassCoefs& coef, double rate);
 
 } // namespace tarvex

@@ -1,7 +1,6 @@
-// Strip and reverb-input filters. The `Denormal` adjustment is folded into
-// each filter's one pass over the block: it is a per-sample rule applied
-// before the sample is read, so doing it sample by sample gives the same
-// numbers as a separate pass first, and the block is walked only once.
+// Strip and reverb-input filters. The raising of tiny magnitudes is folded
+// into each filter's one pass over the block: it is a per-sample rule applied
+// before the sample is read, so the block is walked only once.
 #include "effects/filters.h"
 
 #include <cassert>
@@ -21,36 +20,80 @@ inline double lift(double x) {
     return x > -kDenormalFloor ? -kDenormalFloor : x;
 }
 
-// One block of the biquad with history h and seed flag `flag`. The first
-// two samples the history ever receives pass unchanged and seed it: the
-// first as x[-1] = y[-1], then the second as x[-1] = y[-1] with the first
+} // namespace
+
+void HighPass::setUp(const HighPassSettings& settings) {
+    *this = HighPass{};
+    coef_ = settings.coef;
+}
+
+void HighPass::process(int32_t count, std::span<double> left, std::span<double> right) {
+    assert(fitsBlock(count, left, right));
+    if (count <= 0) return;
+    double* L = left.data();
+    double* R = right.data();
+    int32_t i = 0;
+    if (!seeded_) {
+        L[0] = lift(L[0]);
+        R[0] = lift(R[0]);
+        lastInL_ = lastOutL_ = L[0];
+        lastInR_ = lastOutR_ = R[0];
+        seeded_ = true;
+        i = 1;
+    }
+    const double a = coef_.pole;
+    const double b = coef_.gain;
+    double xL = lastInL_, yL = lastOutL_, xR = lastInR_, yR = lastOutR_;
+    for (; i < count; ++i) {
+        const double inL = lift(L[i]);
+        const double inR = lift(R[i]);
+        yL = a * yL + b * (inL - xL);
+        yR = a * yR + b * (inR - xR);
+        xL = inL;
+        xR = inR;
+        L[i] = yL;
+        R[i] = yR;
+    }
+    lastInL_ = xL, lastOutL_ = yL, lastInR_ = xR, lastOutR_ = yR;
+}
+
+void Biquad::setUp(const BiquadCoefs& coef) {
+    *this = Biquad{};
+    coef_ = coef;
+}
+
+// The first two samples the filter ever receives pass unchanged and seed it:
+// the first as x[-1] = y[-1], then the second as x[-1] = y[-1] with the first
 // moved to x[-2] = y[-2]. In one block these are its samples 0 and 1; should
 // a first block hold a single sample, the next block's sample 0 is the second.
-void runBiquad(int32_t count, double* L, double* R, double b0, double b1, double b2, double a1,
-               double a2, BiquadHistory& h, int32_t& flag) {
+void Biquad::process(int32_t count, std::span<double> left, std::span<double> right) {
+    assert(fitsBlock(count, left, right));
+    double* L = left.data();
+    double* R = right.data();
     int32_t i = 0;
-    if (flag == kBiquadUnseeded && i < count) {
+    if (seeding_ == Seeding::none && i < count) {
         L[i] = lift(L[i]);
         R[i] = lift(R[i]);
-        h.in2L = h.out2L = 0.0;
-        h.in2R = h.out2R = 0.0;
-        h.in1L = h.out1L = L[i];
-        h.in1R = h.out1R = R[i];
-        flag = kBiquadHalfSeeded;
+        in2L_ = out2L_ = 0.0;
+        in2R_ = out2R_ = 0.0;
+        in1L_ = out1L_ = L[i];
+        in1R_ = out1R_ = R[i];
+        seeding_ = Seeding::half;
         ++i;
     }
-    if (flag == kBiquadHalfSeeded && i < count) {
+    if (seeding_ == Seeding::half && i < count) {
         L[i] = lift(L[i]);
         R[i] = lift(R[i]);
-        h.in2L = h.out2L = h.in1L;
-        h.in2R = h.out2R = h.in1R;
-        h.in1L = h.out1L = L[i];
-        h.in1R = h.out1R = R[i];
-        flag = kBiquadRunning;
+        in2L_ = out2L_ = in1L_;
+        in2R_ = out2R_ = in1R_;
+        in1L_ = out1L_ = L[i];
+        in1R_ = out1R_ = R[i];
+        seeding_ = Seeding::done;
         ++i;
     }
-    double x1L = h.in1L, x2L = h.in2L, y1L = h.out1L, y2L = h.out2L;
-    double x1R = h.in1R, x2R = h.in2R, y1R = h.out1R, y2R = h.out2R;
+    const double b0 = coef_.b0, b1 = coef_.b1, b2 = coef_.b2, a1 = coef_.a1, a2 = coef_.a2;
+    double x1L = in1L_, x2L = in2L_, y1L = out1L_, y2L = out2L_;
+    double x1R = in1R_, x2R = in2R_, y1R = out1R_, y2R = out2R_;
     for (; i < count; ++i) {
         const double xL = lift(L[i]);
         const double xR = lift(R[i]);
@@ -67,74 +110,8 @@ void runBiquad(int32_t count, double* L, double* R, double b0, double b1, double
         L[i] = yL;
         R[i] = yR;
     }
-    h.in1L = x1L, h.in2L = x2L, h.out1L = y1L, h.out2L = y2L;
-    h.in1R = x1R, h.in2R = x2R, h.out1R = y1R, h.out2R = y2R;
-}
-
-} // namespace
-
-void Denormal(std::span<double> left, std::span<double> right, int32_t count) {
-    assert(fitsBlock(count, left, right));
-    double* L = left.data();
-    double* R = right.data();
-    for (int32_t i = 0; i < count; ++i) {
-        L[i] = lift(L[i]);
-        R[i] = lift(R[i]);
-    }
-}
-
-void HPF(int32_t count, int64_t /*blockStart*/, int entry, std::span<double> left,
-         std::span<double> right, double a, double b, FilterMemory& memory) {
-    assert(entry >= 0 && entry < kStripEntries);
-    assert(fitsBlock(count, left, right));
-    if (count <= 0) return;
-    const auto e = static_cast<std::size_t>(entry);
-    double* L = left.data();
-    double* R = right.data();
-    HpfHistory& h = memory.hpf[e];
-    int32_t i = 0;
-    if (memory.hpInit[e] == 0) {
-        L[0] = lift(L[0]);
-        R[0] = lift(R[0]);
-        h.OldXL = h.OldYL = L[0];
-        h.OldXR = h.OldYR = h.NewYR = R[0];
-        memory.hpInit[e] = 1;
-        i = 1;
-    }
-    double xL = h.OldXL, yL = h.OldYL, xR = h.OldXR, yR = h.OldYR;
-    for (; i < count; ++i) {
-        const double inL = lift(L[i]);
-        const double inR = lift(R[i]);
-        yL = a * yL + b * (inL - xL);
-        yR = a * yR + b * (inR - xR);
-        xL = inL;
-        xR = inR;
-        L[i] = yL;
-        R[i] = yR;
-    }
-    h.OldXL = xL, h.OldYL = yL, h.OldXR = xR, h.OldYR = yR, h.NewYR = yR;
-}
-
-void EQ(int32_t count, int64_t /*blockStart*/, int entry, int slot, std::span<double> left,
-        std::span<double> right, double b0, double b1, double b2, double a1, double a2,
-        FilterMemory& memory) {
-    assert(entry >= 0 && entry < kStripEntries);
-    assert(slot >= 0 && slot < kEqSlots);
-    assert(fitsBlock(count, left, right));
-    const auto e = static_cast<std::size_t>(entry);
-    const auto s = static_cast<std::size_t>(slot);
-    runBiquad(count, left.data(), right.data(), b0, b1, b2, a1, a2, memory.eq[e * kEqSlots + s],
-              memory.eqInit[s][e]);
-}
-
-void Rev_EQ(int32_t count, int64_t /*blockStart*/, int slot, std::span<double> left,
-            std::span<double> right, double b0, double b1, double b2, double a1, double a2,
-            FilterMemory& memory) {
-    assert(slot >= 0 && slot < kRevEqSlots);
-    assert(fitsBlock(count, left, right));
-    const auto s = static_cast<std::size_t>(slot);
-    runBiquad(count, left.data(), right.data(), b0, b1, b2, a1, a2, memory.rev[s],
-              memory.revEqInit[s]);
+    in1L_ = x1L, in2L_ = x2L, out1L_ = y1L, out2L_ = y2L;
+    in1R_ = x1R, in2R_ = x2R, out1R_ = y1R, out2R_ = y2R;
 }
 
 } // namespace tarvex

@@ -17,10 +17,9 @@ inline double limit(double x, double knee) {
 
 } // namespace
 
-void LIMITER(int /*entry*/, int32_t count, std::span<double> left, std::span<double> right,
-             int32_t threshold) {
+void Limiter::process(int32_t count, std::span<double> left, std::span<double> right) const {
     assert(blockFits(count, left, right));
-    const double knee = threshold * kLimiterKnee;
+    const double knee = settings_.threshold * kLimiterKnee;
     double* L = left.data();
     double* R = right.data();
     for (int32_t i = 0; i < count; ++i) {

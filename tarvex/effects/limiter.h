@@ -1,4 +1,4 @@
-// The strip limiter, `LIMITER` ("lim").
+// The strip limiter, `Limiter` ("lim").
 //
 // Samples and the threshold are in the strip's integer units (2^23 full
 // scale for channels, 2^31 for submixes and the master). Above a knee 1 dB
@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <span>
 
+#include "effects/effect_settings.h"
+
 namespace tarvex {
 
 // The knee as a fraction of the threshold (-1 dB).
@@ -17,8 +19,15 @@ constexpr double kLimiterKnee = 0.89125;
 // The part of the excess over the knee that remains.
 constexpr double kLimiterSlope = 0.125;
 
-// Limits one block; `entry` is not used. Runs in the mix loop.
-void LIMITER(int entry, int32_t count, std::span<double> left, std::span<double> right,
-             int32_t threshold);
+class Limiter {
+  public:
+    // Takes the settings; before the first block.
+    void setUp(const LimiterSettings& settings) { settings_ = settings; }
+    // Limits one block. Runs in the mix loop.
+    void process(int32_t count, std::span<double> left, std::span<double> right) const;
+
+  private:
+    LimiterSettings settings_;
+};
 
 } // namespace tarvex

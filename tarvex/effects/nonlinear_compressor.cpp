@@ -1,4 +1,4 @@
-// Non-linear compressor. One pass over the block with the entry's memory in
+// Non-linear compressor. One pass over the block with its memory in
 // locals, stored back after the block. The stretch length is compared with
 // the window as floats and the smoothed RMS is rounded to a float; the gains
 // are worked in double precision.
@@ -12,46 +12,43 @@ namespace tarvex {
 namespace {
 
 // Ends one side's stretch: its RMS joins the last two, and the side's raw
-// gain and played gain follow; `otherGamma` is the other side's raw gain.
-inline void updateSide(float& squares, float& interval, float& rms, std::array<float, 2>& oldrms,
-                       double& gamma, double& grandGamma, double otherGamma, double thresh,
+// gain and played gain follow; `otherRawGain` is the other side's raw gain.
+inline void updateSide(float& squares, float& interval, float& rms, std::array<float, 2>& earlier,
+                       double& rawGain, double& playedGain, double otherRawGain, double thresh,
                        double ratio) {
     const float now = std::sqrt(squares / interval);
-    oldrms[1] = oldrms[0];
-    oldrms[0] = rms;
+    earlier[1] = earlier[0];
+    earlier[0] = rms;
     rms = now;
     const auto smooth =
-        static_cast<float>((3.0 * static_cast<double>(rms) + 2.0 * static_cast<double>(oldrms[0]) +
-                            static_cast<double>(oldrms[1])) /
+        static_cast<float>((3.0 * static_cast<double>(rms) + 2.0 * static_cast<double>(earlier[0]) +
+                            static_cast<double>(earlier[1])) /
                            6.0);
     const double share = thresh / static_cast<double>(smooth);
-    gamma = share + (1.0 - share) / ratio;
-    const double candidate = 0.5 * gamma + 0.5 * otherGamma;
-    grandGamma = candidate <= 1.0 ? candidate : 1.0;
+    rawGain = share + (1.0 - share) / ratio;
+    const double candidate = 0.5 * rawGain + 0.5 * otherRawGain;
+    playedGain = candidate <= 1.0 ? candidate : 1.0;
     squares = interval = 0.0f;
 }
 
 } // namespace
 
-void NonLinCOMP(int entry, int32_t count, std::span<double> left, std::span<double> right,
-                int64_t window, double ratio, int32_t threshold, int32_t* init,
-                DynamicsMemory& memory) {
-    assert(entry >= 0 && entry < kStripEntries);
+void NonlinearCompressor::setUp(const NonlinearSettings& settings) {
+    settings_ = settings;
+    memory_ = Memory{};
+    memory_.rawGainL = memory_.rawGainR = 1.0;
+    memory_.playedGainL = memory_.playedGainR = 1.0;
+}
+
+void NonlinearCompressor::process(int32_t count, std::span<double> left, std::span<double> right) {
     assert(blockFits(count, left, right));
-    const auto e = static_cast<std::size_t>(entry);
-    NlcEntry& stored = memory.nlc[e];
-    if (*init == 0) {
-        stored = NlcEntry{};
-        stored.gammaL = stored.gammaR = 1.0;
-        stored.GrandGammaL = stored.GrandGammaR = 1.0;
-        *init = 1;
-    }
     if (count < 1) return;
     double* L = left.data();
     double* R = right.data();
-    NlcEntry m = stored;
-    const auto minStretch = static_cast<float>(window);
-    const double thresh = threshold;
+    Memory m = memory_;
+    const auto minStretch = static_cast<float>(settings_.window);
+    const double thresh = settings_.threshold;
+    const double ratio = settings_.ratio;
     for (int32_t i = 0; i < count; ++i) {
         const int32_t polL = L[i] >= 0.0 ? 1 : -1;
         const int32_t polR = R[i] >= 0.0 ? 1 : -1;
@@ -60,18 +57,18 @@ void NonLinCOMP(int entry, int32_t count, std::span<double> left, std::span<doub
         m.squaresR = static_cast<float>(m.squaresR + aR * aR);
         m.intervalL += 1.0f;
         m.intervalR += 1.0f;
-        if (polL != m.oldpolarL && m.intervalL > minStretch)
-            updateSide(m.squaresL, m.intervalL, m.rmsL, m.oldrmsL, m.gammaL, m.GrandGammaL,
-                       m.gammaR, thresh, ratio);
-        if (polR != m.oldpolarR && m.intervalR > minStretch)
-            updateSide(m.squaresR, m.intervalR, m.rmsR, m.oldrmsR, m.gammaR, m.GrandGammaR,
-                       m.gammaL, thresh, ratio);
-        L[i] = static_cast<double>(polL) * aL * m.GrandGammaL;
-        R[i] = static_cast<double>(polR) * aR * m.GrandGammaR;
-        m.oldpolarL = polL;
-        m.oldpolarR = polR;
+        if (polL != m.lastPolarityL && m.intervalL > minStretch)
+            updateSide(m.squaresL, m.intervalL, m.rmsL, m.earlierRmsL, m.rawGainL, m.playedGainL,
+                       m.rawGainR, thresh, ratio);
+        if (polR != m.lastPolarityR && m.intervalR > minStretch)
+            updateSide(m.squaresR, m.intervalR, m.rmsR, m.earlierRmsR, m.rawGainR, m.playedGainR,
+                       m.rawGainL, thresh, ratio);
+        L[i] = static_cast<double>(polL) * aL * m.playedGainL;
+        R[i] = static_cast<double>(polR) * aR * m.playedGainR;
+        m.lastPolarityL = polL;
+        m.lastPolarityR = polR;
     }
-    stored = m;
+    memory_ = m;
 }
 
 } // namespace tarvex

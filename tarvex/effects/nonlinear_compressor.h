@@ -1,4 +1,4 @@
-// The non-linear compressor of the strips, `NonLinCOMP` ("nlc").
+// The non-linear compressor of the strips, `NonlinearCompressor` ("nlc").
 //
 // Samples and the threshold are in the strip's integer units (2^23 full
 // scale for channels, 2^31 for submixes and the master). Each side measures
@@ -7,11 +7,11 @@
 // S = (3 new + 2 previous + older) / 6 and takes the raw gain
 // T/S + (1 - T/S)/ratio for threshold T. Each side then plays the average of
 // both sides' raw gains, never more than 1, until its next update; every
-// sample is rewritten with it. Between blocks it keeps, per strip entry, the
-// running sums, the last three RMS values, the raw and played gains and the
-// last polarities in `DynamicsMemory` (compressors.h), which the run owns.
+// sample is rewritten with it. Between blocks it keeps the running sums, the
+// last three RMS values, the raw and played gains and the last polarities.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 
@@ -19,12 +19,28 @@
 
 namespace tarvex {
 
-// Non-linear compressor over one block of strip entry `entry`, with a
-// minimum stretch of `window` samples. While the first-call flag *init
-// (normally &memory.nlcInit[entry]) is 0, the call first sets the entry's
-// memory up (gains 1.0) and sets it to 1. Runs in the mix loop.
-void NonLinCOMP(int entry, int32_t count, std::span<double> left, std::span<double> right,
-                int64_t window, double ratio, int32_t threshold, int32_t* init,
-                DynamicsMemory& memory);
+class NonlinearCompressor {
+  public:
+    // Takes the settings and starts with gains of 1.0; before the first block.
+    void setUp(const NonlinearSettings& settings);
+    // One block, with a minimum stretch of the settings' window. Runs in the mix loop.
+    void process(int32_t count, std::span<double> left, std::span<double> right);
+
+    struct Memory {
+        float rmsL, rmsR;                 // RMS of the last measured stretch, sample units
+        std::array<float, 2> earlierRmsL; // the RMS before it [0] and the one before that [1]
+        std::array<float, 2> earlierRmsR;
+        double rawGainL, rawGainR;            // raw gain of each side's last update (1.0 at first)
+        double playedGainL, playedGainR;      // gain played on each side, at most 1.0
+        float squaresL, squaresR;             // sum of squares of the running stretch
+        float intervalL, intervalR;           // samples in the running stretch
+        int32_t lastPolarityL, lastPolarityR; // polarity of the previous sample (+-1; 0 before any)
+    };
+    const Memory& memory() const { return memory_; }
+
+  private:
+    NonlinearSettings settings_;
+    Memory memory_{};
+};
 
 } // namespace tarvex

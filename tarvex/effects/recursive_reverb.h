@@ -13,68 +13,73 @@
 //   right return  1/4    -     1/4   W/4    1/4    W/4
 //
 // Sends are doubles, surfaces and returns 32-bit integers at bus scale (2^31
-// full scale); delays are whole samples, fixed by the first call. What falls
-// past the end of a block goes into the next-block returns (which the caller
-// rotates into the current ones before each block) and, for the surfaces,
-// into the spill tables. Kept between blocks: the room and the twelve
-// surface tables.
+// full scale); delays are whole samples, fixed by the set-up before the
+// first block. What falls past the end of a block goes into the next-block
+// returns (which the caller rotates into the current ones before each block)
+// and, for the surfaces, into the spill tables. Kept between blocks: the room
+// and the twelve surface tables.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
 
+#include "effects/effect_settings.h"
+
 namespace tarvex {
 
-// Everything the recursive reverb keeps between blocks. Value-initialise it,
-// call init() once before the first block; the first call fixes the room.
-struct RecursiveReverbMemory {
-    int32_t setUp = 0;          // 0 until the first call has fixed the room, then 1
-    int32_t d1 = 0;             // delay of surface 1, end wall (1 - p1) x length, samples (1844)
-    int32_t d2 = 0;             // delay of surface 2, side wall p3 x width, samples (1046)
-    int32_t d3 = 0;             // delay of surface 3, side wall (1 - p3) x width, samples (1386)
-    int32_t d4 = 0;             // delay of surface 4, end wall p1 x length, samples (1082)
-    int32_t d5 = 0;             // delay of surface 5, ceiling p2 x height, samples (741)
-    int32_t d6 = 0;             // delay of surface 6, floor (1 - p2) x height, samples (1159)
-    int32_t d12 = 0;            // travel between surfaces 1 and 2, both ways, samples (2120)
-    int32_t d13 = 0;            // surfaces 1 and 3, samples (2306)
-    int32_t d14 = 0;            // surfaces 1 and 4, samples
-    int32_t d15 = 0;            // surfaces 1 and 5, samples
-    int32_t d16 = 0;            // surfaces 1 and 6, samples
-    int32_t d23 = 0;            // surfaces 2 and 3, samples
-    int32_t d24 = 0;            // surfaces 2 and 4, samples
-    int32_t d25 = 0;            // surfaces 2 and 5, samples
-    int32_t d26 = 0;            // surfaces 2 and 6, samples
-    int32_t d34 = 0;            // surfaces 3 and 4, samples
-    int32_t d35 = 0;            // surfaces 3 and 5, samples
-    int32_t d36 = 0;            // surfaces 3 and 6, samples
-    int32_t d45 = 0;            // surfaces 4 and 5, samples
-    int32_t d46 = 0;            // surfaces 4 and 6, samples
-    int32_t d56 = 0;            // surfaces 5 and 6, samples
-    int32_t longestSurface = 0; // largest of d1 .. d6, samples
-    int32_t longestPair = 0;    // largest of d12 .. d56, samples
-    float Width = 0.0f;         // far-side gain factor W, 0 (width 100) .. 1 (width 0), (0.5)
-    std::vector<int32_t> surf1, surf2, surf3;    // this block's signal at each surface
-    std::vector<int32_t> surf4, surf5, surf6;    //   (131072 entries each, bus scale)
-    std::vector<int32_t> spill1, spill2, spill3; // what has already reached each surface
-    std::vector<int32_t> spill4, spill5, spill6; //   for the next block (131072 entries each)
+// Reflecting surfaces of the room.
+constexpr int kRoomSurfaces = 6;
 
-    // Allocates the twelve surface tables, zeroed. Call once, before the first
-    // block, when the reverb is in use.
-    void init();
+// The room as the return and reverb lines gave it.
+struct RecursiveReverbSettings {
+    float roomFeet = kDefaultRoomFeet;                  // room length, feet
+    std::array<float, 3> position{37.0f, 39.0f, 43.0f}; // listening position, percent
+    float width = 50.0f;                                // 0 .. 100 (held to it here)
 };
 
-// Runs one block of `count` frames (at most 131072) through the reverb and adds
-// its output into the returns. The sends hold at least `count` samples; each
-// return buffer at least 131072 entries. The first call fixes the room from
-// `L` (feet), the position `p1`, `p2`, `p3` (percent) and `width` and ends
-// the run (status 1) when the position or size is illegal or the room's
-// longest delay does not fit in this first block; later calls ignore those
-// arguments. Runs in the mix loop.
-void RecurseReverb(RecursiveReverbMemory& memory, int32_t count, double rate,
-                   std::span<const double> sendL, std::span<const double> sendR, float L, float p1,
-                   float p2, float p3, float width, std::span<int32_t> nextL,
-                   std::span<int32_t> nextR, std::span<int32_t> currentL,
-                   std::span<int32_t> currentR);
+class RecursiveReverb {
+  public:
+    // Fixes the room for the song's `rate` (Hz) and allocates the surface
+    // tables, before the first block. Fails when the position or size is
+    // illegal or the room's longest delay does not fit in the first block of
+    // `firstBlock` frames.
+    SetUpResult setUp(const RecursiveReverbSettings& settings, double rate, int32_t firstBlock);
+
+    // Runs one block of `count` frames (at most 131072) through the reverb and
+    // adds its output into the returns. The sends hold at least `count`
+    // samples; each return buffer at least 131072 entries. Runs in the mix loop.
+    void process(int32_t count, std::span<const double> sendL, std::span<const double> sendR,
+                 std::span<int32_t> nextL, std::span<int32_t> nextR, std::span<int32_t> currentL,
+                 std::span<int32_t> currentR);
+
+    // The room as the set-up fixed it.
+    const std::array<int32_t, kRoomSurfaces>& surfaceDelays() const { return surfaceDelay_; }
+    const std::array<std::array<int32_t, kRoomSurfaces>, kRoomSurfaces>& pairDelays() const {
+        return pairDelay_;
+    }
+    float farSideGain() const { return farSideGain_; }
+
+  private:
+    void feed(int32_t n, const double* sendL, const double* sendR);
+    void recirculate(int32_t n);
+    void emit(int32_t n, int32_t* nextL, int32_t* nextR, int32_t* currentL, int32_t* currentR);
+
+    // Distance of each surface from the listening position, samples: 1 end
+    // wall (1 - p1) x length (1844), 2 side wall p3 x width (1046), 3 side wall
+    // (1 - p3) x width (1386), 4 end wall p1 x length (1082), 5 ceiling
+    // p2 x height (741), 6 floor (1 - p2) x height (1159).
+    std::array<int32_t, kRoomSurfaces> surfaceDelay_{};
+    // Travel between two surfaces, the same both ways, 0 on the diagonal, samples.
+    std::array<std::array<int32_t, kRoomSurfaces>, kRoomSurfaces> pairDelay_{};
+    int32_t longestSurface_ = 0; // largest surface delay, samples
+    int32_t longestPair_ = 0;    // largest pair delay, samples
+    float farSideGain_ = 0.0f;   // far-side factor W, 0 (width 100) .. 1 (width 0), (0.5)
+    // This block's signal at each surface, and what has already reached each
+    // surface for the next block (131072 entries each, bus scale).
+    std::array<std::vector<int32_t>, kRoomSurfaces> surfaces_;
+    std::array<std::vector<int32_t>, kRoomSurfaces> spills_;
+};
 
 } // namespace tarvex

@@ -60,8 +60,7 @@ bool keepsIntegerSamples(const MixSettings& cfg, int c) {
 // The effect chain and effects gain of a channel at 2^23 scale, then the clip
 // check. A channel with no effect and unity gain keeps its integer samples;
 // only the clip check looks at them.
-void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
-                       int32_t n) {
+void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int32_t n) {
     const double gain = cfg.automation.slots.fxGain[c];
     int32_t& clip = st.meters.clipFlags[c];
     if (keepsIntegerSamples(cfg, c)) {
@@ -75,7 +74,7 @@ void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, 
         l[i] = b.channelL[i];
         r[i] = b.channelR[i];
     }
-    runStripChain(cfg.fx, st.effectMemory, c, StripKind::Channel, pos, n, l, r);
+    st.effects.strips[static_cast<std::size_t>(c)].process(n, l, r);
     if (gain != 1.0) applyEffectsGain(gain, n, l, r);
     storeWithClipCheck(l, r, b.channelL, b.channelR, n, kChannelFullScale, clip);
 }
@@ -205,7 +204,7 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
             loadDelayPanned(cfg, st, b, c, pos, n, savePosition);
         else
             loadFrames(cfg, st, b, c, pos, 0, n);
-        runChannelEffects(cfg, st, b, c, pos, n);
+        runChannelEffects(cfg, st, b, c, n);
         runChannelFader(cfg, st, b, c, pos, n, vcaGains);
         raisePeak(st.meters.peakL[c], b.channelL.data(), n);
         raisePeak(st.meters.peakR[c], b.channelR.data(), n);

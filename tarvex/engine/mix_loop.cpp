@@ -9,7 +9,6 @@
 #include "automation/level_automation.h"
 #include "common/staged_file.h"
 #include "core/console.h"
-#include "effects/limiter.h"
 #include "engine/channel_strip.h"
 #include "engine/mix_views.h"
 #include "engine/output_stage.h"
@@ -124,7 +123,7 @@ void loadWork(BlockBuffers& b, const std::vector<int32_t>& l, const std::vector<
 
 // Submixes with an effect run their chain (limiter included) at bus scale;
 // a submix without one passes unchanged, its effects gain not applied.
-void processSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+void processSubmixes(const MixSettings& cfg, MixState& st, int32_t n) {
     BlockBuffers& b = st.buffers;
     const auto frames = static_cast<std::size_t>(n);
     const std::span<double> l(b.workL.data(), frames);
@@ -133,7 +132,7 @@ void processSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t 
         if (cfg.routing.busFlags[k] == 0 || cfg.fx.submixFxOn[k] == 0) continue;
         const int slot = groupSlot(k);
         loadWork(b, b.busL[k], b.busR[k], n);
-        runStripChain(cfg.fx, st.effectMemory, slot, StripKind::Submix, pos, n, l, r);
+        st.effects.strips[static_cast<std::size_t>(slot)].process(n, l, r);
         const double gain = cfg.automation.slots.fxGain[slot];
         if (gain != 1.0) applyEffectsGain(gain, n, l, r);
         storeWithClipCheck(l, r, b.busL[k], b.busR[k], n, kBusFullScale, st.meters.clipFlags[slot]);
@@ -142,7 +141,7 @@ void processSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t 
 
 // The master chain (without its limiter), then its limiter, effects gain and
 // clip check, at bus scale.
-void processMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+void processMaster(const MixSettings& cfg, MixState& st, int32_t n) {
     const EffectSettings& fx = cfg.fx;
     const SlotSettings& slots = cfg.automation.slots;
     if (fx.masterFxOn == 0 && slots.masterEffects == 0) return;
@@ -151,10 +150,11 @@ void processMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n)
     const std::span<double> l(b.workL.data(), frames);
     const std::span<double> r(b.workR.data(), frames);
     loadWork(b, b.masterL, b.masterR, n);
-    runStripChain(fx, st.effectMemory, kMasterSlot, StripKind::Master, pos, n, l, r);
-    runMasterInserts(cfg, st, pos, n);
-    if (fx.masterEffectFlag[kFxLim] != 0 && fx.limOn[kMasterSlot] != 0)
-        LIMITER(kMasterSlot, n, l, r, fx.limThresh[kMasterSlot]);
+    StripEffects& master = st.effects.strips[kMasterSlot];
+    master.process(n, l, r);
+    runMasterInserts(cfg, st, n);
+    if (fx.masterEffectFlag[kFxLim] != 0 && fx.lim[kMasterSlot].on != 0)
+        master.limiter.process(n, l, r);
     if (slots.masterEffects != 0) applyEffectsGain(slots.fxGain[kMasterSlot], n, l, r);
     storeWithClipCheck(l, r, b.masterL, b.masterR, n, kBusFullScale,
                        st.meters.clipFlags[kMasterSlot]);
@@ -248,7 +248,7 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
     st.trackListOn = st.playing;
     if (cfg.automation.routing.anyVca != 0)
         st.automationState.vcaGains.assign(2 * static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
-    armCompressors(st.effectMemory.dynamics, cfg.fx);
+    setUpStripEffects(cfg.fx, st.effects.strips);
     prepareReverbs(cfg, st);
     prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
                       cfg.tracks.channelCount, cfg.fader.startOffset);
@@ -256,13 +256,19 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
 
     const int64_t start = cfg.prefs.renderStart;
     const int64_t length = cfg.prefs.renderLength;
+    const int64_t end = start + length;
     const QuarterMarks q{start + length / 4, start + length / 2, start + (3 * length) / 4};
     if (cfg.prefs.verbosity > 0) warn("\n");
     if (cfg.prefs.verbosity == 2) warn("Mixing...\n");
+    // The reverbs fix their rooms for the first block; one that does not fit
+    // ends the run before any block is mixed.
+    if (start < end) {
+        const SetUpResult rooms = setUpReverbs(cfg, st, blockSizeAt(start, end).length);
+        if (!rooms.ok()) stopRun(1, "%s", rooms.message.c_str());
+    }
 
     StripWorkers workers(stripWorkerCount(cfg.prefs.threads), cfg.tracks.channelCount, st);
     std::array<int, kSlotCount> playingNow{}; // channels that take part in a block
-    const int64_t end = start + length;
     // The strips of the block at `at` start on the workers: its VCA gains
     // first, then the channels still playing that have begun by its end.
     auto startBlock = [&](int64_t at, int parity) {
@@ -302,14 +308,14 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
         }
         automateSubmixes(cfg, st, pos, n, vcaGains);
         observeConsoleStage(cfg, st, ConsoleStage::submixFaders, pos, n);
-        processSubmixes(cfg, st, pos, n);
+        processSubmixes(cfg, st, n);
         sumBuses(cfg, st, n);
         sendSubmixesToReverbs(cfg, st, n);
-        runReverbsInSendMode(cfg, st, pos, n);
+        runReverbsInSendMode(cfg, st, n);
         observeConsoleStage(cfg, st, ConsoleStage::masterSum, pos, n);
         automateMaster(cfg, st, pos, n, vcaGains);
         observeConsoleStage(cfg, st, ConsoleStage::masterFader, pos, n);
-        processMaster(cfg, st, pos, n);
+        processMaster(cfg, st, n);
         writeOutputBlock(cfg, st, pos, n);
         writeTapBlock(cfg, st, n);
         observeOutputBlock(cfg, st, pos, n);

@@ -10,9 +10,6 @@
 #include "audio/wav_output.h"
 #include "core/console.h"
 #include "core/saturate.h"
-#include "effects/discrete_reverb.h"
-#include "effects/filters.h"
-#include "effects/recursive_reverb.h"
 #include "meters/metering.h"
 
 namespace tarvex {
@@ -20,12 +17,6 @@ namespace tarvex {
 namespace {
 
 constexpr std::size_t kFrames = kMaxBlockFrames;
-// The reverb input filters: 0 and 1 on the tap reverb's send, 2 and 3 on the
-// recursive reverb's send; the high-pass before the low-pass.
-constexpr int kTapHighPass = 0;
-constexpr int kTapLowPass = 1;
-constexpr int kRecursiveHighPass = 2;
-constexpr int kRecursiveLowPass = 3;
 // Tap file samples are at 24-bit scale.
 constexpr double kTapScale = 256.0;
 constexpr double kReturnToTap = 0.00390625; // 1/256
@@ -62,41 +53,31 @@ void updateSendPeaks(MixMeters& m, int entry, const std::vector<double>& l,
     m.peakR[entry] = peakR;
 }
 
-void filterSend(const EffectSettings& fx, FilterMemory& memory, int highPass, int lowPass,
-                int64_t pos, int32_t n, std::vector<double>& l, std::vector<double>& r) {
-    const ReverbInputFilter* filters[] = {&fx.revHighPass, &fx.revLowPass};
-    const int slots[] = {highPass, lowPass};
-    for (int k = 0; k < 2; ++k) {
-        if (filters[k]->on == 0) continue;
-        const BiquadCoefs& c = filters[k]->coef;
-        Rev_EQ(n, pos, slots[k], first(l, n), first(r, n), c.b0, c.b1, c.b2, c.a1, c.a2, memory);
-    }
+// The input filters of one reverb's send that have a line, high-pass first.
+void filterSend(const EffectSettings& fx, Biquad& highPass, Biquad& lowPass, int32_t n,
+                std::vector<double>& l, std::vector<double>& r) {
+    if (fx.revHighPass.on != 0) highPass.process(n, first(l, n), first(r, n));
+    if (fx.revLowPass.on != 0) lowPass.process(n, first(l, n), first(r, n));
 }
 
 double sampleRateOf(const MixSettings& cfg) {
     return cfg.tracks.sampleRate != 0 ? static_cast<double>(cfg.tracks.sampleRate) : 44100.0;
 }
 
-void runTapReverb(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    const EffectSettings& fx = cfg.fx;
+void runTapReverb(const MixSettings& cfg, MixState& st, int32_t n) {
     BlockBuffers& b = st.buffers;
-    filterSend(fx, st.effectMemory.filters, kTapHighPass, kTapLowPass, pos, n, b.trevSendL,
-               b.trevSendR);
-    DiscreteReverb(kMaxBlockFrames, st.effectMemory.tap, n, sampleRateOf(cfg),
-                   first(b.trevSendL, n), first(b.trevSendR, n), fx.trtnSize, whole(b.returnNextL),
-                   whole(b.returnNextR), whole(b.returnL), whole(b.returnR), fx.trtnTaps,
-                   fx.revPos[0], fx.revPos[1], fx.revPos[2]);
+    ReverbEffects& rv = st.effects.reverbs;
+    filterSend(cfg.fx, rv.tapHighPass, rv.tapLowPass, n, b.trevSendL, b.trevSendR);
+    rv.tap.process(n, first(b.trevSendL, n), first(b.trevSendR, n), whole(b.returnNextL),
+                   whole(b.returnNextR), whole(b.returnL), whole(b.returnR));
 }
 
-void runRecursiveReverb(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    const EffectSettings& fx = cfg.fx;
+void runRecursiveReverb(const MixSettings& cfg, MixState& st, int32_t n) {
     BlockBuffers& b = st.buffers;
-    filterSend(fx, st.effectMemory.filters, kRecursiveHighPass, kRecursiveLowPass, pos, n,
-               b.revSendL, b.revSendR);
-    RecurseReverb(st.effectMemory.recursive, n, sampleRateOf(cfg), first(b.revSendL, n),
-                  first(b.revSendR, n), fx.rtnSize, fx.revPos[0], fx.revPos[1], fx.revPos[2],
-                  fx.revWidth, whole(b.returnNextL), whole(b.returnNextR), whole(b.returnL),
-                  whole(b.returnR));
+    ReverbEffects& rv = st.effects.reverbs;
+    filterSend(cfg.fx, rv.recursiveHighPass, rv.recursiveLowPass, n, b.revSendL, b.revSendR);
+    rv.recursive.process(n, first(b.revSendL, n), first(b.revSendR, n), whole(b.returnNextL),
+                         whole(b.returnNextR), whole(b.returnL), whole(b.returnR));
 }
 
 // Sets a send from the master work buffers: work x (return level x send gain).
@@ -137,7 +118,6 @@ void prepareReverbs(const MixSettings& cfg, MixState& st) {
     if (fx.recursiveActive != 0) {
         b.revSendL.assign(kFrames, 0.0);
         b.revSendR.assign(kFrames, 0.0);
-        st.effectMemory.recursive.init();
     }
     if (fx.tapActive != 0) {
         b.trevSendL.assign(kFrames, 0.0);
@@ -148,6 +128,31 @@ void prepareReverbs(const MixSettings& cfg, MixState& st) {
         b.tapR.assign(kFrames, 0);
         b.tapBytes.assign(kFrames * 6, 0);
     }
+}
+
+SetUpResult setUpReverbs(const EffectSettings& fx, double rate, int32_t firstBlock,
+                         ReverbEffects& reverbs) {
+    // In send mode a reverb runs when its return line is present; as soon as
+    // either reverb is a master insert, only the inserts run.
+    const bool inserts = anyInsert(fx);
+    const bool tap = inserts ? fx.trevInsert != 0 : fx.trtnOn != 0;
+    const bool recursive = inserts ? fx.revInsert != 0 : fx.rtnOn != 0;
+    reverbs.tapHighPass.setUp(fx.revHighPass.coef);
+    reverbs.tapLowPass.setUp(fx.revLowPass.coef);
+    reverbs.recursiveHighPass.setUp(fx.revHighPass.coef);
+    reverbs.recursiveLowPass.setUp(fx.revLowPass.coef);
+    if (tap) {
+        const SetUpResult result =
+            reverbs.tap.setUp({fx.trtnSize, fx.trtnTaps, fx.revPos}, rate, kMaxBlockFrames);
+        if (!result.ok()) return result;
+    }
+    if (recursive)
+        return reverbs.recursive.setUp({fx.rtnSize, fx.revPos, fx.revWidth}, rate, firstBlock);
+    return {};
+}
+
+SetUpResult setUpReverbs(const MixSettings& cfg, MixState& st, int32_t firstBlock) {
+    return setUpReverbs(cfg.fx, sampleRateOf(cfg), firstBlock, st.effects.reverbs);
 }
 
 void rotateReverbReturns(const MixSettings& cfg, MixState& st, int32_t) {
@@ -222,16 +227,16 @@ void sendSubmixesToReverbs(const MixSettings& cfg, MixState& st, int32_t n) {
     }
 }
 
-void runReverbsInSendMode(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+void runReverbsInSendMode(const MixSettings& cfg, MixState& st, int32_t n) {
     const EffectSettings& fx = cfg.fx;
     if (anyInsert(fx)) return;
     BlockBuffers& b = st.buffers;
     if (fx.trtnOn != 0) {
-        runTapReverb(cfg, st, pos, n);
+        runTapReverb(cfg, st, n);
         updateSendPeaks(st.meters, kTapSendPeak, b.trevSendL, b.trevSendR, n);
     }
     if (fx.rtnOn != 0) {
-        runRecursiveReverb(cfg, st, pos, n);
+        runRecursiveReverb(cfg, st, n);
         updateSendPeaks(st.meters, kRecursiveSendPeak, b.revSendL, b.revSendR, n);
     }
     if (fx.rtnOn == 0 && fx.trtnOn == 0) return;
@@ -239,7 +244,7 @@ void runReverbsInSendMode(const MixSettings& cfg, MixState& st, int64_t pos, int
     addSaturating(b.masterR.data(), b.returnR.data(), n);
 }
 
-void runMasterInserts(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+void runMasterInserts(const MixSettings& cfg, MixState& st, int32_t n) {
     const EffectSettings& fx = cfg.fx;
     if (!anyInsert(fx)) return;
     BlockBuffers& b = st.buffers;
@@ -256,8 +261,8 @@ void runMasterInserts(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
                       b.trevSendR, n);
         updateSendPeaks(st.meters, kTapSendPeak, b.trevSendL, b.trevSendR, n);
     }
-    if (fx.trevInsert != 0) runTapReverb(cfg, st, pos, n);
-    if (fx.revInsert != 0) runRecursiveReverb(cfg, st, pos, n);
+    if (fx.trevInsert != 0) runTapReverb(cfg, st, n);
+    if (fx.revInsert != 0) runRecursiveReverb(cfg, st, n);
     for (int32_t i = 0; i < n; ++i) {
         workL[i] += static_cast<double>(b.returnL[i]);
         workR[i] += static_cast<double>(b.returnR[i]);

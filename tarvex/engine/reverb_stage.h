@@ -22,6 +22,14 @@ namespace tarvex {
 // about a master insert whose return line is missing. Before the first block.
 void prepareReverbs(const MixSettings& settings, MixState& state);
 
+// Sets the reverbs that will run up (the tap reverb, then the recursive one)
+// for a first block of `firstBlock` frames at the song's rate, and the
+// filters on their sends. Reports the first that fails. Before the first
+// block; a check sets them up the same way.
+SetUpResult setUpReverbs(const EffectSettings& fx, double rate, int32_t firstBlock,
+                         ReverbEffects& reverbs);
+SetUpResult setUpReverbs(const MixSettings& settings, MixState& state, int32_t firstBlock);
+
 // Per-block steps, in mix-loop order. All run in the mix loop.
 void rotateReverbReturns(const MixSettings& settings, MixState& state, int32_t n);
 void clearReverbSends(const MixSettings& settings, MixState& state, int32_t n);
@@ -30,9 +38,9 @@ void sendChannelToReverbs(const MixSettings& settings, MixState& state, const St
                           int c, int32_t n);
 void sendSubmixesToReverbs(const MixSettings& settings, MixState& state, int32_t n);
 // Both reverbs in send mode, then the return into the master buffers.
-void runReverbsInSendMode(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
+void runReverbsInSendMode(const MixSettings& settings, MixState& state, int32_t n);
 // The reverbs that are master inserts, on the master work buffers.
-void runMasterInserts(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
+void runMasterInserts(const MixSettings& settings, MixState& state, int32_t n);
 // The tap file's block: the recursive reverb's send or its return.
 void writeTapBlock(const MixSettings& settings, MixState& state, int32_t n);
 

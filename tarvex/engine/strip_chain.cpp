@@ -3,10 +3,7 @@
 #include "core/vector_clones.h"
 
 #include "core/saturate.h"
-#include "effects/compressors.h"
-#include "effects/filters.h"
-#include "effects/limiter.h"
-#include "effects/nonlinear_compressor.h"
+#include "core/slot_layout.h"
 
 namespace tarvex {
 
@@ -16,74 +13,7 @@ namespace {
 // looked at. The master takes only effects whose line addressed "M".
 bool effectOn(const EffectSettings& fx, int code, int entry, StripKind kind) {
     if (kind == StripKind::Master && fx.masterEffectFlag[code] == 0) return false;
-    switch (code) {
-    case kFxHp:
-        return fx.hpOn[entry] != 0;
-    case kFxBand1:
-    case kFxBand2:
-    case kFxBand3:
-    case kFxBand4:
-        return fx.bandOn[entry][code - kFxBand1 + 1] != 0;
-    case kFxHshelf:
-        return fx.hshelfOn[entry] != 0;
-    case kFxLshelf:
-        return fx.lshelfOn[entry] != 0;
-    case kFxRms:
-        return fx.rmsOn[entry] != 0;
-    case kFxNlc:
-        return fx.nlcOn[entry] != 0;
-    case kFxComp:
-        return fx.compOn[entry] != 0;
-    case kFxLim:
-        return fx.limOn[entry] != 0;
-    default:
-        return false;
-    }
-}
-
-void runEffect(const EffectSettings& fx, EffectMemory& m, int code, int e, int64_t pos, int32_t n,
-               std::span<double> l, std::span<double> r) {
-    switch (code) {
-    case kFxHp:
-        HPF(n, pos, e, l, r, fx.hpPole[e], fx.hpGain[e], m.filters);
-        break;
-    case kFxBand1:
-    case kFxBand2:
-    case kFxBand3:
-    case kFxBand4: {
-        const int slot = code - kFxBand1 + 1;
-        const BiquadCoefs& c = fx.bandCoef[e][slot];
-        EQ(n, pos, e, slot, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, m.filters);
-        break;
-    }
-    case kFxHshelf: {
-        const BiquadCoefs& c = fx.hshelfCoef[e];
-        EQ(n, pos, e, kEqHighShelfSlot, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, m.filters);
-        break;
-    }
-    case kFxLshelf: {
-        const BiquadCoefs& c = fx.lshelfCoef[e];
-        EQ(n, pos, e, kEqLowShelfSlot, l, r, c.b0, c.b1, c.b2, c.a1, c.a2, m.filters);
-        break;
-    }
-    case kFxRms:
-        RMSCOMPRESSOR(e, &m.dynamics.rmsState[e], n, l, r, fx.rmsAttack[e], fx.rmsRelease[e],
-                      fx.rmsRatio[e], fx.rmsThresh[e], &m.dynamics.rmsInit[e], m.dynamics);
-        break;
-    case kFxNlc:
-        NonLinCOMP(e, n, l, r, fx.nlcWindow[e], fx.nlcRatio[e], fx.nlcThresh[e],
-                   &m.dynamics.nlcInit[e], m.dynamics);
-        break;
-    case kFxComp:
-        PEAKCOMPRESSOR(e, &m.dynamics.compState[e], n, l, r, fx.compAttack[e], fx.compRelease[e],
-                       fx.compRatio[e], fx.compThresh[e], m.dynamics);
-        break;
-    case kFxLim:
-        LIMITER(e, n, l, r, fx.limThresh[e]);
-        break;
-    default:
-        break;
-    }
+    return kEffectKinds[static_cast<std::size_t>(code)].isOn(fx, entry);
 }
 
 } // namespace
@@ -94,18 +24,28 @@ bool stripHasEffects(const EffectSettings& fx, int entry, StripKind kind) {
     return false;
 }
 
-void runStripChain(const EffectSettings& fx, EffectMemory& memory, int entry, StripKind kind,
-                   int64_t pos, int32_t n, std::span<double> left, std::span<double> right) {
-    // The master's limiter runs after its reverb inserts, outside the positions.
-    const int last = kind == StripKind::Master ? kFxLim - 1 : kFxLim;
-    int on[kChainEffects];
-    int count = 0;
-    for (int code = 0; code <= last; ++code)
-        if (effectOn(fx, code, entry, kind)) on[count++] = code;
-    for (int position = 1; position <= kChainPositions; ++position)
-        for (int k = 0; k < count; ++k)
-            if (fx.fxOrder[on[k]][entry] == position)
-                runEffect(fx, memory, on[k], entry, pos, n, left, right);
+StripKind stripKindOf(int entry) {
+    if (entry == kMasterSlot) return StripKind::Master;
+    return entry > kMaxChannels ? StripKind::Submix : StripKind::Channel;
+}
+
+void setUpStripEffects(const EffectSettings& fx, std::vector<StripEffects>& strips) {
+    strips.assign(kStripEntries, StripEffects{});
+    for (int entry = 0; entry < kStripEntries; ++entry) {
+        StripEffects& strip = strips[static_cast<std::size_t>(entry)];
+        const StripKind kind = stripKindOf(entry);
+        for (int code = 0; code < kChainEffects; ++code) {
+            const EffectKind& k = kEffectKinds[static_cast<std::size_t>(code)];
+            if (k.isOn(fx, entry)) k.setUp(strip, fx, entry);
+        }
+        // The master's limiter runs after its reverb inserts, outside the positions.
+        const int last = kind == StripKind::Master ? kFxLim - 1 : kFxLim;
+        for (int position = 1; position <= kChainPositions; ++position)
+            for (int code = 0; code <= last; ++code)
+                if (fx.fxOrder[code][entry] == position && effectOn(fx, code, entry, kind))
+                    strip.chain[static_cast<std::size_t>(strip.chainLength++)] =
+                        kEffectKinds[static_cast<std::size_t>(code)].process;
+    }
 }
 
 void applyEffectsGain(double gain, int32_t n, std::span<double> left, std::span<double> right) {

@@ -5,14 +5,16 @@
 // RMS compressor, non-linear compressor, peak compressor, limiter. An effect
 // whose position lies outside 1..11 never runs. The chain works in place on
 // the double work buffers at the strip's scale (2^23 for channels, 2^31 for
-// submixes and the master) and keeps its memory in `EffectMemory`.
+// submixes and the master); each strip's processors and their memory are its
+// own `StripEffects`, laid out once before the first block.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "effects/effect_settings.h"
-#include "session/effect_memory.h"
+#include "effects/strip_effects.h"
 
 namespace tarvex {
 
@@ -23,10 +25,12 @@ enum class StripKind { Channel, Submix, Master };
 // True when the strip has any chain effect switched on.
 bool stripHasEffects(const EffectSettings& fx, int entry, StripKind kind);
 
-// Runs the chain of strip entry `entry` over one block of n frames starting
-// at song sample `pos`. Runs in the mix loop.
-void runStripChain(const EffectSettings& fx, EffectMemory& memory, int entry, StripKind kind,
-                   int64_t pos, int32_t n, std::span<double> left, std::span<double> right);
+// The kind of strip an entry is: 0 the master, 1..127 channels, the rest submixes.
+StripKind stripKindOf(int entry);
+
+// Sets the effects of every strip entry up from the settings and lays out
+// each chain (kStripEntries strips). Before the first block.
+void setUpStripEffects(const EffectSettings& fx, std::vector<StripEffects>& strips);
 
 // Multiplies both sides by the effects gain.
 void applyEffectsGain(double gain, int32_t n, std::span<double> left, std::span<double> right);

@@ -23,7 +23,7 @@
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
 #include "meters/mix_watch.h"
-#include "session/effect_memory.h"
+#include "session/effect_state.h"
 
 namespace tarvex {
 
@@ -192,7 +192,7 @@ struct MixState {
     std::array<int32_t, kSlotCount> playing{};     // 1 while the channel's audio is read
     std::array<int32_t, kSlotCount> trackListOn{}; // on flags as they stood before mixing
     AutomationState automationState;
-    EffectMemory effectMemory;
+    EffectState effects;
     BlockBuffers buffers;
     std::vector<StripWorkspace> workspaces; // one per thread running channel strips
     std::vector<StripOutput> stripOutputs;  // channel blocks processed, not yet mixed

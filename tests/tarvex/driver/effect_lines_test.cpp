@@ -46,72 +46,73 @@ TEST(EffectLines, CompressorThresholdsTimesAndScales) {
                           48000.0);
     const EffectSettings& fx = *r.fx;
     // trunc(10^(-6/20) x 8388608) = 4204263, at bus scale x 256 - 1.
-    EXPECT_EQ(fx.compThresh[0], 1076291327);
-    EXPECT_EQ(fx.compAttack[0], 480);
-    EXPECT_EQ(fx.compRelease[0], 4800);
-    EXPECT_EQ(fx.compRatio[0], 4.0);
-    EXPECT_EQ(fx.compOn[0], 1);
+    EXPECT_EQ(fx.comp[0].threshold, 1076291327);
+    EXPECT_EQ(fx.comp[0].attack, 480);
+    EXPECT_EQ(fx.comp[0].release, 4800);
+    EXPECT_EQ(fx.comp[0].ratio, 4.0);
+    EXPECT_EQ(fx.comp[0].on, 1);
     EXPECT_EQ(fx.masterFxOn, 1);
     EXPECT_EQ(fx.masterEffectFlag[kFxComp], 1);
     EXPECT_EQ(fx.masterEffectFlag[kFxRms], 0); // "0" reaches entry 0 without the flags
-    EXPECT_EQ(fx.rmsThresh[0], 2147483647);
+    EXPECT_EQ(fx.rms[0].threshold, 2147483647);
     // Channels stay at 2^23; the lower limits of the times and the ratio.
-    EXPECT_EQ(fx.compThresh[3], 4204263);
-    EXPECT_EQ(fx.compAttack[3], 1);
-    EXPECT_EQ(fx.compRelease[3], 10);
-    EXPECT_EQ(fx.compRatio[3], 1.0);
+    EXPECT_EQ(fx.comp[3].threshold, 4204263);
+    EXPECT_EQ(fx.comp[3].attack, 1);
+    EXPECT_EQ(fx.comp[3].release, 10);
+    EXPECT_EQ(fx.comp[3].ratio, 1.0);
     // A threshold above 0 dB is 0 dB; upper limits of the times and the ratio.
-    EXPECT_EQ(fx.compThresh[129], 2147483647);
-    EXPECT_EQ(fx.compAttack[129], 96000);
-    EXPECT_EQ(fx.compRelease[129], 240000);
-    EXPECT_EQ(fx.compRatio[129], 50.0);
-    EXPECT_EQ(fx.compOn[4], 0);
-    EXPECT_EQ(fx.compThresh[4], kDefaultThreshold);
+    EXPECT_EQ(fx.comp[129].threshold, 2147483647);
+    EXPECT_EQ(fx.comp[129].attack, 96000);
+    EXPECT_EQ(fx.comp[129].release, 240000);
+    EXPECT_EQ(fx.comp[129].ratio, 50.0);
+    EXPECT_EQ(fx.comp[4].on, 0);
+    EXPECT_EQ(fx.comp[4].threshold, kDefaultThreshold);
 
     const Read pct = readFx("lim\t5\t50\nnlc\t6\t150\t37.9\t3\n", 44100.0, true);
-    EXPECT_EQ(pct.fx->limThresh[5], 4194304);
-    EXPECT_EQ(pct.fx->nlcThresh[6], 8388608);
-    EXPECT_EQ(pct.fx->nlcWindow[6], 37);
+    EXPECT_EQ(pct.fx->lim[5].threshold, 4194304);
+    EXPECT_EQ(pct.fx->nlc[6].threshold, 8388608);
+    EXPECT_EQ(pct.fx->nlc[6].window, 37);
 }
 
 TEST(EffectLines, ChannelFieldsAndRefusedLines) {
     const Read r = readFx("lim\tG\t2\t-1\nlim\t200\t-1\nhp\t-3\t100\nhp\tG\t-1\t100\n"
                           "hp\t99999999999999999999\t100\nhp\tG\nhp\t5\tnan\n");
-    EXPECT_EQ(r.fx->limOn[129], 1);
-    EXPECT_EQ(r.fx->limOn[135], 1);
+    EXPECT_EQ(r.fx->lim[129].on, 1);
+    EXPECT_EQ(r.fx->lim[135].on, 1);
     EXPECT_TRUE(r.has(">>Channel number out of range or not specified!\n"));
     EXPECT_TRUE(r.has("faders.txt line 5: the channel of this hp line is negative"));
     EXPECT_TRUE(r.has("faders.txt line 6: the channel of this hp line is negative"));
     EXPECT_TRUE(r.has("faders.txt line 8: this hp line names no channel; line ignored."));
     // "nan" is text, so 0 Hz, held at 1 Hz.
-    EXPECT_EQ(r.fx->hpPole[5], designHighPass(1.0, 44100.0).pole);
+    EXPECT_EQ(r.fx->hp[5].frequency, 1.0);
     for (int e = 0; e < kStripEntries; ++e)
-        EXPECT_EQ(r.fx->hpOn[e], e == 5 || e == 135 ? 1 : 0) << e;
+        EXPECT_EQ(r.fx->hp[e].on, e == 5 || e == 135 ? 1 : 0) << e;
 }
 
 TEST(EffectLines, ShortLinesReadOnlyTheirOwnLine) {
     // Before, the missing values were taken from the "lim" line below.
     const Read r = readFx("comp\t2\t-6\nlim\t7\t-3\n");
     EXPECT_TRUE(r.has("faders.txt line 3: this comp line is missing 3 values; taken as 0."));
-    EXPECT_EQ(r.fx->compOn[2], 1);
-    EXPECT_EQ(r.fx->compThresh[2], 4204263);
-    EXPECT_EQ(r.fx->compAttack[2], 1);
-    EXPECT_EQ(r.fx->compRelease[2], 10);
-    EXPECT_EQ(r.fx->limOn[7], 1);
-    EXPECT_EQ(r.fx->compOn[7], 0);
+    EXPECT_EQ(r.fx->comp[2].on, 1);
+    EXPECT_EQ(r.fx->comp[2].threshold, 4204263);
+    EXPECT_EQ(r.fx->comp[2].attack, 1);
+    EXPECT_EQ(r.fx->comp[2].release, 10);
+    EXPECT_EQ(r.fx->lim[7].on, 1);
+    EXPECT_EQ(r.fx->comp[7].on, 0);
 }
 
 TEST(EffectLines, FiltersAreLimitedBeforeDesign) {
     const Read r = readFx("hp\t1\t30000\nband3\t2\t0\t20\t500\nhshelf\t2\t8000\t-30\t0\n"
                           "lshelf\tM\t100\t4\t1\n");
     const HighPassCoefs hp = designHighPass(22050.0, 44100.0);
-    EXPECT_EQ(r.fx->hpPole[1], hp.pole);
-    EXPECT_EQ(r.fx->hpGain[1], hp.gain);
-    EXPECT_EQ(r.fx->bandOn[2][3], 1);
-    EXPECT_EQ(r.fx->bandOn[2][1] + r.fx->bandOn[2][2] + r.fx->bandOn[2][4], 0);
-    expectSameCoefs(r.fx->bandCoef[2][3], designBell(15.0, 1.0, 44100.0, 100.0));
-    expectSameCoefs(r.fx->hshelfCoef[2], designHighShelf(-15.0, 8000.0, 44100.0, 0.01));
-    expectSameCoefs(r.fx->lshelfCoef[0], designLowShelf(4.0, 100.0, 44100.0, 1.0));
+    EXPECT_EQ(r.fx->hp[1].coef.pole, hp.pole);
+    EXPECT_EQ(r.fx->hp[1].coef.gain, hp.gain);
+    EXPECT_EQ(r.fx->band[2][2].on, 1);
+    EXPECT_EQ(r.fx->band[2][0].on + r.fx->band[2][1].on + r.fx->band[2][3].on, 0);
+    expectSameCoefs(r.fx->band[2][2].coef, designBell(15.0, 1.0, 44100.0, 100.0));
+    EXPECT_EQ(r.fx->band[2][2].gainDb, 15.0); // the limited values beside the coefficients
+    expectSameCoefs(r.fx->hshelf[2].coef, designHighShelf(-15.0, 8000.0, 44100.0, 0.01));
+    expectSameCoefs(r.fx->lshelf[0].coef, designLowShelf(4.0, 100.0, 44100.0, 1.0));
     EXPECT_EQ(r.fx->masterEffectFlag[kFxLshelf], 1);
 }
 
@@ -173,13 +174,13 @@ TEST(EffectLines, OrderLinesSetPositionsOnly) {
                           "order\tnlc\t136\t2\norder\tnlc\tG\t-1\t2\noffset\t0\t1\t0\n");
     const HighPassCoefs hp = designHighPass(100.0, 44100.0);
     EXPECT_EQ(r.fx->fxOrder[kFxHp][1], 0);
-    EXPECT_EQ(r.fx->hpOn[1], 1);
-    EXPECT_EQ(r.fx->hpPole[1], hp.pole);
+    EXPECT_EQ(r.fx->hp[1].on, 1);
+    EXPECT_EQ(r.fx->hp[1].coef.pole, hp.pole);
     // Before, "order hp 3 2" also switched on a 3 Hz high-pass on channel 1.
     EXPECT_EQ(r.fx->fxOrder[kFxHp][3], 2);
-    EXPECT_EQ(r.fx->hpOn[3], 0);
+    EXPECT_EQ(r.fx->hp[3].on, 0);
     EXPECT_EQ(r.fx->fxOrder[kFxComp][0], 12);
-    EXPECT_EQ(r.fx->compOn[0], 0);
+    EXPECT_EQ(r.fx->comp[0].on, 0);
     EXPECT_EQ(r.fx->masterFxOn, 0);
     EXPECT_EQ(r.fx->fxOrder[kFxLim][129], 5);
     EXPECT_EQ(r.fx->fxOrder[kFxBand2][130], 4);

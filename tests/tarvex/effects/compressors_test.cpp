@@ -8,7 +8,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <numbers>
 #include <random>
 #include <vector>
@@ -21,7 +20,6 @@ namespace {
 
 using Block = std::vector<double>;
 constexpr double kHalfPi = std::numbers::pi / 2.0;
-constexpr int kEntry = 20;
 
 // Square wave: `half` samples at +amp, `half` at -amp, ..., starting negative
 // when `negativeFirst`.
@@ -45,26 +43,36 @@ bool sameBits(const Block& a, const Block& b) {
 
 enum class Kind { Peak, Rms };
 
-// A linear compressor under test with fixed settings and fresh memory, its
-// state armed to idle.
+// A linear compressor under test, set up with these settings on its first
+// block; idle until then.
 struct Compressor {
-    explicit Compressor(Kind k = Kind::Peak) : kind(k) { state() = kCompIdle; }
+    explicit Compressor(Kind k = Kind::Peak) : kind(k) {}
     Kind kind;
     int32_t attack = 1, release = 1000, threshold = 1000;
     double ratio = 4.0;
-    std::unique_ptr<DynamicsMemory> mem = std::make_unique<DynamicsMemory>();
-    int32_t& state() { return kind == Kind::Peak ? mem->compState[kEntry] : mem->rmsState[kEntry]; }
-    int32_t releaseCount() const {
-        return kind == Kind::Peak ? mem->peak[kEntry].releaseCount : mem->rms[kEntry].releaseCount;
+    PeakCompressor peak;
+    RmsCompressor rmsComp;
+    bool ready = false;
+    int32_t state() const {
+        if (!ready) return kCompIdle;
+        return kind == Kind::Peak ? peak.state() : rmsComp.state();
     }
-    const RmsCompEntry& rms() const { return mem->rms[kEntry]; }
+    int32_t releaseCount() const {
+        return kind == Kind::Peak ? peak.memory().releaseStep : rmsComp.memory().releaseStep;
+    }
+    const RmsCompressor::Memory& rms() const { return rmsComp.memory(); }
     void run(std::span<double> l, std::span<double> r) {
+        if (!ready) {
+            const CompressorSettings settings{1, threshold, attack, release, ratio};
+            peak.setUp(settings);
+            rmsComp.setUp(settings);
+            ready = true;
+        }
         const auto n = static_cast<int32_t>(l.size());
         if (kind == Kind::Peak)
-            PEAKCOMPRESSOR(kEntry, &state(), n, l, r, attack, release, ratio, threshold, *mem);
+            peak.process(n, l, r);
         else
-            RMSCOMPRESSOR(kEntry, &state(), n, l, r, attack, release, ratio, threshold,
-                          &mem->rmsInit[kEntry], *mem);
+            rmsComp.process(n, l, r);
     }
     // Runs sample by sample; returns the state after each sample.
     std::vector<int32_t> stepThrough(Block& l, Block& r) {
@@ -119,6 +127,12 @@ Block interruptedQuiet(bool interrupted) {
     return x;
 }
 
+Limiter limiter(int32_t threshold) {
+    Limiter l;
+    l.setUp({1, threshold});
+    return l;
+}
+
 } // namespace
 
 TEST(DynamicsSampleRules, PolarityMagnitudeAndTheSquareOfTheFloor) {
@@ -130,18 +144,6 @@ TEST(DynamicsSampleRules, PolarityMagnitudeAndTheSquareOfTheFloor) {
     EXPECT_EQ(magnitudeOf(-2.5), 2.5);
     // A raised magnitude squares to exactly 1e-8.
     EXPECT_EQ(kMinMagnitude * kMinMagnitude, 1e-8);
-}
-
-TEST(ArmCompressors, IdlesEveryEntryWithALine) {
-    auto fx = std::make_unique<EffectSettings>();
-    auto mem = std::make_unique<DynamicsMemory>();
-    fx->compOn[0] = 1;
-    fx->rmsOn[130] = 1;
-    armCompressors(*mem, *fx);
-    EXPECT_EQ(mem->compState[0], kCompIdle);
-    EXPECT_EQ(mem->rmsState[0], kCompOff);
-    EXPECT_EQ(mem->rmsState[130], kCompIdle);
-    EXPECT_EQ(mem->compState[1], kCompOff);
 }
 
 TEST(LinearCompressors, SignalUnderTheThresholdPassesBitForBit) {
@@ -156,13 +158,10 @@ TEST(LinearCompressors, SignalUnderTheThresholdPassesBitForBit) {
         EXPECT_TRUE(sameBits(l, inL));
         EXPECT_TRUE(sameBits(r, inR));
         EXPECT_EQ(c.state(), kCompIdle);
-        if (kind == Kind::Rms) {
-            EXPECT_EQ(c.mem->rmsInit[kEntry], 1);
-        }
     }
 }
 
-TEST(PEAKCOMPRESSOR, OneSampleAttackGivesFullGainAtOnce) {
+TEST(PeakCompressor, OneSampleAttackGivesFullGainAtOnce) {
     Compressor c;
     Block l{500.0, 900.0, -5000.0, -300.0}, r{100.0, 100.0, 100.0, 100.0};
     const auto states = c.stepThrough(l, r);
@@ -174,7 +173,7 @@ TEST(PEAKCOMPRESSOR, OneSampleAttackGivesFullGainAtOnce) {
     EXPECT_EQ(l[3], -75.0);
 }
 
-TEST(PEAKCOMPRESSOR, AttackFollowsTheQuarterSineForItsLength) {
+TEST(PeakCompressor, AttackFollowsTheQuarterSineForItsLength) {
     Compressor c;
     c.attack = 5;
     c.ratio = 3.0;
@@ -196,7 +195,7 @@ TEST(PEAKCOMPRESSOR, AttackFollowsTheQuarterSineForItsLength) {
 // side at its crossings; release starts after the crossing that makes both
 // counts pass 3. The first crossing closes the half-cycle that held the
 // trigger, so release comes on the fifth crossing of the slower side.
-TEST(PEAKCOMPRESSOR, ReleaseStartsOnTheFifthQuietCrossingOfTheSlowerSide) {
+TEST(PeakCompressor, ReleaseStartsOnTheFifthQuietCrossingOfTheSlowerSide) {
     for (const bool leftSlower : {false, true}) {
         SCOPED_TRACE(leftSlower);
         Compressor c;
@@ -229,7 +228,7 @@ TEST(PEAKCOMPRESSOR, ReleaseStartsOnTheFifthQuietCrossingOfTheSlowerSide) {
 // closes the half-cycle it belongs to) the release count falls one step per
 // sample and stays at 0 (full compression) while the level is high, without
 // a new attack; the crossing after a quiet half-cycle lets it climb again.
-TEST(PEAKCOMPRESSOR, BurstDuringReleaseCountsDownToZeroWithoutANewAttack) {
+TEST(PeakCompressor, BurstDuringReleaseCountsDownToZeroWithoutANewAttack) {
     Compressor c;
     c.release = 1000;
     Block l = concat({5000.0}, square(30, 2, 100.0, true)); // release from sample 14
@@ -329,7 +328,7 @@ TEST(LinearCompressors, BlocksInPiecesMatchOneBlock) {
 // The RMS of a half-cycle is taken at the crossing that ends it, over the
 // samples after the previous crossing up to and including this one, in
 // single precision; the first sample ever counts as a crossing.
-TEST(RMSCOMPRESSOR, TriggersOnTheCrossingThatEndsALoudHalfCycle) {
+TEST(RmsCompressor, TriggersOnTheCrossingThatEndsALoudHalfCycle) {
     Compressor c(Kind::Rms);
     c.attack = 2;
     Block l = concat(concat(Block(4, 100.0), Block(4, -1500.0)), Block(4, 100.0));
@@ -359,7 +358,7 @@ TEST(RMSCOMPRESSOR, TriggersOnTheCrossingThatEndsALoudHalfCycle) {
 
 // A loud first sample closes its own half-cycle, so the quiet crossings
 // count from the first one: left at 1, 3, 5, 7, right at 1, 4, 7, 10.
-TEST(RMSCOMPRESSOR, CompressesReleasesAndReturnsToIdle) {
+TEST(RmsCompressor, CompressesReleasesAndReturnsToIdle) {
     Compressor c(Kind::Rms);
     c.release = 6;
     Block l = concat({5000.0}, square(30, 2, 100.0, true));
@@ -378,7 +377,7 @@ TEST(RMSCOMPRESSOR, CompressesReleasesAndReturnsToIdle) {
         EXPECT_EQ(std::fabs(l[i]), 100.0) << i;
 }
 
-TEST(RMSCOMPRESSOR, LoudHalfCycleDuringReleaseCountsDown) {
+TEST(RmsCompressor, LoudHalfCycleDuringReleaseCountsDown) {
     Compressor c(Kind::Rms);
     c.release = 1000;
     Block l = concat({5000.0}, square(20, 2, 100.0, true));
@@ -402,10 +401,10 @@ TEST(RMSCOMPRESSOR, LoudHalfCycleDuringReleaseCountsDown) {
     EXPECT_EQ(bl.back(), -25.0);
 }
 
-TEST(LIMITER, KneeOneDecibelUnderTheThresholdThenAnEighthOfTheExcess) {
+TEST(Limiter, KneeOneDecibelUnderTheThresholdThenAnEighthOfTheExcess) {
     Block l{7476346.88, -7476346.88, 8388608.0, -8388608.0, 0.0, -3e-5, 1000.0};
     Block r{8388608.0 * 2.0, 7476346.0, 7476347.88, 0.0001, -0.0, 5e-5, -1000.0};
-    LIMITER(0, static_cast<int32_t>(l.size()), l, r, 8388608);
+    limiter(8388608).process(static_cast<int32_t>(l.size()), l, r);
     EXPECT_EQ(l[0], 7476346.88);
     EXPECT_EQ(l[1], -7476346.88);
     EXPECT_NEAR(l[2], 7590379.52, 1e-6);
@@ -420,9 +419,9 @@ TEST(LIMITER, KneeOneDecibelUnderTheThresholdThenAnEighthOfTheExcess) {
     EXPECT_EQ(r[5], 0.0001);
 }
 
-TEST(LIMITER, BusThresholdAndCountBound) {
+TEST(Limiter, BusThresholdAndCountBound) {
     Block l{2147483647.0, 1.0e9}, r{-2147483647.0, 3.0e9};
-    LIMITER(0, 1, l, r, 2147483647);
+    limiter(2147483647).process(1, l, r);
     const double knee = 2147483647.0 * 0.89125;
     EXPECT_DOUBLE_EQ(l[0], knee + (2147483647.0 - knee) * 0.125);
     EXPECT_DOUBLE_EQ(r[0], -(knee + (2147483647.0 - knee) * 0.125));

@@ -2,8 +2,6 @@
 // refusals, and agreement with a plain sample-by-sample rendering.
 #include "effects/discrete_reverb.h"
 
-#include "stop_message.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,8 +20,6 @@
 using namespace tarvex;
 
 namespace {
-
-using tarvex_test::stopMessage;
 
 constexpr int32_t kCapacity = kMaxBlockFrames;
 using Echoes = std::map<int32_t, int32_t>;
@@ -85,13 +81,20 @@ void plainBlock(const TapTable& d, int32_t n, const std::vector<double>& sL,
         }
 }
 
+TapReverbSettings settingsOf(int32_t taps, float feet = 75.0f, float p1 = 37.0f, float p3 = 43.0f) {
+    return {feet, taps, {p1, 39.0f, p3}};
+}
+
 class DiscreteReverbTest : public testing::Test {
   protected:
-    void run(int32_t n, int32_t taps, float feet = 75.0f, float p1 = 37.0f, float p3 = 43.0f) {
-        DiscreteReverb(kCapacity, m, n, 44100.0, sendL, sendR, feet, r.nextL, r.nextR, r.curL,
-                       r.curR, taps, p1, 39.0f, p3);
+    // A fresh reverb with `taps` taps asked for.
+    void start(int32_t taps) {
+        m = TapReverb{};
+        r = Returns{};
+        ASSERT_EQ(m.setUp(settingsOf(taps), 44100.0, kCapacity).message, "");
     }
-    TapReverbMemory m;
+    void run(int32_t n) { m.process(n, sendL, sendR, r.nextL, r.nextR, r.curL, r.curR); }
+    TapReverb m;
     Returns r;
     std::vector<double> sendL = std::vector<double>(kCapacity), sendR = sendL;
 };
@@ -102,10 +105,9 @@ TEST_F(DiscreteReverbTest, OneTapGivesTheSixFirstOrderEchoes) {
     sendL[0] = 1000000.0;
     sendR[10] = -2000000.0;
     for (int32_t asked : {1, 0, -3}) {
-        m = TapReverbMemory{};
-        r = Returns{};
-        run(8192, asked);
-        EXPECT_EQ(m.taps, 1);
+        start(asked);
+        run(8192);
+        EXPECT_EQ(m.tapCount(), 1);
         // Left wall, floor, ceiling, front, rear; then the right wall in place of the left.
         EXPECT_EQ(
             nonzero(r.curL),
@@ -119,63 +121,56 @@ TEST_F(DiscreteReverbTest, OneTapGivesTheSixFirstOrderEchoes) {
     }
 }
 
-TEST_F(DiscreteReverbTest, TapsFollowThePathAroundTheRoom) {
-    run(8192, 20);
-    EXPECT_EQ(m.taps, 11);
-    // Tap 1's left-wall echo continues the right wall's tap 0 echo:
-    // 1046 + 2 x 1386 + sqrt(1046^2 + 1386^2) = 5554.4.
-    EXPECT_EQ(m.Rleft[1], 5554);
-    const TapTable d = plainTaps(11, 75.0f);
-    for (int k = 0; k < 11; ++k) {
-        EXPECT_EQ((std::array<int32_t, 6>{m.Rleft[k], m.Rright[k], m.Rfrntwall[k], m.Rrearwall[k],
-                                          m.Rceil[k], m.Rfloor[k]}),
-                  d[k]);
-        EXPECT_EQ(m.atten[k], 1.0 / (2 << k));
-    }
-}
-
-TEST_F(DiscreteReverbTest, RefusalsEndTheRunWithStatusOne) {
-    // A position is checked before the size; one past the far wall is refused too.
-    for (float bad : {-2.0f, 101.0f})
-        EXPECT_EQ(stopMessage([&] { run(4096, 1, -1.0f, 50.0f, bad); }),
-                  ">>> Error:  Illegal value for reverb position parameter\n");
-    EXPECT_EQ(stopMessage([&] { run(4096, 1, -1.0f); }),
-              ">>> Error:  Illegal value for tap reverb room size\n");
+TEST(TapReverb, SetUpRefusesWhatDoesNotFit) {
     EXPECT_EQ(surfaceDistances(44100.0, 1400.0f, 37.0f, 39.0f, 43.0f)[0], 34421);
-    EXPECT_EQ(stopMessage([&] { run(4096, 1, 1400.0f); }),
-              ">>> Error: A tap reverb dimension has exceeded the limit\n");
     // 500 feet with 11 taps reaches past 131072 samples.
     const auto last = plainTaps(11, 500.0f)[10];
     const int32_t longest = *std::max_element(last.begin(), last.end());
     ASSERT_GE(longest, kCapacity);
     const float ratio = static_cast<float>(kCapacity) / static_cast<float>(longest);
-    char expected[128];
-    std::snprintf(expected, sizeof expected,
+    char tooLong[128];
+    std::snprintf(tooLong, sizeof tooLong,
                   ">>> Error:  Please decrease reverb tap number to %i or room length to %.0f "
                   "feet\n",
                   static_cast<int>(11 * ratio - 1), 500.0f * ratio - 1);
-    EXPECT_EQ(stopMessage([&] { run(4096, 11, 500.0f); }), expected);
-    EXPECT_EQ(m.setUp, 0);
-    EXPECT_NE(stopMessage([&] { run(kCapacity + 1, 1); }).find("does not fit"), std::string::npos);
+    // A position is checked before the size; one past the far wall is refused too.
+    const struct {
+        TapReverbSettings settings;
+        std::string message;
+    } cases[] = {
+        {settingsOf(1, -1.0f, 50.0f, -2.0f),
+         ">>> Error:  Illegal value for reverb position parameter\n"},
+        {settingsOf(1, -1.0f, 50.0f, 101.0f),
+         ">>> Error:  Illegal value for reverb position parameter\n"},
+        {settingsOf(1, -1.0f), ">>> Error:  Illegal value for tap reverb room size\n"},
+        {settingsOf(1, 1400.0f), ">>> Error: A tap reverb dimension has exceeded the limit\n"},
+        {settingsOf(11, 500.0f), tooLong},
+        {settingsOf(11, 75.0f), ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TapReverb{}.setUp(c.settings, 44100.0, kCapacity).message, c.message);
 }
 
 // Random sends, some beyond the 32-bit range, through blocks of many lengths,
 // the first and the last shorter than the longest tap, so that echoes land
-// both in the next block's return and far into it.
+// both in the next block's return and far into it. Twenty taps asked for run
+// eleven. Tap 1's left-wall echo continues the right wall's tap 0 echo:
+// 1046 + 2 x 1386 + sqrt(1046^2 + 1386^2) = 5554.4.
 TEST_F(DiscreteReverbTest, MatchesPlainRenderingBitForBit) {
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> level(-5.0e9, 5.0e9);
-    for (int32_t taps : {3, 11}) {
-        m = TapReverbMemory{};
-        r = Returns{};
+    EXPECT_EQ(plainTaps(2, 75.0f)[1][0], 5554);
+    for (int32_t taps : {3, 20}) {
+        start(taps);
+        EXPECT_EQ(m.tapCount(), std::min(taps, 11));
         Returns slow;
-        const TapTable d = plainTaps(taps, 75.0f);
+        const TapTable d = plainTaps(m.tapCount(), 75.0f);
         for (int32_t n : {5000, kCapacity, 20000, 777}) {
             for (int32_t i = 0; i < n; ++i) {
                 sendL[i] = level(rng) * (i % 9 == 0 ? 1.0 : 0.001);
                 sendR[i] = level(rng) * (i % 4 == 0 ? 1.0 : 0.001);
             }
-            run(n, taps);
+            run(n);
             plainBlock(d, n, sendL, sendR, slow);
             ASSERT_TRUE(r.curL == slow.curL && r.curR == slow.curR) << n;
             ASSERT_TRUE(r.nextL == slow.nextL && r.nextR == slow.nextR) << n;

@@ -38,15 +38,15 @@ const Design kDesigns[] = {
 
 } // namespace
 
-TEST(EQSetA, GivesGainRootAngleAndAlpha) {
+TEST(EqTerms, GivesGainRootAngleAndAlpha) {
     double A = 0.0, w = 0.0, alpha = 0.0;
-    EQSetA(6.0, 1000.0, 48000.0, 0.7, A, w, alpha);
+    eqTerms(6.0, 1000.0, 48000.0, 0.7, A, w, alpha);
     EXPECT_DOUBLE_EQ(A, std::pow(10.0, 0.15));
     EXPECT_DOUBLE_EQ(w, kPi / 24.0);
     EXPECT_DOUBLE_EQ(alpha, std::sin(kPi / 24.0) / 1.4);
     EXPECT_DOUBLE_EQ(A * A, linear(6.0));
 
-    EQSetA(0.0, 11025.0, 44100.0, 2.0, A, w, alpha);
+    eqTerms(0.0, 11025.0, 44100.0, 2.0, A, w, alpha);
     EXPECT_EQ(A, 1.0);
     EXPECT_DOUBLE_EQ(w, kPi / 2.0);
     EXPECT_DOUBLE_EQ(alpha, 0.25);

@@ -7,7 +7,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <random>
 #include <vector>
 
@@ -16,7 +15,6 @@ using namespace tarvex;
 namespace {
 
 using Block = std::vector<double>;
-constexpr int kEntry = 131;
 
 Block square(std::size_t n, std::size_t half, double amp) {
     Block x(n);
@@ -29,24 +27,25 @@ struct Nlc {
     int64_t window = 3;
     double ratio = 4.0;
     int32_t threshold = 1000;
-    std::unique_ptr<DynamicsMemory> mem = std::make_unique<DynamicsMemory>();
-    const NlcEntry& entry() const { return mem->nlc[kEntry]; }
+    NonlinearCompressor nlc;
+    bool ready = false;
+    const NonlinearCompressor::Memory& entry() const { return nlc.memory(); }
+    // Sets the compressor up with these settings on its first block.
     void run(std::span<double> l, std::span<double> r) {
-        NonLinCOMP(kEntry, static_cast<int32_t>(l.size()), l, r, window, ratio, threshold,
-                   &mem->nlcInit[kEntry], *mem);
+        if (!ready) nlc.setUp({1, threshold, window, ratio});
+        ready = true;
+        nlc.process(static_cast<int32_t>(l.size()), l, r);
     }
 };
 
 } // namespace
 
-TEST(NonLinCOMP, FirstCallStartsAtUnityGain) {
+TEST(NonlinearCompressor, StartsAtUnityGain) {
     Nlc c;
-    c.mem->nlc[kEntry].squaresL = 123.0f; // left over from nothing: cleared
     Block l{0.0, 500.0}, r{-0.0, -2e-5};
     c.run(l, r);
-    EXPECT_EQ(c.mem->nlcInit[kEntry], 1);
-    EXPECT_EQ(c.entry().GrandGammaL, 1.0);
-    EXPECT_EQ(c.entry().gammaR, 1.0);
+    EXPECT_EQ(c.entry().playedGainL, 1.0);
+    EXPECT_EQ(c.entry().rawGainR, 1.0);
     EXPECT_EQ(c.entry().squaresL, 1e-8f + 250000.0f);
     // Every sample is rewritten: magnitudes below 0.0001 are raised.
     EXPECT_EQ(l, (Block{0.0001, 500.0}));
@@ -58,7 +57,7 @@ TEST(NonLinCOMP, FirstCallStartsAtUnityGain) {
 // at sample 4 each side measures RMS 4000 over 5 samples, S = 4000 / 2,
 // raw gain 0.5 + 0.5 / 4 = 0.625. The left side updates first and plays the
 // average with the right's 1.0 until the right has updated too.
-TEST(NonLinCOMP, WorkedGainsOfASquareWave) {
+TEST(NonlinearCompressor, WorkedGainsOfASquareWave) {
     Nlc c;
     Block l = square(32, 4, 4000.0), r = square(32, 4, 4000.0);
     c.run(l, r);
@@ -82,30 +81,30 @@ TEST(NonLinCOMP, WorkedGainsOfASquareWave) {
         EXPECT_EQ(std::fabs(r[i]), 1750.0) << i;
     }
     EXPECT_EQ(c.entry().rmsL, 4000.0f);
-    EXPECT_EQ(c.entry().oldrmsL[0], 4000.0f);
-    EXPECT_EQ(c.entry().oldrmsL[1], 4000.0f);
+    EXPECT_EQ(c.entry().earlierRmsL[0], 4000.0f);
+    EXPECT_EQ(c.entry().earlierRmsL[1], 4000.0f);
 }
 
 // A side whose raw gain stays above 1 still plays less than 1 when the
 // other side's raw gain pulls the average under it.
-TEST(NonLinCOMP, QuietSideFollowsTheAverageBelowUnity) {
+TEST(NonlinearCompressor, QuietSideFollowsTheAverageBelowUnity) {
     Nlc c;
     Block l = square(16, 4, 4000.0), r(16, 0.0);
     c.run(l, r);
     EXPECT_EQ(l[4], -3250.0);
-    EXPECT_EQ(c.entry().GrandGammaR, 1.0); // the silent side never crossed
+    EXPECT_EQ(c.entry().playedGainR, 1.0); // the silent side never crossed
     Nlc d;
     Block l2 = square(16, 4, 4000.0), r2 = square(16, 4, 500.0);
     d.run(std::span(l2).first(8), std::span(r2).first(8));
     // Right: S = 250, raw 4 + (1 - 4) / 4 = 3.25; average with 0.625 above 1.
     EXPECT_EQ(r2[4], -500.0);
-    EXPECT_EQ(d.entry().gammaR, 3.25);
+    EXPECT_EQ(d.entry().rawGainR, 3.25);
     d.run(std::span(l2).subspan(8), std::span(r2).subspan(8));
     // Left at 8: its new raw gain averaged with the right's 3.25 passes 1.
     EXPECT_EQ(l2[8], 4000.0);
 }
 
-TEST(NonLinCOMP, StretchesShorterThanTheWindowKeepSumming) {
+TEST(NonlinearCompressor, StretchesShorterThanTheWindowKeepSumming) {
     Nlc c;
     c.window = 9;
     Block l = square(20, 4, 4000.0), r = square(20, 4, 4000.0);
@@ -119,7 +118,7 @@ TEST(NonLinCOMP, StretchesShorterThanTheWindowKeepSumming) {
     EXPECT_EQ(r[12], -2500.0);
 }
 
-TEST(NonLinCOMP, NeverRaisesTheLevel) {
+TEST(NonlinearCompressor, NeverRaisesTheLevel) {
     Nlc c;
     c.window = 64;
     c.ratio = 3.0;

@@ -2,16 +2,14 @@
 // and agreement with a plain sample-by-sample rendering of the room.
 #include "effects/recursive_reverb.h"
 
-#include "stop_message.h"
-
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "core/console.h"
 #include "core/saturate.h"
 #include "core/slot_layout.h"
 #include "effects/room_geometry.h"
@@ -19,8 +17,6 @@
 using namespace tarvex;
 
 namespace {
-
-using tarvex_test::stopMessage;
 
 using Echoes = std::map<int32_t, int32_t>;
 
@@ -53,13 +49,10 @@ Echoes nonzero(const std::vector<int32_t>& buf, int32_t from, int32_t to) {
 struct PlainRoom {
     using Tables = std::vector<std::vector<int32_t>>;
     Tables surf = Tables(6, std::vector<int32_t>(kMaxBlockFrames)), spill = surf;
-    void block(const RecursiveReverbMemory& m, int32_t n, const std::vector<double>& sL,
+    void block(const RecursiveReverb& m, int32_t n, const std::vector<double>& sL,
                const std::vector<double>& sR, Returns& r) {
-        const int32_t d[6] = {m.d1, m.d2, m.d3, m.d4, m.d5, m.d6};
-        const int32_t dp[6][6] = {
-            {0, m.d12, m.d13, m.d14, m.d15, m.d16}, {m.d12, 0, m.d23, m.d24, m.d25, m.d26},
-            {m.d13, m.d23, 0, m.d34, m.d35, m.d36}, {m.d14, m.d24, m.d34, 0, m.d45, m.d46},
-            {m.d15, m.d25, m.d35, m.d45, 0, m.d56}, {m.d16, m.d26, m.d36, m.d46, m.d56, 0}};
+        const auto& d = m.surfaceDelays();
+        const auto& dp = m.pairDelays();
         for (int k = 0; k < 6; ++k)
             for (int32_t i = 0; i < n; ++i) {
                 surf[k][i] = truncToInt32(spill[k][i] + (k < 2 || k == 4 ? sL[i] : sR[i]));
@@ -77,7 +70,7 @@ struct PlainRoom {
                     c = saturatingAdd(c, v[j]);
                 }
         }
-        const double w = m.Width;
+        const double w = m.farSideGain();
         const double gL[6] = {0.25 * w, 0.25, 0.0, 0.25, 0.25 * w, 0.25};
         const double gR[6] = {0.25, 0.0, 0.25, 0.25 * w, 0.25, 0.25 * w};
         for (int32_t i = 0; i < n; ++i)
@@ -91,14 +84,27 @@ struct PlainRoom {
     }
 };
 
+RecursiveReverbSettings settingsOf(const Room& room) {
+    return {room.feet, {room.p1, room.p2, room.p3}, room.width};
+}
+
 class RecurseReverbTest : public testing::Test {
   protected:
-    void SetUp() override { m.init(); }
+    // The first block sets the room up.
     void run(int32_t n, Room room = {}) {
-        RecurseReverb(m, n, 44100.0, sendL, sendR, room.feet, room.p1, room.p2, room.p3, room.width,
-                      r.nextL, r.nextR, r.curL, r.curR);
+        if (!ready) {
+            ASSERT_EQ(m.setUp(settingsOf(room), 44100.0, n).message, "");
+            ready = true;
+        }
+        m.process(n, sendL, sendR, r.nextL, r.nextR, r.curL, r.curR);
     }
-    RecursiveReverbMemory m;
+    void restart() {
+        m = RecursiveReverb{};
+        ready = false;
+        r = Returns{};
+    }
+    RecursiveReverb m;
+    bool ready = false;
     Returns r;
     std::vector<double> sendL = std::vector<double>(kMaxBlockFrames), sendR = sendL;
 };
@@ -110,16 +116,13 @@ TEST_F(RecurseReverbTest, RoomOf75FeetAndItsFirstEchoes) {
     EXPECT_EQ(samplesPerFoot(44100.0), 39.02655029296875f);
     for (auto [width, far] : {std::pair{50.0f, 125000}, {0.0f, 250000}, {100.0f, 0}}) {
         for (std::vector<double>* send : {&sendL, &sendR}) {
-            m = RecursiveReverbMemory{};
-            m.init();
-            r = Returns{};
+            restart();
             (*send)[0] = 1000000.0;
             run(8192, {75.0f, 37.0f, 39.0f, 43.0f, width});
             (*send)[0] = 0.0;
-            EXPECT_EQ(std::vector<int32_t>({m.d1, m.d2, m.d3, m.d4, m.d5, m.d6}),
-                      std::vector<int32_t>({1844, 1046, 1386, 1082, 741, 1159}));
-            EXPECT_EQ(m.d13, 2306);
-            EXPECT_EQ(m.longestPair, 2306);
+            EXPECT_EQ(m.surfaceDelays(),
+                      (std::array<int32_t, 6>{1844, 1046, 1386, 1082, 741, 1159}));
+            EXPECT_EQ(m.pairDelays()[0][2], 2306); // the longest
             // Surfaces 1, 2, 5 from the left send, 3, 4, 6 from the right.
             Echoes left{{741, far}, {1046, 250000}, {1844, far}};
             Echoes right{{741, 250000}, {1844, 250000}};
@@ -146,29 +149,28 @@ TEST_F(RecurseReverbTest, EchoesPastTheBlockArriveInTheNextBlock) {
     r.rotate();
     run(3000);
     EXPECT_EQ(r.curL[641], 125000);
-    EXPECT_EQ(r.curR[2900 + m.d25 + m.d5 - 3000], truncToInt32(0.25 * (1000000 / 6)));
+    EXPECT_EQ(r.curR[2900 + m.pairDelays()[1][4] + m.surfaceDelays()[4] - 3000],
+              truncToInt32(0.25 * (1000000 / 6)));
 }
 
-TEST_F(RecurseReverbTest, RefusalsEndTheRunWithStatusOne) {
-    EXPECT_EQ(stopMessage([&] { run(2306); }), "Please reduce room size in reverb!\n");
-    EXPECT_EQ(m.setUp, 0);
-    EXPECT_EQ(stopMessage([&] { run(4096, {-1.0f}); }), "Illegal value for reverb room size\n");
-    // A position is checked before the size; one past the far wall is refused too.
-    for (float bad : {-0.5f, 100.5f})
-        EXPECT_EQ(stopMessage([&] {
-                      run(4096, {-1.0f, 50.0f, bad});
-                  }),
-                  "Illegal value for reverb position parameter\n");
-    EXPECT_NE(stopMessage([&] { run(kMaxBlockFrames + 1); }).find("does not fit"),
-              std::string::npos);
-    RecursiveReverbMemory unallocated;
-    EXPECT_NE(stopMessage([&] {
-                  RecurseReverb(unallocated, 4096, 44100.0, sendL, sendR, 75, 37, 39, 43, 50,
-                                r.nextL, r.nextR, r.curL, r.curR);
-              }).find("not allocated"),
-              std::string::npos);
-    run(2307);
-    EXPECT_EQ(m.setUp, 1);
+// The longest delay (2306 samples at 75 feet) must be shorter than the first
+// block; a position is checked before the size.
+TEST(RecursiveReverb, SetUpRefusesWhatDoesNotFit) {
+    const struct {
+        Room room;
+        int32_t firstBlock;
+        const char* message;
+    } cases[] = {
+        {{}, 2306, "Please reduce room size in reverb!\n"},
+        {{}, 2307, ""},
+        {{-1.0f}, 4096, "Illegal value for reverb room size\n"},
+        {{-1.0f, 50.0f, -0.5f}, 4096, "Illegal value for reverb position parameter\n"},
+        {{-1.0f, 50.0f, 100.5f}, 4096, "Illegal value for reverb position parameter\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(RecursiveReverb{}.setUp(settingsOf(c.room), 44100.0, c.firstBlock).message,
+                  c.message)
+            << c.firstBlock;
 }
 
 // Truncation toward zero at every step lets the tail die into exact zeros.
@@ -202,11 +204,9 @@ TEST_F(RecurseReverbTest, MatchesPlainRenderingBitForBit) {
     std::mt19937 rng(7);
     std::uniform_real_distribution<double> level(-3.0e9, 3.0e9);
     for (Room room : {Room{}, Room{40, 0, 100, 0, 0}, Room{120, 100, 0, 50, 100}}) {
-        m = RecursiveReverbMemory{};
-        m.init();
+        restart();
         PlainRoom plain;
         Returns slow;
-        r = Returns{};
         for (int32_t n : {9000, kMaxBlockFrames, 4000, 1500, 333}) {
             for (int32_t i = 0; i < n; ++i) {
                 sendL[i] = level(rng) * (i % 7 == 0 ? 1.0 : 0.01);
@@ -216,7 +216,6 @@ TEST_F(RecurseReverbTest, MatchesPlainRenderingBitForBit) {
             plain.block(m, n, sendL, sendR, slow);
             ASSERT_TRUE(r.curL == slow.curL && r.curR == slow.curR) << n;
             ASSERT_TRUE(r.nextL == slow.nextL && r.nextR == slow.nextR) << n;
-            ASSERT_EQ(m.spill3, plain.spill[2]) << n;
             r.rotate();
             slow.rotate();
         }

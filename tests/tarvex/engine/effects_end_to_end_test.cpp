@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
+#include <vector>
 
 #include "core/saturate.h"
 
@@ -31,6 +31,12 @@ EffectSettings settingsFrom(const std::string& lines) {
     EffectSettings fx;
     readEffectSettings(KeywordText(lines, 1), "faders.txt", 44100.0, false, 0, 0, fx);
     return fx;
+}
+
+Limiter limiterOf(const LimiterSettings& settings) {
+    Limiter l;
+    l.setUp(settings);
+    return l;
 }
 
 struct Stereo {
@@ -104,10 +110,10 @@ TEST(EffectsRender, EveryEffectKindOnAChannelMatchesItsProcessor) {
         Session s;
         const std::vector<int32_t> out = renderOneTrack(s, input, line);
         const EffectSettings fx = settingsFrom(line);
-        auto memory = std::make_unique<EffectMemory>();
-        armCompressors(memory->dynamics, fx);
+        std::vector<StripEffects> strips;
+        setUpStripEffects(fx, strips);
         Stereo x = channelScale(input);
-        runStripChain(fx, *memory, 1, StripKind::Channel, 0, kFrames, x.l, x.r);
+        strips[1].process(kFrames, x.l, x.r);
         const std::vector<int32_t> expected = interleave(x);
         ASSERT_EQ(out.size(), expected.size());
         EXPECT_EQ(out, expected);
@@ -121,13 +127,11 @@ TEST(EffectsRender, OrderLinesDecideTheChainOrder) {
     const EffectSettings fx = settingsFrom(effects);
     // Reference: the processors called directly in each order.
     auto direct = [&](bool limiterFirst) {
-        auto memory = std::make_unique<EffectMemory>();
         Stereo x = channelScale(input);
-        const BiquadCoefs& c = fx.bandCoef[1][2];
-        auto band = [&] {
-            EQ(kFrames, 0, 1, 2, x.l, x.r, c.b0, c.b1, c.b2, c.a1, c.a2, memory->filters);
-        };
-        auto lim = [&] { LIMITER(1, kFrames, x.l, x.r, fx.limThresh[1]); };
+        Biquad band2;
+        band2.setUp(fx.band[1][1].coef);
+        auto band = [&] { band2.process(kFrames, x.l, x.r); };
+        auto lim = [&] { limiterOf(fx.lim[1]).process(kFrames, x.l, x.r); };
         if (limiterFirst) {
             lim();
             band();
@@ -148,7 +152,7 @@ TEST(EffectsRender, OrderLinesDecideTheChainOrder) {
     // Position 12 takes the band out of the chain: only the limiter runs.
     const std::vector<int32_t> out = renderOneTrack(s, input, effects + "o:\tband2\t1\t12\n");
     Stereo x = channelScale(input);
-    LIMITER(1, kFrames, x.l, x.r, fx.limThresh[1]);
+    limiterOf(fx.lim[1]).process(kFrames, x.l, x.r);
     EXPECT_EQ(out, interleave(x));
 }
 
@@ -161,25 +165,25 @@ TEST(EffectsRender, SubmixAndMasterChainsRunAtBusScale) {
                               "order\tlim\tM\t1\n";
     const std::vector<int32_t> out = renderOneTrack(s, input, lines);
     const EffectSettings fx = settingsFrom(lines);
-    EXPECT_EQ(fx.compThresh[groupSlot(1)],
+    EXPECT_EQ(fx.comp[groupSlot(1)].threshold,
               static_cast<int32_t>(std::pow(10.0, -20.0 / 20.0) * 8388608.0) * 256 - 1);
-    auto memory = std::make_unique<EffectMemory>();
-    armCompressors(memory->dynamics, fx);
+    PeakCompressor comp;
+    comp.setUp(fx.comp[groupSlot(1)]);
+    HighPass hp;
+    hp.setUp(fx.hp[0]);
     // Post-fader at bus scale: x 256 again.
     Stereo x = channelScale(input);
     for (std::size_t i = 0; i < kFrames; ++i) {
         x.l[i] = truncToInt32(x.l[i]) * 256.0;
         x.r[i] = truncToInt32(x.r[i]) * 256.0;
     }
-    PEAKCOMPRESSOR(groupSlot(1), &memory->dynamics.compState[groupSlot(1)], kFrames, x.l, x.r,
-                   fx.compAttack[groupSlot(1)], fx.compRelease[groupSlot(1)],
-                   fx.compRatio[groupSlot(1)], fx.compThresh[groupSlot(1)], memory->dynamics);
+    comp.process(kFrames, x.l, x.r);
     for (std::size_t i = 0; i < kFrames; ++i) {
         x.l[i] = truncToInt32(x.l[i]);
         x.r[i] = truncToInt32(x.r[i]);
     }
-    HPF(kFrames, 0, 0, x.l, x.r, fx.hpPole[0], fx.hpGain[0], memory->filters);
-    LIMITER(0, kFrames, x.l, x.r, fx.limThresh[0]);
+    hp.process(kFrames, x.l, x.r);
+    limiterOf(fx.lim[0]).process(kFrames, x.l, x.r);
     std::vector<int32_t> expected;
     for (std::size_t i = 0; i < kFrames; ++i) {
         // The output divides by 256 toward zero.
