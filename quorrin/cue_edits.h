@@ -10,22 +10,22 @@
 namespace quorrin {
 
 // Latest time of all entries, never below 0 (0 for an empty table).
-float FindMax(const CueTable& table);
+float latestTime(const CueTable& table);
 
-// Earliest time of all entries, never above `last` (the result of FindMax).
-float FindMin(const CueTable& table, float last);
+// Earliest time of all entries, never above `last` (the result of latestTime).
+float earliestTime(const CueTable& table, float last);
 
 // Multiplies every time and every ramp length by `factor` when it lies in
 // 0.001 to 1000; returns whether it did.
-bool ScaleTimes(CueTable& table, float factor);
+bool scaleTimes(CueTable& table, float factor);
 
 // Adds `seconds` to every time.
-void MoveTimes(CueTable& table, float seconds);
+void nudgeTimes(CueTable& table, float seconds);
 
 // Adds `dB` to every level.
-void AdjustVolumes(CueTable& table, float dB);
+void adjustLevels(CueTable& table, float dB);
 
 // Earliest time strictly after `after`, or none when no entry is later.
-std::optional<float> ScanTimes(const CueTable& table, float after);
+std::optional<float> nextTimeAfter(const CueTable& table, float after);
 
 } // namespace quorrin

@@ -52,7 +52,7 @@ std::string timeLine(float seconds, int32_t timeFields) {
                                withoutNegativeZero(milliseconds));
 }
 
-std::string Format1(const CueTable& table, int32_t timeFields) {
+std::string formatByChannels(const CueTable& table, int32_t timeFields) {
     std::string out;
     appendHeader(out, table);
     for (int32_t slot = 0; slot < kSlotCount; ++slot) {
@@ -65,10 +65,11 @@ std::string Format1(const CueTable& table, int32_t timeFields) {
     return out;
 }
 
-std::string Format2(const CueTable& table, int32_t timeFields) {
+std::string formatByTimes(const CueTable& table, int32_t timeFields) {
     std::string out;
     appendHeader(out, table);
-    for (std::optional<float> now = ScanTimes(table, -1.0f); now; now = ScanTimes(table, *now)) {
+    for (std::optional<float> now = nextTimeAfter(table, -1.0f); now;
+         now = nextTimeAfter(table, *now)) {
         out += timeLine(*now, timeFields);
         for (int32_t slot = 0; slot < kSlotCount; ++slot)
             for (const CueEntry& entry : table.slots[static_cast<size_t>(slot)])
@@ -97,8 +98,8 @@ std::string leftOutWarning(const CueTable& table, Ordering ordering) {
 }
 
 std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering) {
-    return ordering == Ordering::byChannels ? Format1(table, timeFields)
-                                            : Format2(table, timeFields);
+    return ordering == Ordering::byChannels ? formatByChannels(table, timeFields)
+                                            : formatByTimes(table, timeFields);
 }
 
 std::string formatEntryCounts(const CueTable& table) {

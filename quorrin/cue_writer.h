@@ -18,10 +18,10 @@ enum class Ordering { byTimes, byChannels };
 std::string timeLine(float seconds, int32_t timeFields);
 
 // Text ordered by channels.
-std::string Format1(const CueTable& table, int32_t timeFields);
+std::string formatByChannels(const CueTable& table, int32_t timeFields);
 
 // Text ordered by times. Entries at -1 s or earlier are left out.
-std::string Format2(const CueTable& table, int32_t timeFields);
+std::string formatByTimes(const CueTable& table, int32_t timeFields);
 
 // How many entries the text ordered by times leaves out: those at -1 s or
 // earlier (after a negative nudge, say).

@@ -259,8 +259,8 @@ void Parser::readRamp(LineFields& fields) {
 
 } // namespace
 
-CueTable ParseBuffer(std::string_view text, int32_t timeFields, std::string_view fileName,
-                     std::vector<std::string>& messages) {
+CueTable parseFaderText(std::string_view text, int32_t timeFields, std::string_view fileName,
+                        std::vector<std::string>& messages) {
     Parser parser(timeFields, fileName, messages);
     int32_t lineNumber = 0;
     // A byte-order mark, as some editors write, is not part of the first word.

@@ -18,7 +18,7 @@ namespace quorrin {
 // Turns fader text into a cue table, reading time lines with `timeFields`
 // fields (1 to 3). Messages about lines that were skipped or mended are
 // appended to `messages`, each naming `fileName` and the line.
-CueTable ParseBuffer(std::string_view text, int32_t timeFields, std::string_view fileName,
-                     std::vector<std::string>& messages);
+CueTable parseFaderText(std::string_view text, int32_t timeFields, std::string_view fileName,
+                        std::vector<std::string>& messages);
 
 } // namespace quorrin

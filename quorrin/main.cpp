@@ -68,12 +68,12 @@ int main(int argc, char** argv) {
         else
             std::cout << "File " << fileName << " could not be read: " << std::strerror(file.error)
                       << "\n";
-        quorrin::Help(std::cout);
+        quorrin::printHelp(std::cout);
         return kStatusNoFile;
     }
 
     std::vector<std::string> messages;
-    quorrin::CueTable table = quorrin::ParseBuffer(file.text, timeFields, fileName, messages);
+    quorrin::CueTable table = quorrin::parseFaderText(file.text, timeFields, fileName, messages);
     for (const std::string& message : messages)
         std::cout << message << "\n";
     std::cout << quorrin::formatEntryCounts(table);

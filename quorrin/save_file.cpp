@@ -34,8 +34,8 @@ SaveResult reportFailure(const std::string& name, int error, std::ostream& out) 
 
 } // namespace
 
-SaveResult SaveFile(const std::string& text, const std::string& name, const std::string& loadedFile,
-                    std::istream& in, std::ostream& out) {
+SaveResult saveCueText(const std::string& text, const std::string& name,
+                       const std::string& loadedFile, std::istream& in, std::ostream& out) {
     if (isSameFile(name, loadedFile)) {
         out << name << " is the file that was loaded and is kept as it is; "
             << "save under a new name\n";

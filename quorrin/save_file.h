@@ -19,7 +19,7 @@ enum class SaveResult {
 
 // Writes `text` to the file `name`, asking on `in`/`out` before replacing an
 // existing file. `loadedFile` names the file the cues came from.
-SaveResult SaveFile(const std::string& text, const std::string& name, const std::string& loadedFile,
-                    std::istream& in, std::ostream& out);
+SaveResult saveCueText(const std::string& text, const std::string& name,
+                       const std::string& loadedFile, std::istream& in, std::ostream& out);
 
 } // namespace quorrin

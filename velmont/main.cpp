@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
     }
 
     const velmont::DialogueOutcome outcome = velmont::askTemplateQuestions(std::cin, std::cout);
-    if (outcome.kind == velmont::DialogueOutcome::Kind::ExitChosen) return kStatusExitChosen;
-    if (outcome.kind == velmont::DialogueOutcome::Kind::InputFault) {
+    if (outcome.kind == velmont::DialogueOutcome::Kind::exitChosen) return kStatusExitChosen;
+    if (outcome.kind == velmont::DialogueOutcome::Kind::inputFault) {
         endRun(kStatusFailed, outcome.fault + "; " + kFaderFile + " was not changed.");
     }
 
