@@ -43,6 +43,34 @@ void adjustLevels(CueTable& table, float dB) {
             entry.level += dB;
 }
 
+float applyToTime(const CueOperation& operation, float seconds) {
+    if (operation.kind == CueOperation::Kind::nudge) return seconds + operation.amount;
+    if (operation.kind == CueOperation::Kind::scale) return seconds * operation.amount;
+    return seconds;
+}
+
+float applyToLevel(const CueOperation& operation, float dB) {
+    return operation.kind == CueOperation::Kind::adjust ? dB + operation.amount : dB;
+}
+
+float applyToRamp(const CueOperation& operation, float seconds) {
+    return operation.kind == CueOperation::Kind::scale ? seconds * operation.amount : seconds;
+}
+
+void applyOperation(CueTable& table, const CueOperation& operation) {
+    switch (operation.kind) {
+    case CueOperation::Kind::nudge:
+        nudgeTimes(table, operation.amount);
+        break;
+    case CueOperation::Kind::scale:
+        scaleTimes(table, operation.amount);
+        break;
+    case CueOperation::Kind::adjust:
+        adjustLevels(table, operation.amount);
+        break;
+    }
+}
+
 std::optional<float> nextTimeAfter(const CueTable& table, float after) {
     // No upper bound on the gap: a song scaled up a thousandfold still lists
     // every time.
