@@ -32,6 +32,7 @@
 #include "quorrin/cue_edits.h"
 #include "quorrin/cue_writer.h"
 #include "quorrin/fader_loader.h"
+#include "quorrin/fader_rewrite.h"
 
 #include "velmont/answer_reader.h"
 #include "velmont/dialogue.h"
@@ -228,6 +229,12 @@ int quorrinLoader(const uint8_t* data, size_t size) {
         quorrin::scaleTimes(table, 3.0f);
         quorrin::adjustLevels(table, -6.0f);
         (void)quorrin::formatCues(table, 4 - fields, quorrin::Ordering::byTimes);
+        // The in-place edit walks the same lines by byte offsets into the text.
+        using Kind = quorrin::CueOperation::Kind;
+        (void)quorrin::rewriteFaderText(
+            text, fields, 4 - fields,
+            {{Kind::nudge, 1.5f}, {Kind::scale, 3.0f}, {Kind::adjust, -6.0f}}, "fuzz.txt",
+            messages);
     }
     return kHandled;
 }
