@@ -6,6 +6,9 @@
 #include "quorrin/cue_writer.h"
 #include "quorrin/fader_loader.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace quorrin {
 
 namespace {
@@ -14,6 +17,26 @@ bool changes(const std::vector<CueOperation>& operations, CueOperation::Kind kin
     for (const CueOperation& operation : operations)
         if (operation.kind == kind) return true;
     return false;
+}
+
+// The part of the text the mixer reads: from the line after the first
+// "begin" (the whole text when there is none) up to the first token "end",
+// spaces not counted. Cue lines in the notes around it are left alone.
+std::pair<size_t, size_t> mixedPart(std::string_view text) {
+    size_t start = 0;
+    const size_t begin = text.find("begin");
+    if (begin != std::string_view::npos) {
+        const size_t newline = text.find('\n', begin);
+        start = newline == std::string_view::npos ? text.size() : newline + 1;
+    }
+    for (size_t at = start; at < text.size();) {
+        const size_t stop = std::min(text.find_first_of("\t\r\n", at), text.size());
+        std::string token(text.substr(at, stop - at));
+        std::erase(token, ' ');
+        if (token == "end") return {start, at};
+        at = stop + 1;
+    }
+    return {start, text.size()};
 }
 
 std::string lineError(std::string_view fileName, int32_t line, const std::string& what) {
@@ -34,9 +57,11 @@ FaderRewrite rewriteFaderText(std::string_view text, int32_t readFields, int32_t
         scales || changes(operations, CueOperation::Kind::nudge) || writeFields != readFields;
     const bool levelsChange = changes(operations, CueOperation::Kind::adjust);
 
+    const auto [first, last] = mixedPart(text);
     FaderRewrite result;
     size_t copied = 0;
     for (const ValuePlace& place : places) {
+        if (place.begin < first || place.end > last) continue;
         std::string replacement;
         float value = place.value;
         if (place.kind == ValuePlace::Kind::time && timesChange) {

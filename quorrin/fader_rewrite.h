@@ -1,8 +1,9 @@
 // Editing a whole fader file in place: the cue operations are applied to the
 // numbers of the "t", "v" and "rmp" lines the cue table reads, and every other
 // byte of the text (notes, the mix name, routing, effects, pans, blank lines,
-// line ends) stays as it was. Only the values an operation changes are
-// rewritten: times when a nudge, a scale or a new field count is asked for,
+// line ends) stays as it was. As the mixer reads only the lines between the
+// "begin" line and "end", cue lines in the notes before or after are kept too. Only the values an
+// operation changes are rewritten: times when a nudge, a scale or a new field count is asked for,
 // levels for an adjustment, ramp lengths for a scale.
 #pragma once
 

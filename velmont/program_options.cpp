@@ -21,9 +21,9 @@ const toolset::OptionRow kOptions[] = {
      kModel},
     {'\0', "channels", "N", "number of channels, 1 to 127 (needed)", kChannels},
     {'\0', "level", "DB", "default fader value (default 0)", kLevel},
-    {'\0', "effects", "all|none|LIST", "effect groups, e.g. hp,band1,comp,lim (default none)",
+    {'\0', "effects", "LIST", "effect groups: all, none (the default) or e.g. hp,band1,comp,lim",
      kEffects},
-    {'\0', "values", "default", "effect values: the starting ones", kValues},
+    {'\0', "values", "default", "the starting effect values (the only choice here)", kValues},
     {'o', "output", "FILE", "the template's file (default faders.txt)", kOutput},
     {'\0', "force", nullptr, "replace an existing file", kForce},
 };

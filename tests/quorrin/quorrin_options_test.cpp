@@ -85,6 +85,7 @@ TEST(QuorrinOptions, InPlaceEditsChangeOnlyTheNumbersTheyEdit) {
         {crlf, {"--adjust", "-1.5", "--backup"}, 0, "begin\r\nsong\r\n; t 1\r\n\r\nt\t0\t0\t0\r\nv\t1\t-7.50\r\npan\t1\t20\r\n(v\t2\t-3)\r\nt\t1\t15\t500\r\nv\tM\t-1.50\t; loud\r\nrmp\t2\r\nend\r\n", ""},
         {plain, {"--scale", "2", "--nudge", "1"}, 0, "mix\nt\t0\t5\t0\nv\t3\t-6\nt\t2\t1\t0\nv\t3\t0\nrmp\t1.000\nend\n", ""},
         {plain, {"--nudge", "1", "--scale", "2"}, 0, "mix\nt\t0\t6\t0\nv\t3\t-6\nt\t2\t2\t0\nv\t3\t0\nrmp\t1.000\nend\n", ""},
+        {"a note\nt\t0\t0\t5\nbegin\nsong\nt\t0\t0\t0\nv\t1\t-6\n e nd\nt\t0\t0\t0\n", {"--nudge", "1", "--adjust", "1"}, 0, "a note\nt\t0\t0\t5\nbegin\nsong\nt\t0\t1\t0\nv\t1\t-5.00\n e nd\nt\t0\t0\t0\n", ""},
         {plain, {"--fields", "1"}, 0, "mix\nt\t2.000\nv\t3\t-6\nt\t60.000\nv\t3\t0\nrmp\t0.5\nend\n", ""},
         {"m\nt\t75.5\nv\t1\t-6\n", {"--nudge", "-0.25", "--backup"}, 0, "m\nt\t75.250\nv\t1\t-6\n", ""},
         {plain, {"--nudge", "-2.5", "--backup"}, 1, "", "quorrin: f.txt line 2: the time would move to -0.500 s, below zero; nothing was written\n"},
