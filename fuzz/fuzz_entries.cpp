@@ -32,6 +32,7 @@
 #include "quorrin/cue_edits.h"
 #include "quorrin/cue_writer.h"
 #include "quorrin/fader_loader.h"
+#include "quorrin/fader_rewrite.h"
 
 #include "velmont/answer_reader.h"
 #include "velmont/dialogue.h"
@@ -194,8 +195,8 @@ int velmontAnswers(const uint8_t* data, size_t size) {
             float value = 0.0f;
             const velmont::AnswerFault fault =
                 turn % 2 == 0 ? reader.readChoice(choice) : reader.readValue(value);
-            if (fault == velmont::AnswerFault::EndOfInput) break;
-            if (fault != velmont::AnswerFault::None) {
+            if (fault == velmont::AnswerFault::endOfInput) break;
+            if (fault != velmont::AnswerFault::none) {
                 if (!in.good() || in.tellg() == before) break;
             }
         }
@@ -205,7 +206,7 @@ int velmontAnswers(const uint8_t* data, size_t size) {
     const velmont::DialogueOutcome outcome = velmont::askTemplateQuestions(in, out);
     // Large channel counts are left out: the template grows with them and
     // only the time it takes would be measured.
-    if (outcome.kind == velmont::DialogueOutcome::Kind::Answered &&
+    if (outcome.kind == velmont::DialogueOutcome::Kind::answered &&
         outcome.settings.channelCount <= 300) {
         const std::string tmpl = velmont::buildTemplateText(outcome.settings);
         (void)tmpl;
@@ -217,17 +218,23 @@ int quorrinLoader(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     for (int32_t fields = 1; fields <= 3; ++fields) {
         std::vector<std::string> messages;
-        quorrin::CueTable table = quorrin::ParseBuffer(text, fields, "fuzz.txt", messages);
+        quorrin::CueTable table = quorrin::parseFaderText(text, fields, "fuzz.txt", messages);
         for (const auto& slot : table.slots)
             if (slot.size() > static_cast<size_t>(quorrin::kMaxEntries)) return kBadCueTable;
-        const float last = quorrin::FindMax(table);
-        (void)quorrin::FindMin(table, last);
+        const float last = quorrin::latestTime(table);
+        (void)quorrin::earliestTime(table, last);
         (void)quorrin::formatCues(table, fields, quorrin::Ordering::byTimes);
         (void)quorrin::formatCues(table, fields, quorrin::Ordering::byChannels);
-        quorrin::MoveTimes(table, -1.5f);
-        quorrin::ScaleTimes(table, 3.0f);
-        quorrin::AdjustVolumes(table, -6.0f);
+        quorrin::nudgeTimes(table, -1.5f);
+        quorrin::scaleTimes(table, 3.0f);
+        quorrin::adjustLevels(table, -6.0f);
         (void)quorrin::formatCues(table, 4 - fields, quorrin::Ordering::byTimes);
+        // The in-place edit walks the same lines by byte offsets into the text.
+        using Kind = quorrin::CueOperation::Kind;
+        (void)quorrin::rewriteFaderText(
+            text, fields, 4 - fields,
+            {{Kind::nudge, 1.5f}, {Kind::scale, 3.0f}, {Kind::adjust, -6.0f}}, "fuzz.txt",
+            messages);
     }
     return kHandled;
 }

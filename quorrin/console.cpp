@@ -77,8 +77,8 @@ class Menu {
 };
 
 void Menu::printMenu() {
-    float last = FindMax(table_);
-    float first = FindMin(table_, last);
+    float last = latestTime(table_);
+    float first = earliestTime(table_, last);
     out_ << "\n"
          << toolset::formatText("First time at %.3f\n", static_cast<double>(first))
          << toolset::formatText("Last time at  %.3f\n", static_cast<double>(last)) << "\n"
@@ -140,7 +140,7 @@ void Menu::printToFile() {
     out_ << leftOutWarning(table_, ordering_) << "Enter filename\n";
     std::string name;
     if (!readAnswer(name)) return;
-    const SaveResult result = SaveFile(text, name, loadedFile_, in_, out_);
+    const SaveResult result = saveCueText(text, name, loadedFile_, in_, out_);
     if (result == SaveResult::inputEnded) {
         out_ << "\nInput ended at a prompt; the command was not carried out.\n";
         ended_ = true;
@@ -157,13 +157,13 @@ int32_t Menu::run() {
             return saveFailed_ ? kStatusSaveFailed : kStatusDone;
         if (command == "nt") {
             out_ << "Enter nudge amount in seconds\n";
-            if (std::optional<float> seconds = readFloat()) MoveTimes(table_, *seconds);
+            if (std::optional<float> seconds = readFloat()) nudgeTimes(table_, *seconds);
         } else if (command == "st") {
             out_ << "Enter scale factor (0.001 to 1000)\n";
-            if (std::optional<float> factor = readFloat()) ScaleTimes(table_, *factor);
+            if (std::optional<float> factor = readFloat()) scaleTimes(table_, *factor);
         } else if (command == "av") {
             out_ << "Enter change in dB\n";
-            if (std::optional<float> dB = readFloat()) AdjustVolumes(table_, *dB);
+            if (std::optional<float> dB = readFloat()) adjustLevels(table_, *dB);
         } else if (command == "ps") {
             out_ << "\n"
                  << formatCues(table_, timeFields_, ordering_) << "\n"
@@ -181,7 +181,7 @@ int32_t Menu::run() {
 
 } // namespace
 
-void Help(std::ostream& out) {
+void printHelp(std::ostream& out) {
     out << "\nHelp:\n"
         << "This program is used to adjust a file called faders.txt.\n"
         << "This is a file that controls the Tarvex program.\n"

@@ -10,7 +10,7 @@
 
 namespace quorrin {
 
-void Help(std::ostream& out);
+void printHelp(std::ostream& out);
 
 // Runs the menu until "x" or the end of input; returns the exit status (1
 // when input ended at a prompt or the last save could not be written).

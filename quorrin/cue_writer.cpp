@@ -38,21 +38,33 @@ void appendEntry(std::string& out, int32_t slot, const CueEntry& entry) {
 } // namespace
 
 std::string timeLine(float seconds, int32_t timeFields) {
+    return "\nt\t" + timeFieldsText(seconds, timeFields) + "\n";
+}
+
+std::string levelText(float dB) {
+    return toolset::formatText("%.2f", static_cast<double>(dB));
+}
+
+std::string rampText(float seconds) {
+    return toolset::formatText("%.3f", static_cast<double>(seconds));
+}
+
+std::string timeFieldsText(float seconds, int32_t timeFields) {
     double time = seconds;
-    if (timeFields == 1) return toolset::formatText("\nt\t%.3f\n", time);
+    if (timeFields == 1) return toolset::formatText("%.3f", time);
     // Whole minutes are counted only from 60 s up, so earlier (and negative)
     // times keep everything in the seconds field.
     double minutes = time >= 60.0 ? std::floor(time / 60.0) : 0.0;
     double remaining = time - minutes * 60.0;
-    if (timeFields == 2) return toolset::formatText("\nt\t%.0f\t%.3f\n", minutes, remaining);
+    if (timeFields == 2) return toolset::formatText("%.0f\t%.3f", minutes, remaining);
     double wholeSeconds = std::trunc(remaining);
     double milliseconds = (remaining - wholeSeconds) * 1000.0;
-    return toolset::formatText("\nt\t%.0f\t%.0f\t%.0f\n", withoutNegativeZero(minutes),
+    return toolset::formatText("%.0f\t%.0f\t%.0f", withoutNegativeZero(minutes),
                                withoutNegativeZero(wholeSeconds),
                                withoutNegativeZero(milliseconds));
 }
 
-std::string Format1(const CueTable& table, int32_t timeFields) {
+std::string formatByChannels(const CueTable& table, int32_t timeFields) {
     std::string out;
     appendHeader(out, table);
     for (int32_t slot = 0; slot < kSlotCount; ++slot) {
@@ -65,10 +77,11 @@ std::string Format1(const CueTable& table, int32_t timeFields) {
     return out;
 }
 
-std::string Format2(const CueTable& table, int32_t timeFields) {
+std::string formatByTimes(const CueTable& table, int32_t timeFields) {
     std::string out;
     appendHeader(out, table);
-    for (std::optional<float> now = ScanTimes(table, -1.0f); now; now = ScanTimes(table, *now)) {
+    for (std::optional<float> now = nextTimeAfter(table, -1.0f); now;
+         now = nextTimeAfter(table, *now)) {
         out += timeLine(*now, timeFields);
         for (int32_t slot = 0; slot < kSlotCount; ++slot)
             for (const CueEntry& entry : table.slots[static_cast<size_t>(slot)])
@@ -97,8 +110,8 @@ std::string leftOutWarning(const CueTable& table, Ordering ordering) {
 }
 
 std::string formatCues(const CueTable& table, int32_t timeFields, Ordering ordering) {
-    return ordering == Ordering::byChannels ? Format1(table, timeFields)
-                                            : Format2(table, timeFields);
+    return ordering == Ordering::byChannels ? formatByChannels(table, timeFields)
+                                            : formatByTimes(table, timeFields);
 }
 
 std::string formatEntryCounts(const CueTable& table) {

@@ -17,11 +17,18 @@ enum class Ordering { byTimes, byChannels };
 // "\nt\t...\n" for a time of `seconds` with `timeFields` fields.
 std::string timeLine(float seconds, int32_t timeFields);
 
+// The fields of that line alone, e.g. "1\t15\t500".
+std::string timeFieldsText(float seconds, int32_t timeFields);
+
+// A level and a ramp length as the cue text writes them: "-6.00", "1.500".
+std::string levelText(float dB);
+std::string rampText(float seconds);
+
 // Text ordered by channels.
-std::string Format1(const CueTable& table, int32_t timeFields);
+std::string formatByChannels(const CueTable& table, int32_t timeFields);
 
 // Text ordered by times. Entries at -1 s or earlier are left out.
-std::string Format2(const CueTable& table, int32_t timeFields);
+std::string formatByTimes(const CueTable& table, int32_t timeFields);
 
 // How many entries the text ordered by times leaves out: those at -1 s or
 // earlier (after a negative nudge, say).

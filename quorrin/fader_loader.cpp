@@ -59,13 +59,16 @@ class LineFields {
 struct Number {
     double value = 0.0;
     bool inRange = true;
+    size_t length = 0; // characters of the field the number takes up
 };
 
 // Reads the leading decimal number of a field, 0 when there is none.
 Number readNumber(std::string_view field) {
     std::string copy(field);
     Number number;
-    number.value = std::strtod(copy.c_str(), nullptr);
+    char* end = nullptr;
+    number.value = std::strtod(copy.c_str(), &end);
+    number.length = static_cast<size_t>(end - copy.c_str());
     if (!std::isfinite(number.value) || std::fabs(number.value) > FLT_MAX) {
         number.value = 0.0;
         number.inRange = false;
@@ -81,8 +84,10 @@ enum class LastEntry {
 
 class Parser {
   public:
-    Parser(int32_t timeFields, std::string_view fileName, std::vector<std::string>& messages)
-        : timeFields_(timeFields), fileName_(fileName), messages_(messages) {}
+    Parser(std::string_view text, int32_t timeFields, std::string_view fileName,
+           std::vector<std::string>& messages, std::vector<ValuePlace>* places)
+        : text_(text), timeFields_(timeFields), fileName_(fileName), messages_(messages),
+          places_(places) {}
 
     void parseLine(std::string_view line, int32_t lineNumber);
     CueTable& table() { return table_; }
@@ -90,12 +95,18 @@ class Parser {
   private:
     void note(const char* what);
     float number(std::string_view field);
+    // As number(); `plain` turns false unless the number fills a field that
+    // ends at a tab (`whole`) or begins the rest of the line.
+    float number(std::string_view field, bool whole, bool& plain);
+    void addPlace(ValuePlace::Kind kind, std::string_view first, std::string_view last, float value,
+                  int32_t fieldsFound, bool plain);
     void readTime(LineFields& fields);
     void readVolume(LineFields& fields);
     void readRamp(LineFields& fields);
     bool readSlot(LineFields& fields, int32_t& slot);
 
     CueTable table_;
+    std::string_view text_; // the whole text, which every field points into
     int32_t timeFields_;
     std::string_view fileName_;
     std::vector<std::string>& messages_;
@@ -106,6 +117,7 @@ class Parser {
     float currentTime_ = 0.0f; // seconds; 0 before the first "t" line
     LastEntry last_ = LastEntry::none;
     int32_t lastSlot_ = 0;
+    std::vector<ValuePlace>* places_; // null when the caller needs no places
 };
 
 bool isCueWord(std::string_view word) {
@@ -124,6 +136,21 @@ float Parser::number(std::string_view field) {
         note(toolset::formatText("%s is out of range; 0 is used", what.c_str()).c_str());
     }
     return static_cast<float>(read.value);
+}
+
+float Parser::number(std::string_view field, bool whole, bool& plain) {
+    const Number read = readNumber(field);
+    if (!read.inRange || read.length == 0 || (whole && read.length != field.size())) plain = false;
+    return number(field);
+}
+
+void Parser::addPlace(ValuePlace::Kind kind, std::string_view first, std::string_view last,
+                      float value, int32_t fieldsFound, bool plain) {
+    if (places_ == nullptr) return;
+    const size_t end = static_cast<size_t>(last.data() - text_.data()) + readNumber(last).length;
+    places_->push_back(ValuePlace{kind, lineNumber_,
+                                  static_cast<size_t>(first.data() - text_.data()), end, value,
+                                  fieldsFound, plain});
 }
 
 void Parser::parseLine(std::string_view line, int32_t lineNumber) {
@@ -173,22 +200,32 @@ void Parser::readTime(LineFields& fields) {
                  .c_str());
     }
     double seconds = 0.0;
+    bool plain = found == timeFields_;
+    std::string_view first;
+    std::string_view last;
     if (timeFields_ == 1) {
-        seconds = number(fields.remainder());
+        first = last = fields.remainder();
+        seconds = number(last, false, plain);
     } else if (timeFields_ == 2) {
-        double minutes = number(fields.next());
-        seconds = number(fields.remainder()) + minutes * 60.0;
+        first = fields.next();
+        double minutes = number(first, true, plain);
+        last = fields.remainder();
+        seconds = number(last, false, plain) + minutes * 60.0;
     } else {
-        double minutes = number(fields.next());
-        double wholeSeconds = number(fields.next());
-        double milliseconds = number(fields.remainder());
+        first = fields.next();
+        double minutes = number(first, true, plain);
+        double wholeSeconds = number(fields.next(), true, plain);
+        last = fields.remainder();
+        double milliseconds = number(last, false, plain);
         seconds = wholeSeconds + minutes * 60.0 + milliseconds / 1000.0;
     }
     if (std::fabs(seconds) > FLT_MAX) {
         note("the time is out of range; 0 is used");
         seconds = 0.0;
+        plain = false;
     }
     currentTime_ = static_cast<float>(seconds);
+    addPlace(ValuePlace::Kind::time, first, last, currentTime_, found, plain);
 }
 
 // Reads a channel field: a number 0 to 127, "M" for the master, or "G"
@@ -237,31 +274,39 @@ void Parser::readVolume(LineFields& fields) {
     int32_t slot = 0;
     last_ = LastEntry::skipped;
     if (!readSlot(fields, slot)) return;
-    float level = number(fields.remainder());
+    const std::string_view field = fields.remainder();
+    bool plain = true;
+    float level = number(field, false, plain);
     std::vector<CueEntry>& entries = table_.slots[static_cast<size_t>(slot)];
     if (entries.size() >= static_cast<size_t>(kMaxEntries)) {
         note("the channel already holds 512 entries; entry skipped");
         return;
     }
     entries.push_back(CueEntry{currentTime_, level, 0.0f});
+    addPlace(ValuePlace::Kind::level, field, field, level, 1, plain);
     last_ = LastEntry::kept;
     lastSlot_ = slot;
 }
 
 void Parser::readRamp(LineFields& fields) {
-    float ramp = number(fields.remainder());
+    const std::string_view field = fields.remainder();
+    bool plain = true;
+    float ramp = number(field, false, plain);
     if (last_ == LastEntry::none) {
         note("rmp line before any v line; ignored");
         return;
     }
-    if (last_ == LastEntry::kept) table_.slots[static_cast<size_t>(lastSlot_)].back().ramp = ramp;
+    if (last_ == LastEntry::kept) {
+        table_.slots[static_cast<size_t>(lastSlot_)].back().ramp = ramp;
+        addPlace(ValuePlace::Kind::ramp, field, field, ramp, 1, plain);
+    }
 }
 
 } // namespace
 
-CueTable ParseBuffer(std::string_view text, int32_t timeFields, std::string_view fileName,
-                     std::vector<std::string>& messages) {
-    Parser parser(timeFields, fileName, messages);
+CueTable parseFaderText(std::string_view text, int32_t timeFields, std::string_view fileName,
+                        std::vector<std::string>& messages, std::vector<ValuePlace>* places) {
+    Parser parser(text, timeFields, fileName, messages, places);
     int32_t lineNumber = 0;
     // A byte-order mark, as some editors write, is not part of the first word.
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);

@@ -2,8 +2,10 @@
 // "faders.txt") with 1, 2 or 3 time fields per time line (default 3), lists
 // its entries per channel and hands the cue table to the menu. A file that
 // cannot be opened ends the program with status 1 after the help text; an
-// unknown option with status 2 after the usage.
+// unknown option with status 2 after the usage. With an operation option the
+// edits are made without the menu instead.
 #include "common/file_text.h"
+#include "quorrin/batch_run.h"
 #include "quorrin/console.h"
 #include "quorrin/cue_writer.h"
 #include "quorrin/fader_loader.h"
@@ -37,8 +39,9 @@ int main(int argc, char** argv) {
     // Past the file-size limit a write fails like one on a full disk and is
     // reported, instead of the signal ending the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
-    const toolset::OptionReading options =
+    const quorrin::CommandLine commandLine =
         quorrin::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const toolset::OptionReading& options = commandLine.reading;
     switch (options.action) {
     case toolset::OptionReading::Action::help:
         std::cout << quorrin::usageText();
@@ -53,11 +56,13 @@ int main(int argc, char** argv) {
         break;
     }
     const std::vector<std::string>& operands = options.operands;
-
-    std::cout << "\nQuorrin 1.0  by the Tarvex toolset team\n";
     std::string fileName = !operands.empty() ? operands[0] : "faders.txt";
     int32_t timeFields =
         operands.size() > 1 ? timeFieldsArgument(operands[1].c_str()) : quorrin::kDefaultTimeFields;
+    if (commandLine.batch)
+        return quorrin::runBatch(commandLine.request, fileName, timeFields, std::cout, std::cerr);
+
+    std::cout << "\nQuorrin 1.0  by the Tarvex toolset team\n";
 
     const toolset::FileText file = toolset::readFileText(fileName, toolset::kNoSizeLimit);
     if (file.status != toolset::FileText::Status::read) {
@@ -68,12 +73,12 @@ int main(int argc, char** argv) {
         else
             std::cout << "File " << fileName << " could not be read: " << std::strerror(file.error)
                       << "\n";
-        quorrin::Help(std::cout);
+        quorrin::printHelp(std::cout);
         return kStatusNoFile;
     }
 
     std::vector<std::string> messages;
-    quorrin::CueTable table = quorrin::ParseBuffer(file.text, timeFields, fileName, messages);
+    quorrin::CueTable table = quorrin::parseFaderText(file.text, timeFields, fileName, messages);
     for (const std::string& message : messages)
         std::cout << message << "\n";
     std::cout << quorrin::formatEntryCounts(table);

@@ -10,6 +10,10 @@
 #include <istream>
 #include <ostream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace quorrin {
 
 namespace {
@@ -32,10 +36,25 @@ SaveResult reportFailure(const std::string& name, int error, std::ostream& out) 
     return SaveResult::failed;
 }
 
+// Writes all of `text`, retrying short writes and interrupted calls; returns
+// the error number, 0 on success.
+int writeAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return errno;
+        text.remove_prefix(static_cast<size_t>(written));
+    }
+    return 0;
+}
+
+// Attempts at finding an unused temporary name before giving up.
+constexpr int kTempNameAttempts = 100;
+
 } // namespace
 
-SaveResult SaveFile(const std::string& text, const std::string& name, const std::string& loadedFile,
-                    std::istream& in, std::ostream& out) {
+SaveResult saveCueText(const std::string& text, const std::string& name,
+                       const std::string& loadedFile, std::istream& in, std::ostream& out) {
     if (isSameFile(name, loadedFile)) {
         out << name << " is the file that was loaded and is kept as it is; "
             << "save under a new name\n";
@@ -67,6 +86,42 @@ SaveResult SaveFile(const std::string& text, const std::string& name, const std:
     }
     out << "Write complete\n";
     return SaveResult::written;
+}
+
+std::optional<std::string> replaceFileText(const std::string& path, std::string_view text) {
+    std::error_code ignored;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, ignored);
+    const std::string target = ignored ? path : resolved.string();
+    struct stat info {};
+    const bool exists = ::stat(target.c_str(), &info) == 0;
+    if (exists && !S_ISREG(info.st_mode)) {
+        const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        if (fd < 0) return "cannot open " + path + " for writing: " + std::strerror(errno);
+        int error = writeAll(fd, text);
+        if (::close(fd) != 0 && error == 0) error = errno;
+        if (error != 0) return "cannot write " + path + ": " + std::strerror(error);
+        return std::nullopt;
+    }
+    std::string tempPath;
+    int fd = -1;
+    for (int attempt = 0; attempt < kTempNameAttempts && fd < 0; ++attempt) {
+        tempPath = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0)
+        return "cannot write " + path + " through " + tempPath + ": " + std::strerror(errno);
+    if (exists) (void)::fchmod(fd, info.st_mode & 07777); // best effort: the text matters more
+    int error = writeAll(fd, text);
+    if (error == 0 && ::fsync(fd) != 0) error = errno;
+    if (::close(fd) != 0 && error == 0) error = errno;
+    if (error == 0 && std::rename(tempPath.c_str(), target.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(tempPath.c_str());
+        return "cannot write " + path + ": " + std::strerror(error) +
+               (exists ? "; the file was left as it was" : "");
+    }
+    return std::nullopt;
 }
 
 } // namespace quorrin

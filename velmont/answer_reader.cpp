@@ -67,11 +67,11 @@ AnswerFault AnswerReader::reject(std::string taken) {
             rejected_ += c;
         }
     }
-    return AnswerFault::NotANumber;
+    return AnswerFault::notANumber;
 }
 
 AnswerFault AnswerReader::readChoice(int32_t& choice) {
-    if (!skipSpace()) return AnswerFault::EndOfInput;
+    if (!skipSpace()) return AnswerFault::endOfInput;
     std::string text;
     if (in_.peek() == '+' || in_.peek() == '-') takeChar(text);
     if (!takeDigits(text)) return reject(text);
@@ -80,14 +80,14 @@ AnswerFault AnswerReader::readChoice(int32_t& choice) {
     if (errno == ERANGE || number > std::numeric_limits<int32_t>::max() ||
         number < std::numeric_limits<int32_t>::min()) {
         rejected_ = text;
-        return AnswerFault::OutOfRange;
+        return AnswerFault::outOfRange;
     }
     choice = static_cast<int32_t>(number);
-    return AnswerFault::None;
+    return AnswerFault::none;
 }
 
 AnswerFault AnswerReader::readValue(float& value) {
-    if (!skipSpace()) return AnswerFault::EndOfInput;
+    if (!skipSpace()) return AnswerFault::endOfInput;
     std::string text;
     if (in_.peek() == '+' || in_.peek() == '-') takeChar(text);
     bool digits = takeDigits(text);
@@ -105,10 +105,10 @@ AnswerFault AnswerReader::readValue(float& value) {
     const float number = std::strtof(text.c_str(), nullptr);
     if (!std::isfinite(number)) {
         rejected_ = text;
-        return AnswerFault::OutOfRange;
+        return AnswerFault::outOfRange;
     }
     value = number;
-    return AnswerFault::None;
+    return AnswerFault::none;
 }
 
 } // namespace velmont

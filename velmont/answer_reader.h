@@ -12,10 +12,10 @@
 namespace velmont {
 
 enum class AnswerFault {
-    None,       // the answer was read
-    EndOfInput, // the input ended before an answer was given
-    NotANumber, // the answer does not start with a number
-    OutOfRange, // a number too large for its kind
+    none,       // the answer was read
+    endOfInput, // the input ended before an answer was given
+    notANumber, // the answer does not start with a number
+    outOfRange, // a number too large for its kind
 };
 
 class AnswerReader {

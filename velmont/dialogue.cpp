@@ -48,14 +48,14 @@ class Questioner {
   private:
     void check(AnswerFault fault, const std::string& question) {
         switch (fault) {
-        case AnswerFault::None:
+        case AnswerFault::none:
             return;
-        case AnswerFault::EndOfInput:
+        case AnswerFault::endOfInput:
             throw Unanswered{"input ended before the question \"" + question + "\" was answered"};
-        case AnswerFault::NotANumber:
+        case AnswerFault::notANumber:
             throw Unanswered{"the answer \"" + reader_.rejectedText() + "\" to \"" + question +
                              "\" is not a number"};
-        case AnswerFault::OutOfRange:
+        case AnswerFault::outOfRange:
             throw Unanswered{"the answer \"" + reader_.rejectedText() + "\" to \"" + question +
                              "\" is too large"};
         }
@@ -150,7 +150,7 @@ void runQuestions(Questioner& q, DialogueOutcome& outcome) {
     s.model = q.readChoice("Which model would you like to use?");
     if (s.model == 4) {
         q.say("Exiting");
-        outcome.kind = DialogueOutcome::Kind::ExitChosen;
+        outcome.kind = DialogueOutcome::Kind::exitChosen;
         return;
     }
 
@@ -177,7 +177,7 @@ void runQuestions(Questioner& q, DialogueOutcome& outcome) {
         s.on = EffectFlags{};
     }
     if (s.valuesChoice == 2) askEffectValues(q, s.on, s.values);
-    outcome.kind = DialogueOutcome::Kind::Answered;
+    outcome.kind = DialogueOutcome::Kind::answered;
 }
 
 } // namespace
@@ -189,7 +189,7 @@ DialogueOutcome askTemplateQuestions(std::istream& in, std::ostream& out) {
         runQuestions(questioner, outcome);
     } catch (const Unanswered& unanswered) {
         out.flush();
-        outcome.kind = DialogueOutcome::Kind::InputFault;
+        outcome.kind = DialogueOutcome::Kind::inputFault;
         outcome.fault = unanswered.message;
     }
     return outcome;

@@ -14,13 +14,13 @@ namespace velmont {
 
 struct DialogueOutcome {
     enum class Kind {
-        Answered,   // every question was answered; settings are complete
-        ExitChosen, // the user chose "Exit" at the first question
-        InputFault, // the input ended or an answer was not a number
+        answered,   // every question was answered; settings are complete
+        exitChosen, // the user chose "Exit" at the first question
+        inputFault, // the input ended or an answer was not a number
     };
-    Kind kind = Kind::Answered;
-    TemplateSettings settings; // complete only when Answered
-    std::string fault;         // what went wrong, when InputFault
+    Kind kind = Kind::answered;
+    TemplateSettings settings; // complete only when answered
+    std::string fault;         // what went wrong, when inputFault
 };
 
 DialogueOutcome askTemplateQuestions(std::istream& in, std::ostream& out);

@@ -3,10 +3,17 @@
 // old faders.txt is replaced only once the new one is completely written; a
 // dialogue that cannot be finished leaves it as it was.
 //
+// With the answers given as options nothing is asked: the template goes to
+// the -o file (faders.txt by default), which must not exist unless --force is
+// given.
+//
 // Exit status: 0 when the template was written (or, for the effects answer 4,
 // deliberately not written) and for --help and --version, 1 when the user
-// chose "Exit", 2 when the dialogue could not be finished, faders.txt could
-// not be written or an option is unknown.
+// chose "Exit" or the -o file exists without --force, 2 when the dialogue
+// could not be finished, the file could not be written or an option is
+// unknown or ill-formed.
+#include <sys/stat.h>
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +31,7 @@ namespace {
 
 constexpr const char* kFaderFile = "faders.txt";
 constexpr int kStatusExitChosen = 1;
+constexpr int kStatusFileExists = 1;
 constexpr int kStatusFailed = 2;
 
 // Every failure of the run ends here.
@@ -33,14 +41,30 @@ constexpr int kStatusFailed = 2;
     std::exit(status);
 }
 
+// Builds the text for `settings` and puts it in `path`; ends the run on a failure.
+void writeTemplate(const velmont::TemplateSettings& settings, const std::string& path) {
+    std::string text;
+    try {
+        text = velmont::buildTemplateText(settings);
+    } catch (const std::exception&) {
+        endRun(kStatusFailed, "not enough memory for a template of " +
+                                  std::to_string(settings.channelCount) + " channels; " + path +
+                                  " was not changed.");
+    }
+    if (const auto failure = velmont::replaceFileContents(path, text)) {
+        endRun(kStatusFailed, *failure);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     // Past the file-size limit a write fails like one on a full disk and is
     // reported, instead of the signal ending the program mid-file.
     std::signal(SIGXFSZ, SIG_IGN);
-    const toolset::OptionReading options =
+    const velmont::CommandLine commandLine =
         velmont::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
+    const toolset::OptionReading& options = commandLine.reading;
     switch (options.action) {
     case toolset::OptionReading::Action::help:
         std::cout << velmont::usageText();
@@ -54,10 +78,19 @@ int main(int argc, char** argv) {
     case toolset::OptionReading::Action::run:
         break;
     }
+    if (commandLine.answered) {
+        struct stat info;
+        if (!commandLine.force && lstat(commandLine.output.c_str(), &info) == 0) {
+            endRun(kStatusFileExists,
+                   commandLine.output + " exists; --force replaces it. Nothing was written.");
+        }
+        writeTemplate(commandLine.settings, commandLine.output);
+        return 0;
+    }
 
     const velmont::DialogueOutcome outcome = velmont::askTemplateQuestions(std::cin, std::cout);
-    if (outcome.kind == velmont::DialogueOutcome::Kind::ExitChosen) return kStatusExitChosen;
-    if (outcome.kind == velmont::DialogueOutcome::Kind::InputFault) {
+    if (outcome.kind == velmont::DialogueOutcome::Kind::exitChosen) return kStatusExitChosen;
+    if (outcome.kind == velmont::DialogueOutcome::Kind::inputFault) {
         endRun(kStatusFailed, outcome.fault + "; " + kFaderFile + " was not changed.");
     }
 
@@ -70,17 +103,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    std::string text;
-    try {
-        text = velmont::buildTemplateText(outcome.settings);
-    } catch (const std::exception&) {
-        endRun(kStatusFailed, "not enough memory for a template of " +
-                                  std::to_string(outcome.settings.channelCount) + " channels; " +
-                                  kFaderFile + " was not changed.");
-    }
-    if (const auto failure = velmont::replaceFileContents(kFaderFile, text)) {
-        endRun(kStatusFailed, *failure);
-    }
+    writeTemplate(outcome.settings, kFaderFile);
     std::cout << "The fader file has been created!\n"
               << "Remove parenthesis around codes to activate effects.\n";
     return 0;

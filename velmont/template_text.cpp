@@ -124,36 +124,36 @@ void wrtTxtTime(std::string& t) {
 
 // The per-channel effect kinds, in the order they appear within a channel and
 // across groups.
-enum class StripEffect { Hshelf, Band1, Band2, Lshelf, Hp, Nlc, Rms, Comp, Lim, Rev, Trev };
+enum class StripEffect { hshelf, band1, band2, lshelf, hp, nlc, rms, comp, lim, rev, trev };
 
 constexpr std::array<StripEffect, 11> kStripOrder = {
-    StripEffect::Hshelf, StripEffect::Band1, StripEffect::Band2, StripEffect::Lshelf,
-    StripEffect::Hp,     StripEffect::Nlc,   StripEffect::Rms,   StripEffect::Comp,
-    StripEffect::Lim,    StripEffect::Rev,   StripEffect::Trev};
+    StripEffect::hshelf, StripEffect::band1, StripEffect::band2, StripEffect::lshelf,
+    StripEffect::hp,     StripEffect::nlc,   StripEffect::rms,   StripEffect::comp,
+    StripEffect::lim,    StripEffect::rev,   StripEffect::trev};
 
 bool isOn(const EffectFlags& on, StripEffect kind) {
     switch (kind) {
-    case StripEffect::Hshelf:
+    case StripEffect::hshelf:
         return on.hshelf;
-    case StripEffect::Band1:
+    case StripEffect::band1:
         return on.band1;
-    case StripEffect::Band2:
+    case StripEffect::band2:
         return on.band2;
-    case StripEffect::Lshelf:
+    case StripEffect::lshelf:
         return on.lshelf;
-    case StripEffect::Hp:
+    case StripEffect::hp:
         return on.hp;
-    case StripEffect::Nlc:
+    case StripEffect::nlc:
         return on.nlc;
-    case StripEffect::Rms:
+    case StripEffect::rms:
         return on.rms;
-    case StripEffect::Comp:
+    case StripEffect::comp:
         return on.comp;
-    case StripEffect::Lim:
+    case StripEffect::lim:
         return on.lim;
-    case StripEffect::Rev:
+    case StripEffect::rev:
         return on.rev;
-    case StripEffect::Trev:
+    case StripEffect::trev:
         return on.trev;
     }
     return false;
@@ -162,47 +162,47 @@ bool isOn(const EffectFlags& on, StripEffect kind) {
 // Section title and column header of one effect group.
 void writeGroupHead(std::string& t, StripEffect kind) {
     switch (kind) {
-    case StripEffect::Hshelf:
+    case StripEffect::hshelf:
         t += "\nHigh Shelf\n";
         wrtTxtHshelf(t);
         break;
-    case StripEffect::Band1:
+    case StripEffect::band1:
         t += "\nEQ Band 1\n";
         wrtTxtBand1(t);
         break;
-    case StripEffect::Band2:
+    case StripEffect::band2:
         t += "\nEQ Band 2\n";
         wrtTxtBand2(t);
         break;
-    case StripEffect::Lshelf:
+    case StripEffect::lshelf:
         t += "\nLow Shelf\n";
         wrtTxtLshelf(t);
         break;
-    case StripEffect::Hp:
+    case StripEffect::hp:
         t += "\nHigh Pass Filter\n";
         wrtTxtHp(t);
         break;
-    case StripEffect::Nlc:
+    case StripEffect::nlc:
         t += "\nNon-Linear Compressor\n";
         wrtTxtNlc(t);
         break;
-    case StripEffect::Rms:
+    case StripEffect::rms:
         t += "\nLinear RMS Compressor\n";
         wrtTxtRms(t);
         break;
-    case StripEffect::Comp:
+    case StripEffect::comp:
         t += "\nLinear Peak Compressor\n";
         wrtTxtComp(t);
         break;
-    case StripEffect::Lim:
+    case StripEffect::lim:
         t += "\nLimiter\n";
         wrtTxtLim(t);
         break;
-    case StripEffect::Rev:
+    case StripEffect::rev:
         t += "\nReverb Send\n";
         wrtTxtRev(t);
         break;
-    case StripEffect::Trev:
+    case StripEffect::trev:
         t += "\nDiscrete Reverb Send\n";
         wrtTxtTrev(t);
         break;
@@ -212,37 +212,37 @@ void writeGroupHead(std::string& t, StripEffect kind) {
 // One value line of an effect group for one channel.
 void writeStripLine(std::string& t, StripEffect kind, int32_t c, const EffectValues& v) {
     switch (kind) {
-    case StripEffect::Hshelf:
+    case StripEffect::hshelf:
         wrtHshelf(t, c, v.hshelf);
         break;
-    case StripEffect::Band1:
+    case StripEffect::band1:
         wrtBand1(t, c, v.band1);
         break;
-    case StripEffect::Band2:
+    case StripEffect::band2:
         wrtBand2(t, c, v.band2);
         break;
-    case StripEffect::Lshelf:
+    case StripEffect::lshelf:
         wrtLshelf(t, c, v.lshelf);
         break;
-    case StripEffect::Hp:
+    case StripEffect::hp:
         wrtHp(t, c, v.hpFreq);
         break;
-    case StripEffect::Nlc:
+    case StripEffect::nlc:
         wrtNlc(t, c, v.nlc);
         break;
-    case StripEffect::Rms:
+    case StripEffect::rms:
         wrtRms(t, c, v.rms);
         break;
-    case StripEffect::Comp:
+    case StripEffect::comp:
         wrtComp(t, c, v.comp);
         break;
-    case StripEffect::Lim:
+    case StripEffect::lim:
         wrtLim(t, c, v.limThresh);
         break;
-    case StripEffect::Rev:
+    case StripEffect::rev:
         wrtRev(t, c, kSendLevel);
         break;
-    case StripEffect::Trev:
+    case StripEffect::trev:
         wrtTrev(t, c, kSendLevel);
         break;
     }

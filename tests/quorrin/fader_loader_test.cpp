@@ -9,7 +9,7 @@ using namespace quorrin;
 namespace {
 
 CueTable parse(const std::string& text, int32_t fields, std::vector<std::string>& messages) {
-    return ParseBuffer(text, fields, "f.txt", messages);
+    return parseFaderText(text, fields, "f.txt", messages);
 }
 
 } // namespace

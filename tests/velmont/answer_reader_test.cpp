@@ -12,9 +12,9 @@ TEST(AnswerReader, AChoiceStopsAtTheDecimalPointWhichThenFailsTheNextAnswer) {
     std::istringstream in("1.5\n2\n");
     AnswerReader reader(in);
     int32_t choice = 0;
-    ASSERT_EQ(reader.readChoice(choice), AnswerFault::None);
+    ASSERT_EQ(reader.readChoice(choice), AnswerFault::none);
     EXPECT_EQ(choice, 1);
-    EXPECT_EQ(reader.readChoice(choice), AnswerFault::NotANumber);
+    EXPECT_EQ(reader.readChoice(choice), AnswerFault::notANumber);
     EXPECT_EQ(reader.rejectedText(), ".5");
 }
 
@@ -26,14 +26,14 @@ TEST(AnswerReader, RejectsTextThatIsNotANumberOrDoesNotFit) {
         const char* rejected;
     };
     const Case cases[] = {
-        {"yes\n", true, AnswerFault::NotANumber, "yes"},
-        {"-\n", true, AnswerFault::NotANumber, "-"},
-        {"abc\n", false, AnswerFault::NotANumber, "abc"},
-        {".\n", false, AnswerFault::NotANumber, "."},
-        {"3e\n", false, AnswerFault::NotANumber, "3e"},
-        {"4294967296\n", true, AnswerFault::OutOfRange, "4294967296"},
-        {"1e99\n", false, AnswerFault::OutOfRange, "1e99"},
-        {"   \n\t", true, AnswerFault::EndOfInput, ""},
+        {"yes\n", true, AnswerFault::notANumber, "yes"},
+        {"-\n", true, AnswerFault::notANumber, "-"},
+        {"abc\n", false, AnswerFault::notANumber, "abc"},
+        {".\n", false, AnswerFault::notANumber, "."},
+        {"3e\n", false, AnswerFault::notANumber, "3e"},
+        {"4294967296\n", true, AnswerFault::outOfRange, "4294967296"},
+        {"1e99\n", false, AnswerFault::outOfRange, "1e99"},
+        {"   \n\t", true, AnswerFault::endOfInput, ""},
     };
     for (const Case& c : cases) {
         std::istringstream in(c.input);
