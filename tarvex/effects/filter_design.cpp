@@ -21,11 +21,6 @@ struct ReverbTerms {
     double alpha; // sin(w) / 2
 };
 
-// Unity comes back a hair off 0 dB; it prints as 0.00, not -0.00.
-double tidyDb(double dB) {
-    return std::fabs(dB) < 0.005 ? 0.0 : dB;
-}
-
 ReverbTerms reverbTerms(double corner, double rate) {
     const double w = 2.0 * kPi * corner / rate;
     const double alpha = std::sin(w) / 2.0;
@@ -112,46 +107,6 @@ BiquadCoefs designReverbLowPass(double corner, double rate) {
     c.a1 = -2.0 * t.k / t.a0;
     c.a2 = (1.0 - t.alpha) / t.a0;
     return c;
-}
-
-FilterSettings filterSettingsOf(const BiquadCoefs& c, BiquadKind kind, double rate) {
-    FilterSettings f;
-    double a0 = 0.0, k = 0.0, alpha = 0.0;
-    if (kind == BiquadKind::bell) {
-        // a0 (1 + a2) = 2, a1 a0 = -2 cos w, a2 a0 = 1 - alpha/A, b0 a0 = 1 + alpha A.
-        a0 = 2.0 / (1.0 + c.a2);
-        k = -c.a1 * a0 / 2.0;
-        const double alphaOverA = 1.0 - c.a2 * a0;
-        const double alphaTimesA = c.b0 * a0 - 1.0;
-        const double a = std::sqrt(alphaTimesA / alphaOverA);
-        alpha = std::sqrt(alphaTimesA * alphaOverA);
-        f.gainDb = tidyDb(40.0 * std::log10(a));
-    } else {
-        // The shelf passes A^2 at one end of the band: Nyquist for the high
-        // shelf, DC for the low one. Knowing A, the a0 and cos w of the
-        // design follow from two linear equations in a1 and a2.
-        const bool high = kind == BiquadKind::highShelf;
-        const double end = high ? (c.b0 - c.b1 + c.b2) / (1.0 - c.a1 + c.a2)
-                                : (c.b0 + c.b1 + c.b2) / (1.0 + c.a1 + c.a2);
-        const double a = std::sqrt(end);
-        const double sign = high ? 1.0 : -1.0;
-        const double m11 = (1.0 + c.a2) / 2.0, m12 = sign * (a - 1.0);
-        const double m21 = sign * c.a1 / 2.0, m22 = sign * (a + 1.0);
-        const double r1 = a + 1.0, r2 = a - 1.0;
-        const double det = m11 * m22 - m12 * m21;
-        a0 = (r1 * m22 - m12 * r2) / det;
-        k = (m11 * r2 - m21 * r1) / det;
-        alpha = a0 * (1.0 - c.a2) / 2.0 / (2.0 * std::sqrt(a));
-        f.gainDb = tidyDb(40.0 * std::log10(a));
-    }
-    const double w = std::acos(std::clamp(k, -1.0, 1.0));
-    f.frequency = w * rate / (2.0 * kPi);
-    f.q = alpha != 0.0 ? std::sin(w) / (2.0 * alpha) : 0.0;
-    return f;
-}
-
-double highPassCornerOf(const HighPassCoefs& coef, double rate) {
-    return rate * (1.0 - coef.pole) / 4.0;
 }
 
 } // namespace tarvex

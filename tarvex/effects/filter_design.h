@@ -33,19 +33,4 @@ BiquadCoefs designLowShelf(double gain, double freq, double rate, double Q);
 BiquadCoefs designReverbHighPass(double corner, double rate);
 BiquadCoefs designReverbLowPass(double corner, double rate);
 
-// A bell or shelf read back from its coefficients (the designs inverted up
-// to rounding). The plan of a check prints these: the values as written can
-// differ from them in the last printed digit, and at the Nyquist frequency,
-// where the designs degenerate, entirely.
-struct FilterSettings {
-    double frequency = 0.0; // Hz
-    double gainDb = 0.0;    // dB
-    double q = 0.0;         // quality factor
-};
-enum class BiquadKind { bell, highShelf, lowShelf };
-FilterSettings filterSettingsOf(const BiquadCoefs& coef, BiquadKind kind, double rate);
-
-// The corner of a one-pole high-pass read back from its pole, Hz.
-double highPassCornerOf(const HighPassCoefs& coef, double rate);
-
 } // namespace tarvex

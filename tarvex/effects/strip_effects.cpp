@@ -36,12 +36,10 @@ void describeDynamics(std::string& line, const char* what, const CompressorSetti
             c.release / ms, c.ratio);
 }
 
-// Filters are described by what their coefficients give back, as the plan
-// always has: see filterSettingsOf.
-void describeBiquad(std::string& line, const char* what, const BiquadSettings& b, BiquadKind kind,
-                    double rate) {
-    const FilterSettings f = filterSettingsOf(b.coef, kind, rate);
-    appendf(line, "%s %.1f Hz %+.2f dB Q %.3g", what, f.frequency, f.gainDb, f.q);
+// Filters are described by the values their line gave, after limiting.
+void describeBiquad(std::string& line, const char* what, const BiquadSettings& b) {
+    // A gain written as -0 prints as +0.00.
+    appendf(line, "%s %.1f Hz %+.2f dB Q %.3g", what, b.frequency, b.gainDb + 0.0, b.q);
 }
 
 // High-pass.
@@ -54,8 +52,8 @@ void hpSetUp(StripEffects& s, const EffectSettings& fx, int e) {
 void hpProcess(StripEffects& s, int32_t n, std::span<double> l, std::span<double> r) {
     s.highPass.process(n, l, r);
 }
-void hpDescribe(std::string& line, const EffectSettings& fx, int e, double rate) {
-    appendf(line, "hp %.1f Hz", highPassCornerOf(fx.hp[e].coef, rate));
+void hpDescribe(std::string& line, const EffectSettings& fx, int e, double) {
+    appendf(line, "hp %.1f Hz", fx.hp[e].frequency);
 }
 
 // Bands 1..4, as band index 0..3.
@@ -69,10 +67,9 @@ template <int kBand>
 void bandProcess(StripEffects& s, int32_t n, std::span<double> l, std::span<double> r) {
     s.bands[kBand].process(n, l, r);
 }
-template <int kBand>
-void bandDescribe(std::string& line, const EffectSettings& fx, int e, double rate) {
+template <int kBand> void bandDescribe(std::string& line, const EffectSettings& fx, int e, double) {
     const std::string what = "band" + std::to_string(kBand + 1);
-    describeBiquad(line, what.c_str(), fx.band[e][kBand], BiquadKind::bell, rate);
+    describeBiquad(line, what.c_str(), fx.band[e][kBand]);
 }
 
 // Shelves.
@@ -85,8 +82,8 @@ void hshelfSetUp(StripEffects& s, const EffectSettings& fx, int e) {
 void hshelfProcess(StripEffects& s, int32_t n, std::span<double> l, std::span<double> r) {
     s.highShelf.process(n, l, r);
 }
-void hshelfDescribe(std::string& line, const EffectSettings& fx, int e, double rate) {
-    describeBiquad(line, "hshelf", fx.hshelf[e], BiquadKind::highShelf, rate);
+void hshelfDescribe(std::string& line, const EffectSettings& fx, int e, double) {
+    describeBiquad(line, "hshelf", fx.hshelf[e]);
 }
 bool lshelfOn(const EffectSettings& fx, int e) {
     return fx.lshelf[e].on != 0;
@@ -97,8 +94,8 @@ void lshelfSetUp(StripEffects& s, const EffectSettings& fx, int e) {
 void lshelfProcess(StripEffects& s, int32_t n, std::span<double> l, std::span<double> r) {
     s.lowShelf.process(n, l, r);
 }
-void lshelfDescribe(std::string& line, const EffectSettings& fx, int e, double rate) {
-    describeBiquad(line, "lshelf", fx.lshelf[e], BiquadKind::lowShelf, rate);
+void lshelfDescribe(std::string& line, const EffectSettings& fx, int e, double) {
+    describeBiquad(line, "lshelf", fx.lshelf[e]);
 }
 
 // Dynamics.
