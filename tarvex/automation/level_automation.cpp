@@ -68,7 +68,7 @@ inline void advanceRamp(const EntryTable& t, SlotAutomation& a, int slot) {
 } // namespace
 
 double levelTodB(int32_t level) {
-    return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : -144.0;
+    return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : kFloorDb;
 }
 
 TARVEX_VECTOR_CLONES
@@ -291,7 +291,7 @@ void prepareAutomation(const AutomationScript& script, AutomationState& au, int6
     if (renderStart > 0) {
         for (int slot = 0; slot <= channelCount; ++slot)
             InterpretLevel(au.levels, script.volume, renderStart, slot);
-        for (int slot = 128; slot < kEntrySlots; ++slot)
+        for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot)
             InterpretLevel(au.levels, script.volume, renderStart, slot);
         for (int vca = 0; vca < kVcaSlots; ++vca)
             InterpretLevel(au.vcaLevels, script.vca, renderStart, vca);

@@ -20,7 +20,7 @@ namespace tarvex {
 // Channel automation divisor: a unity level multiplies by 256 (2^23 to 2^31).
 constexpr double kChannelDivisor = 524288.0;
 // Group and master divisor: a unity level multiplies by 1.
-constexpr double kBusDivisor = 134217728.0;
+constexpr double kBusDivisor = kUnityLevel;
 
 // Applies automation to one block of one slot, in place on `left` and
 // `right`. `vcaGains` holds one block of `count` gains per VCA slot.

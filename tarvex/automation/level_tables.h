@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/scales.h"
 #include "core/slot_layout.h"
 
 namespace tarvex {
@@ -17,7 +18,6 @@ namespace tarvex {
 constexpr int kEntrySlots = kSlotCount; // channel slots: master, 127 channels, 8 groups, spare
 constexpr int kVcaSlots = 9;            // VCA 1..8; slot 0 takes entries of an invalid VCA number
 constexpr int kMaxEntries = 512;        // entries per slot and per VCA
-constexpr double kUnityLevel = 134217728.0; // 2^27
 constexpr int32_t kMaxLevel = 536870912;    // 2^29, about +12.04 dB
 
 // One table of timed level entries.
@@ -129,8 +129,8 @@ struct AutomationState {
     SlotAutomation levels{kEntrySlots};
     SlotAutomation vcaLevels{kVcaSlots};
     AutomationMemory memory;
-    std::array<std::array<int32_t, 256>, 128> historyL{}; // delay-pan history, left
-    std::array<std::array<int32_t, 256>, 128> historyR{}; // delay-pan history, right
+    std::array<std::array<int32_t, 256>, kMaxChannels + 1> historyL{}; // delay-pan history, left
+    std::array<std::array<int32_t, 256>, kMaxChannels + 1> historyR{}; // delay-pan history, right
     std::vector<double> vcaGains;                         // one block of gains per VCA slot
 };
 

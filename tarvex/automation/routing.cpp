@@ -31,7 +31,7 @@ template <typename Use> void forEachListNumber(std::string_view list, Use use) {
 
 void RouteChannel(std::string_view list, int bus, RouteTable& route) {
     forEachListNumber(list, [&](long long n) {
-        if (n >= 1 && n <= 127)
+        if (n >= 1 && n <= kMaxChannels)
             route[static_cast<std::size_t>(n)][static_cast<std::size_t>(bus)] = 1;
         else
             warn("Channel assigned to sub %i is out of range!\n", bus);
@@ -40,7 +40,7 @@ void RouteChannel(std::string_view list, int bus, RouteTable& route) {
 
 void RouteVCA(std::string_view list, int vca, std::span<int32_t> assign) {
     forEachListNumber(list, [&](long long n) {
-        if (n >= 0 && n <= 136)
+        if (n >= 0 && n < kSlotCount)
             assign[static_cast<std::size_t>(n)] = vca;
         else
             warn("Channel assigned to VCA %i is out of range!\n", vca);
@@ -88,7 +88,7 @@ bool setUpPanning(PanRouting& r, const SlotSettings& s, int32_t channelCount,
             if (pan[c] < 0) r.panRight[c] = (100.0f + p) / 100.0f;
         }
     }
-    for (int slot = 128; slot < kEntrySlots; ++slot) {
+    for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot) {
         const auto p = static_cast<float>(pan[slot]);
         if (pan[slot] > 0) r.panLeft[slot] = (100.0f - p) / 100.0f;
         if (pan[slot] < 0) r.panRight[slot] = (100.0f + p) / 100.0f;

@@ -17,10 +17,6 @@ namespace tarvex {
 
 namespace {
 
-// Channel samples beyond this (2^23) after the effects mark the channel as
-// clipping.
-constexpr int32_t kChannelFullScale = 8388608;
-
 // Reads `frames` frames at byte `offset` into the raw buffer; whatever the
 // file cannot give (it ends early) reads as silence.
 void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
@@ -50,7 +46,7 @@ void checkChannelClip(const StripWorkspace& b, int32_t from, int32_t to, int32_t
         low = l < low ? l : low;
         low = r < low ? r : low;
     }
-    if (high > kChannelFullScale || low < -kChannelFullScale) clip = 1;
+    if (high > kChannelFullScaleInt || low < -kChannelFullScaleInt) clip = 1;
 }
 
 bool keepsIntegerSamples(const MixSettings& cfg, int c) {

@@ -108,10 +108,6 @@ void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n
              au.routing.panRight[kMasterSlot], au.routing.vcaAssign, vcaGains);
 }
 
-// Bus samples beyond this (2^31) after the effects mark a submix or the
-// master as clipping.
-constexpr double kBusFullScale = 2147483648.0;
-
 // Bus b as doubles in the work buffers.
 void loadWork(BlockBuffers& b, const std::vector<int32_t>& l, const std::vector<int32_t>& r,
               int32_t n) {

@@ -15,6 +15,7 @@
 
 #include "automation/level_automation.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "engine/plot_svg.h"
 
 namespace tarvex {
@@ -150,8 +151,8 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
     w.loudnessOn = p.loudnessOn;
     w.oversOn = p.oversOn;
     w.plotOn = !p.plotPath.empty();
-    const int32_t outHigh = out.outBits == 16 ? 32767 : 8388607;
-    const int32_t outLow = out.outBits == 16 ? -32768 : -8388608;
+    const int32_t outHigh = outputHigh(out.outBits);
+    const int32_t outLow = outputLow(out.outBits);
 
     if (w.loudnessOn) {
         std::string error;
@@ -192,8 +193,8 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
 
     if (w.loudnessOn) w.loudness.addBlock(left, right, n);
     if (w.plotOn) {
-        const int32_t high = cfg.output.outBits == 16 ? 32767 : 8388607;
-        const int32_t low = cfg.output.outBits == 16 ? -32768 : -8388608;
+        const int32_t high = outputHigh(cfg.output.outBits);
+        const int32_t low = outputLow(cfg.output.outBits);
         w.envelope.add(0, left, pos, n, high, low);
         if (stereo) w.envelope.add(1, right, pos, n, high, low);
     }

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "automation/level_automation.h"
+#include "core/scales.h"
 #include "engine/mix_views.h"
 
 namespace tarvex {
@@ -334,7 +335,7 @@ std::string plotSvg(const MixSettings& cfg, const MixState& st) {
         levelLane(pg, lane.slot, lane.name, top);
         top += kLaneHeight + kGap;
     }
-    const double fullScale = cfg.output.outBits == 16 ? 32768.0 : 8388608.0;
+    const double fullScale = outputFullScale(cfg.output.outBits);
     if (sides == 2) {
         envelopeLane(pg, env, 0, "Out L", top, fullScale);
         envelopeLane(pg, env, 1, "Out R", top + kEnvelopeHeight + kGap, fullScale);
