@@ -222,8 +222,8 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input,
     if (s.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.tracks.sampleRate);
     s.tracks.meterWindow = static_cast<float>(s.tracks.sampleRate) / 10.0f;
     // Without a seed the noise differs from run to run, as it always has.
-    std::srand(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
-                                     : static_cast<unsigned>(std::time(nullptr) % 3600));
+    s.dither.reseed(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
+                                          : static_cast<unsigned>(std::time(nullptr) % 3600));
 
     settleMixName(s);
     checkPreferences(s, prefs);

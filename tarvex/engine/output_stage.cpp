@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -21,8 +20,8 @@ namespace {
 constexpr int32_t kMeterDivisor = 256;
 
 // One draw of the dither noise, in output steps.
-int32_t ditherNoise(const OutputSetup& out) {
-    return out.ditherOffset - (std::rand() % out.ditherRange);
+int32_t ditherNoise(const OutputSetup& out, DitherNoise& noise) {
+    return out.ditherOffset - (noise.next() % out.ditherRange);
 }
 
 // Raises an output peak to the largest |v| of a block, at the first sample
@@ -69,8 +68,8 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
             for (int32_t i = 0; i < n; ++i) {
                 // Always two draws per frame, left first; the noise never wraps
                 // a sample near full scale around.
-                const int32_t nl = ditherNoise(out);
-                const int32_t nr = ditherNoise(out);
+                const int32_t nl = ditherNoise(out, st.dither);
+                const int32_t nr = ditherNoise(out, st.dither);
                 b.masterL[i] = clampToInt32(static_cast<int64_t>(b.masterL[i]) + nl * noiseStep);
                 b.masterR[i] = clampToInt32(static_cast<int64_t>(b.masterR[i]) + nr * noiseStep);
             }
@@ -90,7 +89,7 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
     } else {
         for (int32_t i = 0; i < n; ++i) {
             int32_t v = truncToInt32(b.masterL[i] * out.monoGain + b.masterR[i] * out.monoGain);
-            if (dither) v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out) * noiseStep);
+            if (dither) v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out, st.dither) * noiseStep);
             b.mono[i] = v;
         }
         divideBlock(b.mono.data(), b.stageL.data(), n, shift);

@@ -19,6 +19,7 @@
 
 #include "automation/level_tables.h"
 #include "core/diagnostics.h"
+#include "core/dither_noise.h"
 #include "core/slot_layout.h"
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
@@ -64,7 +65,7 @@ struct PrefsSettings {
     int64_t automationOffset = 0;    // shift of all automation times, samples
     int32_t threads = 0;             // channel-strip workers; 0 = one per core
     bool ditherSeedSet = false;      // `seed` or --seed given: the dither noise repeats
-    uint32_t ditherSeed = 0;         // seed of the dither noise (srand)
+    uint32_t ditherSeed = 0;         // seed of the dither noise
     bool mixNameOverrideSet = false; // `oname` given
     std::string mixNameOverride;     // mix name from `oname`
     bool loudnessOn = false;         // `loudness`: loudness and true peak in the report
@@ -200,6 +201,7 @@ struct MixState {
     std::vector<StripOutput> stripOutputs;  // channel blocks processed, not yet mixed
     MixMeters meters;
     MixWatch watch;                                  // loudness, overs and plot data
+    DitherNoise dither;                              // dither noise, seeded before the first block
     std::FILE* mixStream = nullptr;                  // mix file, open for appending
     std::FILE* tapStream = nullptr;                  // tap file, open for appending
     std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel
