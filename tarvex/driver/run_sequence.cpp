@@ -86,8 +86,8 @@ void readWavHeaders(MixSession& s) {
         if (t.channelOn[c] == 0) continue;
         std::string refusal;
         const std::string path = wavPathOf(s, c);
-        t.wavOk[c] = GET_ATTRIBUTES(c, path, t.wavChannels, t.wavDataOffset, t.wavRate, t.wavFrames,
-                                    t.wavBytes, t.wavBits, &refusal);
+        t.wavOk[c] = readWavFacts(c, path, t.wavChannels, t.wavDataOffset, t.wavRate, t.wavFrames,
+                                  t.wavBytes, t.wavBits, &refusal);
         if (t.wavOk[c] != 0) continue;
         t.channelOn[c] = 0;
         s.diagnostics.warning(t.tracksPath, t.listLine[c],
@@ -176,7 +176,7 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, UnfinishedOutputs& unfini
         std::error_code ec;
         const bool existed = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
         if (!existed) unfinished.add(what, path);
-        if (!MAKE_HEADER(path, s.tracks.sampleRate, bits, channels, frames))
+        if (!writeWavHeader(path, s.tracks.sampleRate, bits, channels, frames))
             stopRun(1, "Could not create the %s %s: %s\n", what, path.c_str(),
                     std::strerror(errno));
         if (existed) unfinished.add(what, path);

@@ -80,16 +80,17 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
         raiseOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR.data(), n, pos);
         MasterRMS(m.rms, b.masterL, b.masterR, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
-            NUM16STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
+            encodeStereo16(b.stageL, b.stageR, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 4;
         } else {
-            NUM24STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
+            encodeStereo24(b.stageL, b.stageR, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 6;
         }
     } else {
         for (int32_t i = 0; i < n; ++i) {
             int32_t v = truncToInt32(b.masterL[i] * out.monoGain + b.masterR[i] * out.monoGain);
-            if (dither) v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out, st.dither) * noiseStep);
+            if (dither)
+                v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out, st.dither) * noiseStep);
             b.mono[i] = v;
         }
         divideBlock(b.mono.data(), b.stageL.data(), n, shift);
@@ -98,10 +99,10 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
         m.outPeakPosR = m.outPeakPosL;
         MasterRMS(m.rms, b.mono, b.mono, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
-            NUM16MONO_TO_CHAR(b.stageL, b.outBytes, n);
+            encodeMono16(b.stageL, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 2;
         } else {
-            NUM24MONO_TO_CHAR(b.stageL, b.outBytes, n);
+            encodeMono24(b.stageL, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 3;
         }
     }
