@@ -111,16 +111,16 @@ bool setUpPanning(PanRouting& r, const SlotSettings& s, int32_t channelCount,
         r.delay[slot] = static_cast<int32_t>(static_cast<float>(pan[slot]) / 100.0f * reach);
         if (r.delayPanned[slot] != 0 && std::abs(r.delay[slot]) >= kDelayHistory) fits = false;
     }
-    // DELAY_PAN reads the pan from here.
+    // delayPanChannel reads the pan from here.
     for (int c = 1; c <= channelCount; ++c)
         if (r.delayPanned[c] != 0) r.delayPanPan[c] = pan[c];
     return fits;
 }
 
-void DELAY_PAN(int32_t first, int32_t count, int32_t pan, int32_t delay, std::span<const int32_t> x,
-               std::span<int32_t, kDelayHistory> historyL,
-               std::span<int32_t, kDelayHistory> historyR, std::span<int32_t> left,
-               std::span<int32_t> right, int32_t savePosition) {
+void delayPanChannel(int32_t first, int32_t count, int32_t pan, int32_t delay,
+                     std::span<const int32_t> x, std::span<int32_t, kDelayHistory> historyL,
+                     std::span<int32_t, kDelayHistory> historyR, std::span<int32_t> left,
+                     std::span<int32_t> right, int32_t savePosition) {
     const int32_t d = delay < 0 ? -delay : delay;
     for (int32_t i = first; i < count; ++i) {
         if (pan == 0) {

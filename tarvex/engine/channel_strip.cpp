@@ -81,9 +81,9 @@ void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
                      int32_t n, std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
-    AUTOMATE(pos, n, c, au.volume, as.levels, as.memory, b.scratch, b.channelL, b.channelR,
-             au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c], au.routing.panRight[c],
-             au.routing.vcaAssign, vcaGains);
+    automateLevels(pos, n, c, au.volume, as.levels, as.memory, b.channelL, b.channelR,
+                   au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
+                   au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
 }
 
 // Fills frames [from, to) of channel c's block at `pos` with its decoded
@@ -147,8 +147,9 @@ void loadDelayPanned(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
     decodeSamples(std::span<const uint8_t>(b.raw.data(), bytes), bytesPerSample, 1, count,
                   std::span<int32_t>(b.monoIn).subspan(from),
                   std::span<int32_t>(b.channelR).subspan(from));
-    DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, st.automationState.historyL[c],
-              st.automationState.historyR[c], b.channelL, b.channelR, savePosition);
+    delayPanChannel(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn,
+                    st.automationState.historyL[c], st.automationState.historyR[c], b.channelL,
+                    b.channelR, savePosition);
     const int64_t audioEnd = start + t.wavFrames[c];
     if (audioEnd < blockEnd) {
         const int64_t end = std::max<int64_t>(audioEnd - pos, 0);
@@ -175,9 +176,9 @@ void processChannelInSlices(const MixSettings& cfg, MixState& st, StripWorkspace
         const auto frames = static_cast<std::size_t>(count);
         const std::span<int32_t> left = std::span<int32_t>(b.channelL).subspan(at, frames);
         const std::span<int32_t> right = std::span<int32_t>(b.channelR).subspan(at, frames);
-        AUTOMATE(pos + from, count, c, au.volume, as.levels, as.memory, b.scratch, left, right,
-                 au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
-                 au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
+        automateLevels(pos + from, count, c, au.volume, as.levels, as.memory, left, right,
+                       au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
+                       au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
         raisePeak(st.meters.peakL[c], left.data(), count);
         raisePeak(st.meters.peakR[c], right.data(), count);
     }

@@ -155,7 +155,6 @@ struct StripWorkspace {
     std::span<int32_t> channelL, channelR; // channel block, 2^23 then 2^31 scale
     std::vector<int32_t> monoIn;           // decoded mono samples for delay panning
     std::vector<double> workL, workR;      // effect-chain work area
-    AutomationScratch scratch;             // the automation's values of the sample in hand
 
     void bind(StripOutput& out) {
         channelL = out.left;
