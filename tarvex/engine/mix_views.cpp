@@ -4,11 +4,11 @@
 #include "core/text_format.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -145,7 +145,7 @@ int64_t playFromOf(const MixSettings& s, int slot) {
 }
 
 void prepareMixViews(const MixSettings& cfg, MixState& st) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     const PrefsSettings& p = cfg.prefs;
     const OutputSetup& out = cfg.output;
     w.loudnessOn = p.loudnessOn;
@@ -184,7 +184,7 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
 }
 
 void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !(w.loudnessOn || w.oversOn || w.plotOn)) return;
     const BlockBuffers& b = st.buffers;
     const bool stereo = cfg.output.outChannels == 2;
@@ -217,7 +217,7 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
 }
 
 void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !w.oversOn) return;
     // A channel's clip check runs inside its strip: what is known is the
     // block in which its flag went up.
@@ -231,7 +231,7 @@ void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int3
 
 void observeConsoleStage(const MixSettings& cfg, MixState& st, ConsoleStage stage, int64_t pos,
                          int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !w.oversOn) return;
     const BlockBuffers& b = st.buffers;
     switch (stage) {
@@ -263,14 +263,14 @@ void observeConsoleStage(const MixSettings& cfg, MixState& st, ConsoleStage stag
 }
 
 void observeChannelFader(MixState& st, const StripOutput& strip, int c, int64_t pos, int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !w.oversOn) return;
     w.faderRuns[static_cast<std::size_t>(c)].scan(firstN(strip.left, n), firstN(strip.right, n),
                                                   pos, n, w.overs);
 }
 
 void finishMixViews(const MixSettings& cfg, MixState& st) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (w.loudnessOn) w.loudnessResult = w.loudness.result();
     if (w.oversOn) {
         for (FullScaleRuns& r : w.outputRuns)
@@ -302,7 +302,7 @@ void finishMixViews(const MixSettings& cfg, MixState& st) {
 }
 
 std::string mixViewsReport(const MixSession& s) {
-    const MixWatch& w = s.watch;
+    const MixViews& w = s.views;
     std::string text;
     if (w.loudnessOn) {
         const LoudnessResult& r = w.loudnessResult;

@@ -312,7 +312,7 @@ std::string plotSvg(const MixSettings& cfg, const MixState& st) {
         if (cfg.routing.busFlags[static_cast<std::size_t>(k)] != 0)
             lanes.push_back({groupSlot(k), "Sub " + std::to_string(k)});
     lanes.push_back({kMasterSlot, "Master"});
-    const PeakEnvelope& env = st.watch.envelope;
+    const PeakEnvelope& env = st.views.envelope;
     const int32_t sides = cfg.output.outChannels == 2 ? 2 : 1;
     const double lanesBottom = kTop + static_cast<double>(lanes.size()) * (kLaneHeight + kGap);
     const double bottom = lanesBottom + sides * (kEnvelopeHeight + kGap);

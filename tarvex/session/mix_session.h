@@ -23,7 +23,7 @@
 #include "core/slot_layout.h"
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
-#include "meters/mix_watch.h"
+#include "meters/mix_views.h"
 #include "session/effect_memory.h"
 
 namespace tarvex {
@@ -199,7 +199,7 @@ struct MixState {
     std::vector<StripWorkspace> workspaces; // one per thread running channel strips
     std::vector<StripOutput> stripOutputs;  // channel blocks processed, not yet mixed
     MixMeters meters;
-    MixWatch watch;                                  // loudness, overs and plot data
+    MixViews views;                                  // loudness, overs and plot data
     DitherNoise dither;                              // dither noise, seeded before the first block
     std::FILE* mixStream = nullptr;                  // mix file, open for appending
     std::FILE* tapStream = nullptr;                  // tap file, open for appending
