@@ -65,6 +65,9 @@ inline void advanceRamp(const EntryTable& t, SlotAutomation& a, int slot) {
     if (a.counter[slot] < rampOf(t, e, slot)) ++a.counter[slot];
 }
 
+// The block paths below are inlined into automateLevels, so that they are
+// built for each instruction set it is built for.
+
 // One slot's two sides as a call sees them: the sign each side last had and
 // the gain it applies (both kept between blocks), and how a level becomes
 // those gains.
@@ -88,8 +91,8 @@ struct SlotSides {
 // One side of a settled block: the gain in force up to the side's first sign
 // change, `fresh` from there on, so that most of the block is a plain
 // multiplication. The VCA gains, when there are any, multiply in as well.
-void settledSide(std::span<int32_t> x, int32_t& sign, double& apply, double fresh,
-                 const double* gains, bool leftSide) {
+[[gnu::always_inline]] inline void settledSide(std::span<int32_t> x, int32_t& sign, double& apply,
+                                               double fresh, const double* gains, bool leftSide) {
     const auto count = static_cast<int32_t>(x.size());
     int32_t i = 0;
     for (; i < count && signOf(x[i]) == sign; ++i)
@@ -113,8 +116,9 @@ void settledSide(std::span<int32_t> x, int32_t& sign, double& apply, double fres
 
 // A settled slot with no entry starting in the block keeps `level` for the
 // whole block: each side takes its new gain at its first sign change.
-void automateSettled(std::span<int32_t> left, std::span<int32_t> right, int32_t level, SlotSides& s,
-                     const double* gains) {
+[[gnu::always_inline]] inline void automateSettled(std::span<int32_t> left,
+                                                   std::span<int32_t> right, int32_t level,
+                                                   SlotSides& s, const double* gains) {
     const double freshL = s.gainOf(level, s.panLeft);
     const double freshR = s.gainOf(level, s.panRight);
     const int32_t lastL = signOf(left.back());
@@ -128,9 +132,10 @@ void automateSettled(std::span<int32_t> left, std::span<int32_t> right, int32_t 
 // A slot that ramps, or whose next entry starts in the block, sample by
 // sample: entries start at their sample (`due`), the ramp advances every
 // sample, and a side takes the level of the moment where its sign changes.
-void automateRamp(int64_t pos, int32_t count, int slot, const EntryTable& table,
-                  SlotAutomation& state, std::span<int32_t> left, std::span<int32_t> right,
-                  SlotSides& s, const double* gains, int64_t due) {
+[[gnu::always_inline]] inline void automateRamp(int64_t pos, int32_t count, int slot,
+                                                const EntryTable& table, SlotAutomation& state,
+                                                std::span<int32_t> left, std::span<int32_t> right,
+                                                SlotSides& s, const double* gains, int64_t due) {
     for (int32_t i = 0; i < count; ++i) {
         const int32_t signL = signOf(left[i]);
         const int32_t signR = signOf(right[i]);
