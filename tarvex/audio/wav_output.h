@@ -12,14 +12,16 @@
 #include <span>
 #include <string>
 
+#include "core/scales.h"
+
 namespace tarvex {
 
 // Size of the header written before the samples.
 constexpr int32_t kWavHeaderBytes = 44;
 // Output shifts from the master scale (2^31) to 24-bit (2^23) and 16-bit
 // (2^15) samples.
-constexpr int kShift24 = 8;
-constexpr int kShift16 = 16;
+constexpr int kShift24 = outputShift(24);
+constexpr int kShift16 = outputShift(16);
 
 // Fills out with the header of a PCM file of `frames` frames. Sizes are
 // computed in 64 bits and stored modulo 2^32; callers check dataSizeFits first.

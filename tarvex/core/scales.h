@@ -30,5 +30,13 @@ constexpr int32_t outputHigh(int32_t bits) {
 constexpr int32_t outputLow(int32_t bits) {
     return bits == 16 ? -32768 : -8388608;
 }
+// Shift from the bus scale down to an output sample (16 for 16-bit output,
+// else 8), and one output step at bus scale (2^shift).
+constexpr int outputShift(int32_t bits) {
+    return bits == 16 ? 16 : 8;
+}
+constexpr int32_t outputStep(int32_t bits) {
+    return bits == 16 ? 65536 : 256;
+}
 
 } // namespace tarvex

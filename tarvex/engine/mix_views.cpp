@@ -24,9 +24,6 @@ namespace {
 
 constexpr int32_t kBusHigh = std::numeric_limits<int32_t>::max();
 constexpr int32_t kBusLow = std::numeric_limits<int32_t>::min();
-// Output steps to 2^31 bus scale for the dither's reach on the master.
-constexpr int32_t kStepTo24 = 256;
-constexpr int32_t kStepTo16 = 65536;
 
 // Ticks of a beat in the fader file's tempo mode.
 constexpr double kTicksPerBeat = 480.0;
@@ -169,7 +166,7 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
         // check, so a clipped master sample can sit up to the noise's reach
         // inside the limits.
         const int32_t reach = out.outChannels == 2 && out.ditherBits != 0
-                                  ? out.ditherOffset * (out.outBits == 16 ? kStepTo16 : kStepTo24)
+                                  ? out.ditherOffset * outputStep(out.outBits)
                                   : 0;
         w.busRuns[0] = {kMasterSlot, kBusHigh - reach, kBusLow + reach};
         for (int k = 1; k <= kSubmixCount; ++k)

@@ -10,6 +10,7 @@
 
 #include "audio/wav_output.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "meters/metering.h"
 
 namespace tarvex {
@@ -58,8 +59,8 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
     const OutputSetup& out = cfg.output;
     BlockBuffers& b = st.buffers;
     MixMeters& m = st.meters;
-    const int shift = out.outBits == 16 ? 16 : 8;
-    const int64_t noiseStep = out.outBits == 16 ? 65536 : 256;
+    const int shift = outputShift(out.outBits);
+    const int64_t noiseStep = outputStep(out.outBits);
     const bool dither = out.ditherBits != 0;
     std::size_t bytes = 0;
 
