@@ -137,7 +137,7 @@ TEST(Automate, ShapedRampsAndMidSongStarts) {
               static_cast<int32_t>(levelOf(-9.0) / 524288.0 * 1000));
 }
 
-TEST(Automate, InterpretLevelMatchesARenderFromTheStart) {
+TEST(Automate, SeekLevelMatchesARenderFromTheStart) {
     const std::vector<Entry> entries{{0.0, 0}, {-10.0, 3000, 4000, 0.5f}, {-3.0, 9000, 2500}};
     for (int64_t at : {1000, 3000, 3001, 5000, 7000, 9100, 20000}) {
         const auto signal = alternating(static_cast<std::size_t>(at) + 5000);
