@@ -61,8 +61,8 @@ void automate(benchmark::State& state, bool ramping) {
     for (auto _ : state) {
         l = x;
         r = x;
-        AUTOMATE(pos, kBlock, kSlot, au->volume, au->levels, au->memory, l, r, 1, kChannelDivisor,
-                 0.7f, 0.7f, au->routing.vcaAssign, au->vcaGains);
+        automateLevels(pos, kBlock, kSlot, au->volume, au->levels, au->memory, l, r, 1,
+                       kChannelDivisor, 0.7f, 0.7f, au->routing.vcaAssign, au->vcaGains);
         pos += kBlock;
         benchmark::DoNotOptimize(l.data());
     }
@@ -107,7 +107,7 @@ void BM_DelayPan(benchmark::State& state) {
     std::vector<int32_t> l(kBlock), r(kBlock);
     std::array<int32_t, kDelayHistory> hl{}, hr{};
     for (auto _ : state) {
-        DELAY_PAN(0, kBlock, 40, 11, x, hl, hr, l, r, kBlock - 256);
+        delayPanChannel(0, kBlock, 40, 11, x, hl, hr, l, r, kBlock - 256);
         benchmark::DoNotOptimize(l.data());
     }
     state.SetItemsProcessed(state.iterations() * kBlock);

@@ -10,10 +10,9 @@
 #include <cstdint>
 #include <span>
 
-namespace tarvex {
+#include "core/scales.h"
 
-// Channel full scale of decoded samples (2^23).
-constexpr double kChannelFullScale = 8388608.0;
+namespace tarvex {
 
 // Decodes one little-endian 32-bit float sample, b0 first in the file, to the
 // channel scale. The result is (2m + 2) * sign * 2^(e - 105) for the mantissa

@@ -199,10 +199,10 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out) {
     return 1;
 }
 
-int GET_ATTRIBUTES(int channel, const std::string& path, std::span<int32_t> channels,
-                   std::span<int64_t> dataOffset, std::span<uint32_t> rate,
-                   std::span<int64_t> frames, std::span<int32_t> bytesPerSample,
-                   std::span<int32_t> bitsPerSample, std::string* refusal) {
+int readWavFacts(int channel, const std::string& path, std::span<int32_t> channels,
+                 std::span<int64_t> dataOffset, std::span<uint32_t> rate, std::span<int64_t> frames,
+                 std::span<int32_t> bytesPerSample, std::span<int32_t> bitsPerSample,
+                 std::string* refusal) {
     const size_t slot = static_cast<size_t>(channel);
     const bool inRange = channel >= 0 && slot < channels.size() && slot < dataOffset.size() &&
                          slot < rate.size() && slot < frames.size() &&

@@ -36,9 +36,9 @@ int readWavAttributes(ByteSource& src, const std::string& path, WavFacts& out);
 // Opens the file at path, reads its header and, when it is accepted, writes
 // entry `channel` of each array. Returns 1 when accepted, 0 otherwise (the
 // arrays are then left as they were, and `refusal`, when given, says why).
-int GET_ATTRIBUTES(int channel, const std::string& path, std::span<int32_t> channels,
-                   std::span<int64_t> dataOffset, std::span<uint32_t> rate,
-                   std::span<int64_t> frames, std::span<int32_t> bytesPerSample,
-                   std::span<int32_t> bitsPerSample, std::string* refusal = nullptr);
+int readWavFacts(int channel, const std::string& path, std::span<int32_t> channels,
+                 std::span<int64_t> dataOffset, std::span<uint32_t> rate, std::span<int64_t> frames,
+                 std::span<int32_t> bytesPerSample, std::span<int32_t> bitsPerSample,
+                 std::string* refusal = nullptr);
 
 } // namespace tarvex

@@ -60,8 +60,8 @@ void makeHeaderBytes(std::span<uint8_t, 44> out, uint32_t rate, uint32_t bits, i
     writeLE32(p + 40, static_cast<uint32_t>(dataSize));
 }
 
-bool MAKE_HEADER(const std::string& path, uint32_t rate, uint32_t bits, int32_t channels,
-                 int32_t frames) {
+bool writeWavHeader(const std::string& path, uint32_t rate, uint32_t bits, int32_t channels,
+                    int32_t frames) {
     uint8_t header[kWavHeaderBytes];
     makeHeaderBytes(std::span<uint8_t, 44>(header), rate, bits, channels, frames);
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -82,8 +82,8 @@ bool dataSizeFits(int32_t channels, uint32_t bits, int64_t frames) {
 }
 
 TARVEX_VECTOR_CLONES
-void NUM16STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> right,
-                       std::span<uint8_t> out, int32_t n) {
+void encodeStereo16(std::span<const int32_t> left, std::span<const int32_t> right,
+                    std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
     assert(enoughFrames(left.size(), n) && enoughFrames(right.size(), n));
     assert(out.size() >= static_cast<size_t>(n) * 4);
@@ -95,8 +95,8 @@ void NUM16STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> r
 }
 
 TARVEX_VECTOR_CLONES
-void NUM24STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> right,
-                       std::span<uint8_t> out, int32_t n) {
+void encodeStereo24(std::span<const int32_t> left, std::span<const int32_t> right,
+                    std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
     assert(enoughFrames(left.size(), n) && enoughFrames(right.size(), n));
     assert(out.size() >= static_cast<size_t>(n) * 6);
@@ -108,7 +108,7 @@ void NUM24STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> r
 }
 
 TARVEX_VECTOR_CLONES
-void NUM16MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n) {
+void encodeMono16(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
     assert(enoughFrames(in.size(), n));
     assert(out.size() >= static_cast<size_t>(n) * 2);
@@ -118,7 +118,7 @@ void NUM16MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int3
 }
 
 TARVEX_VECTOR_CLONES
-void NUM24MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n) {
+void encodeMono24(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n) {
     if (n < 1) return;
     assert(enoughFrames(in.size(), n));
     assert(out.size() >= static_cast<size_t>(n) * 3);

@@ -12,14 +12,16 @@
 #include <span>
 #include <string>
 
+#include "core/scales.h"
+
 namespace tarvex {
 
 // Size of the header written before the samples.
 constexpr int32_t kWavHeaderBytes = 44;
 // Output shifts from the master scale (2^31) to 24-bit (2^23) and 16-bit
 // (2^15) samples.
-constexpr int kShift24 = 8;
-constexpr int kShift16 = 16;
+constexpr int kShift24 = outputShift(24);
+constexpr int kShift16 = outputShift(16);
 
 // Fills out with the header of a PCM file of `frames` frames. Sizes are
 // computed in 64 bits and stored modulo 2^32; callers check dataSizeFits first.
@@ -30,8 +32,8 @@ void makeHeaderBytes(std::span<uint8_t, 44> out, uint32_t rate, uint32_t bits, i
 // Creates or truncates the file at path and writes the header into it.
 // Returns false when the file cannot be created, written or closed; errno
 // then holds the reason. Prints nothing.
-bool MAKE_HEADER(const std::string& path, uint32_t rate, uint32_t bits, int32_t channels,
-                 int32_t frames);
+bool writeWavHeader(const std::string& path, uint32_t rate, uint32_t bits, int32_t channels,
+                    int32_t frames);
 
 // True when the data size of `frames` frames plus 36 fits the 32-bit size
 // fields of the header.
@@ -49,11 +51,11 @@ inline int32_t divideTowardZero(int32_t v, int shift) {
 // Encoders: n frames (or samples) from the arrays into out, low byte first.
 // Values outside the output range give their low 16 or 24 bits. Nothing is
 // written when n is below 1. They run in the mix loop once per block.
-void NUM16STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> right,
-                       std::span<uint8_t> out, int32_t n);
-void NUM24STER_TO_CHAR(std::span<const int32_t> left, std::span<const int32_t> right,
-                       std::span<uint8_t> out, int32_t n);
-void NUM16MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n);
-void NUM24MONO_TO_CHAR(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n);
+void encodeStereo16(std::span<const int32_t> left, std::span<const int32_t> right,
+                    std::span<uint8_t> out, int32_t n);
+void encodeStereo24(std::span<const int32_t> left, std::span<const int32_t> right,
+                    std::span<uint8_t> out, int32_t n);
+void encodeMono16(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n);
+void encodeMono24(std::span<const int32_t> in, std::span<uint8_t> out, int32_t n);
 
 } // namespace tarvex

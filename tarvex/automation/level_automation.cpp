@@ -65,116 +65,156 @@ inline void advanceRamp(const EntryTable& t, SlotAutomation& a, int slot) {
     if (a.counter[slot] < rampOf(t, e, slot)) ++a.counter[slot];
 }
 
-} // namespace
+// The block paths below are inlined into automateLevels, so that they are
+// built for each instruction set it is built for.
 
-double levelTodB(int32_t level) {
-    return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : -144.0;
+// One slot's two sides as a call sees them: the sign each side last had and
+// the gain it applies (both kept between blocks), and how a level becomes
+// those gains.
+struct SlotSides {
+    int32_t& signL; // sign of the last left sample
+    int32_t& signR; // sign of the last right sample
+    double& gainL;  // gain now applied to the left side
+    double& gainR;  // gain now applied to the right side
+    int32_t polarity;
+    double divisor;
+    float panLeft, panRight;
+
+    // The gain of one side for a level; the single-precision steps are part
+    // of the result.
+    double gainOf(int32_t level, float pan) const {
+        const auto signedLevel = static_cast<float>(static_cast<int64_t>(level) * polarity);
+        return static_cast<double>(signedLevel * pan) / divisor;
+    }
+};
+
+// One side of a settled block: the gain in force up to the side's first sign
+// change, `fresh` from there on, so that most of the block is a plain
+// multiplication. The VCA gains, when there are any, multiply in as well.
+[[gnu::always_inline]] inline void settledSide(std::span<int32_t> x, int32_t& sign, double& apply,
+                                               double fresh, const double* gains, bool leftSide) {
+    const auto count = static_cast<int32_t>(x.size());
+    int32_t i = 0;
+    for (; i < count && signOf(x[i]) == sign; ++i)
+        x[i] = truncToInt32(gains == nullptr ? apply * x[i]
+                            : leftSide       ? apply * gains[i] * x[i]
+                                             : x[i] * apply * gains[i]);
+    if (i == count) return;
+    apply = fresh;
+    // Levels, pans and VCA gains are numbers, so the products are too.
+    if (gains == nullptr) {
+        for (; i < count; ++i)
+            x[i] = truncFiniteToInt32(apply * x[i]);
+    } else if (leftSide) {
+        for (; i < count; ++i)
+            x[i] = truncFiniteToInt32(apply * gains[i] * x[i]);
+    } else {
+        for (; i < count; ++i)
+            x[i] = truncFiniteToInt32(x[i] * apply * gains[i]);
+    }
 }
 
-TARVEX_VECTOR_CLONES
-void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
-              AutomationMemory& memory, AutomationScratch& m, std::span<int32_t> left,
-              std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
-              float panRight, std::span<const int32_t> vcaAssign,
-              std::span<const double> vcaGains) {
-    if (count <= 0) return;
-    // At the first sample of the song the gains apply at once.
-    if (pos == 0) {
-        memory.OldPolarL[slot] = -signOf(left[0]);
-        memory.OldPolarR[slot] = -signOf(right[0]);
-    }
-    const int32_t vca = vcaAssign[slot];
-    m.vca_base = vca * count;
-    const double* gains = vca != 0 ? vcaGains.data() + m.vca_base : nullptr;
-    int64_t due = nextStart(table, state, slot);
-    int32_t& oldL = memory.OldPolarL[slot];
-    int32_t& oldR = memory.OldPolarR[slot];
-    double& applyL = memory.ApplyLeft[slot];
-    double& applyR = memory.ApplyRight[slot];
+// A settled slot with no entry starting in the block keeps `level` for the
+// whole block: each side takes its new gain at its first sign change.
+[[gnu::always_inline]] inline void automateSettled(std::span<int32_t> left,
+                                                   std::span<int32_t> right, int32_t level,
+                                                   SlotSides& s, const double* gains) {
+    const double freshL = s.gainOf(level, s.panLeft);
+    const double freshR = s.gainOf(level, s.panRight);
+    const int32_t lastL = signOf(left.back());
+    const int32_t lastR = signOf(right.back());
+    settledSide(left, s.signL, s.gainL, freshL, gains, true);
+    settledSide(right, s.signR, s.gainR, freshR, gains, false);
+    s.signL = lastL;
+    s.signR = lastR;
+}
 
-    // A settled slot with no entry starting in this block keeps one level for
-    // the whole block: each side takes the new gain at its first sign change
-    // and keeps it, so the block is a plain multiplication after that.
-    if (state.current[slot] == state.target[slot] && (due < pos || due >= pos + count)) {
-        m.n = state.index[slot];
-        m.New_Level = state.current[slot];
-        const auto signedLevel = static_cast<float>(static_cast<int64_t>(m.New_Level) * polarity);
-        const double newL = static_cast<double>(signedLevel * panLeft) / divisor;
-        const double newR = static_cast<double>(signedLevel * panRight) / divisor;
-        auto side = [&](std::span<int32_t> x, int32_t& old, double& apply, double fresh,
-                        bool leftSide) {
-            int32_t i = 0;
-            for (; i < count && signOf(x[i]) == old; ++i)
-                x[i] = truncToInt32(gains == nullptr ? apply * x[i]
-                                    : leftSide       ? apply * gains[i] * x[i]
-                                                     : x[i] * apply * gains[i]);
-            if (i == count) return;
-            apply = fresh;
-            // Levels, pans and VCA gains are numbers, so the products are too.
-            if (gains == nullptr) {
-                for (; i < count; ++i)
-                    x[i] = truncFiniteToInt32(apply * x[i]);
-            } else if (leftSide) {
-                for (; i < count; ++i)
-                    x[i] = truncFiniteToInt32(apply * gains[i] * x[i]);
-            } else {
-                for (; i < count; ++i)
-                    x[i] = truncFiniteToInt32(x[i] * apply * gains[i]);
-            }
-        };
-        const int32_t lastL = signOf(left[count - 1]);
-        const int32_t lastR = signOf(right[count - 1]);
-        side(left.first(static_cast<std::size_t>(count)), oldL, applyL, newL, true);
-        side(right.first(static_cast<std::size_t>(count)), oldR, applyR, newR, false);
-        m.NewPolarL = oldL = lastL;
-        m.NewPolarR = oldR = lastR;
-        return;
-    }
-
+// A slot that ramps, or whose next entry starts in the block, sample by
+// sample: entries start at their sample (`due`), the ramp advances every
+// sample, and a side takes the level of the moment where its sign changes.
+[[gnu::always_inline]] inline void automateRamp(int64_t pos, int32_t count, int slot,
+                                                const EntryTable& table, SlotAutomation& state,
+                                                std::span<int32_t> left, std::span<int32_t> right,
+                                                SlotSides& s, const double* gains, int64_t due) {
     for (int32_t i = 0; i < count; ++i) {
-        m.NewPolarL = signOf(left[i]);
-        m.NewPolarR = signOf(right[i]);
-        m.n = state.index[slot];
+        const int32_t signL = signOf(left[i]);
+        const int32_t signR = signOf(right[i]);
         if (pos + i == due) {
-            startEntry(table, state, slot, m.n);
+            startEntry(table, state, slot, state.index[slot]);
             due = nextStart(table, state, slot);
         }
-        const bool changedL = m.NewPolarL != oldL;
-        const bool changedR = m.NewPolarR != oldR;
-        bool newLevel = false;
+        const bool changedL = signL != s.signL;
+        const bool changedR = signR != s.signR;
+        bool fresh = false;
+        int32_t level = 0;
         if (state.current[slot] != state.target[slot]) {
             advanceRamp(table, state, slot);
             if (changedL || changedR) {
-                m.dBNewLevel = rampdB(table, state, slot, state.index[slot] - 1);
-                m.New_Level = levelFromdB(m.dBNewLevel);
-                state.current[slot] = m.New_Level;
-                newLevel = true;
+                level = levelFromdB(rampdB(table, state, slot, state.index[slot] - 1));
+                state.current[slot] = level;
+                fresh = true;
             }
         } else {
-            m.New_Level = state.current[slot];
-            newLevel = true;
+            level = state.current[slot];
+            fresh = true;
         }
-        if (newLevel) {
-            const auto signedLevel =
-                static_cast<float>(static_cast<int64_t>(m.New_Level) * polarity);
-            if (changedL) applyL = static_cast<double>(signedLevel * panLeft) / divisor;
-            if (changedR) applyR = static_cast<double>(signedLevel * panRight) / divisor;
+        if (fresh) {
+            if (changedL) s.gainL = s.gainOf(level, s.panLeft);
+            if (changedR) s.gainR = s.gainOf(level, s.panRight);
         }
         if (gains != nullptr) {
             const double g = gains[i];
-            left[i] = truncToInt32(applyL * g * left[i]);
-            right[i] = truncToInt32(right[i] * applyR * g);
+            left[i] = truncToInt32(s.gainL * g * left[i]);
+            right[i] = truncToInt32(right[i] * s.gainR * g);
         } else {
-            left[i] = truncToInt32(applyL * left[i]);
-            right[i] = truncToInt32(right[i] * applyR);
+            left[i] = truncToInt32(s.gainL * left[i]);
+            right[i] = truncToInt32(right[i] * s.gainR);
         }
-        oldL = m.NewPolarL;
-        oldR = m.NewPolarR;
+        s.signL = signL;
+        s.signR = signR;
     }
 }
 
-void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotAutomation& state,
-             AutomationMemory& m, std::span<double> out) {
+} // namespace
+
+double levelTodB(int32_t level) {
+    return level > 0 ? -20.0 * std::log10(kUnityLevel / static_cast<double>(level)) : kFloorDb;
+}
+
+TARVEX_VECTOR_CLONES
+void automateLevels(int64_t pos, int32_t count, int slot, const EntryTable& table,
+                    SlotAutomation& state, AutomationMemory& memory, std::span<int32_t> left,
+                    std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
+                    float panRight, std::span<const int32_t> vcaAssign,
+                    std::span<const double> vcaGains) {
+    if (count <= 0) return;
+    // At the first sample of the song the gains apply at once.
+    if (pos == 0) {
+        memory.lastSignL[slot] = -signOf(left[0]);
+        memory.lastSignR[slot] = -signOf(right[0]);
+    }
+    const int32_t vca = vcaAssign[slot];
+    const int32_t vcaBase = vca * count;
+    const double* gains = vca != 0 ? vcaGains.data() + vcaBase : nullptr;
+    SlotSides sides{memory.lastSignL[slot],
+                    memory.lastSignR[slot],
+                    memory.gainL[slot],
+                    memory.gainR[slot],
+                    polarity,
+                    divisor,
+                    panLeft,
+                    panRight};
+    const int64_t due = nextStart(table, state, slot);
+    if (state.current[slot] == state.target[slot] && (due < pos || due >= pos + count))
+        automateSettled(left.first(static_cast<std::size_t>(count)),
+                        right.first(static_cast<std::size_t>(count)), state.current[slot], sides,
+                        gains);
+    else
+        automateRamp(pos, count, slot, table, state, left, right, sides, gains, due);
+}
+
+void automateVca(int64_t pos, int32_t count, int vca, const EntryTable& table,
+                 SlotAutomation& state, std::span<double> out) {
     double* gains = out.data() + static_cast<std::size_t>(vca) * static_cast<std::size_t>(count);
     int64_t due = nextStart(table, state, vca);
     for (int32_t i = 0; i < count; ++i) {
@@ -184,8 +224,8 @@ void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotA
         }
         if (state.current[vca] != state.target[vca]) {
             advanceRamp(table, state, vca);
-            m.vcadBNewLevel = rampdB(table, state, vca, state.index[vca] - 1);
-            const double ratio = std::pow(10.0, m.vcadBNewLevel / 20.0);
+            const double dB = rampdB(table, state, vca, state.index[vca] - 1);
+            const double ratio = std::pow(10.0, dB / 20.0);
             state.current[vca] = truncToInt32(ratio * kUnityLevel);
             gains[i] = ratio;
         } else {
@@ -194,7 +234,7 @@ void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotA
     }
 }
 
-void InterpretLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slot) {
+void seekLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slot) {
     const int32_t first = t.levels[t.at(0, slot)];
     auto settleAtFirst = [&] {
         a.current[slot] = a.target[slot] = first;
@@ -233,7 +273,7 @@ void InterpretLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slo
 
 PlayedEntries playedEntries(const EntryTable& t, int slot, int64_t from) {
     const int32_t count = t.count[static_cast<std::size_t>(slot)];
-    // The entry index `InterpretLevel` settles on.
+    // The entry index `seekLevel` settles on.
     int32_t k = 0;
     if (from > t.times[t.at(0, slot)]) {
         k = 1;
@@ -290,11 +330,11 @@ void prepareAutomation(const AutomationScript& script, AutomationState& au, int6
     }
     if (renderStart > 0) {
         for (int slot = 0; slot <= channelCount; ++slot)
-            InterpretLevel(au.levels, script.volume, renderStart, slot);
-        for (int slot = 128; slot < kEntrySlots; ++slot)
-            InterpretLevel(au.levels, script.volume, renderStart, slot);
+            seekLevel(au.levels, script.volume, renderStart, slot);
+        for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot)
+            seekLevel(au.levels, script.volume, renderStart, slot);
         for (int vca = 0; vca < kVcaSlots; ++vca)
-            InterpretLevel(au.vcaLevels, script.vca, renderStart, vca);
+            seekLevel(au.vcaLevels, script.vca, renderStart, vca);
     } else {
         auto settle = [](SlotAutomation& a, const EntryTable& t, int slots) {
             for (int s = 0; s < slots; ++s) {
@@ -307,7 +347,7 @@ void prepareAutomation(const AutomationScript& script, AutomationState& au, int6
     }
     for (int c = 1; c <= channelCount; ++c)
         if (channelStart[c] != 0)
-            InterpretLevel(au.levels, script.volume, std::max(renderStart, channelStart[c]), c);
+            seekLevel(au.levels, script.volume, std::max(renderStart, channelStart[c]), c);
 }
 
 } // namespace tarvex

@@ -20,33 +20,26 @@ namespace tarvex {
 // Channel automation divisor: a unity level multiplies by 256 (2^23 to 2^31).
 constexpr double kChannelDivisor = 524288.0;
 // Group and master divisor: a unity level multiplies by 1.
-constexpr double kBusDivisor = 134217728.0;
+constexpr double kBusDivisor = kUnityLevel;
 
 // Applies automation to one block of one slot, in place on `left` and
-// `right`. `vcaGains` holds one block of `count` gains per VCA slot.
+// `right`. `vcaGains` holds one block of `count` gains per VCA slot. A slot
+// that is settled through the block takes one gain per side; a ramping slot,
+// or one whose next entry starts in the block, goes sample by sample.
 // Runs in the mix loop.
-void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table, SlotAutomation& state,
-              AutomationMemory& memory, AutomationScratch& scratch, std::span<int32_t> left,
-              std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
-              float panRight, std::span<const int32_t> vcaAssign, std::span<const double> vcaGains);
-
-// The same with the memory's own scratch values, as on the mix loop's thread.
-inline void AUTOMATE(int64_t pos, int32_t count, int slot, const EntryTable& table,
-                     SlotAutomation& state, AutomationMemory& memory, std::span<int32_t> left,
-                     std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
-                     float panRight, std::span<const int32_t> vcaAssign,
-                     std::span<const double> vcaGains) {
-    AUTOMATE(pos, count, slot, table, state, memory, memory, left, right, polarity, divisor,
-             panLeft, panRight, vcaAssign, vcaGains);
-}
+void automateLevels(int64_t pos, int32_t count, int slot, const EntryTable& table,
+                    SlotAutomation& state, AutomationMemory& memory, std::span<int32_t> left,
+                    std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
+                    float panRight, std::span<const int32_t> vcaAssign,
+                    std::span<const double> vcaGains);
 
 // Computes one block of gains for one VCA into out[vca × count + i].
 // Runs in the mix loop.
-void FillVCA(int64_t pos, int32_t count, int vca, const EntryTable& table, SlotAutomation& state,
-             AutomationMemory& memory, std::span<double> out);
+void automateVca(int64_t pos, int32_t count, int vca, const EntryTable& table,
+                 SlotAutomation& state, std::span<double> out);
 
 // Sets one slot's automation state as it would stand at sample `pos`.
-void InterpretLevel(SlotAutomation& state, const EntryTable& table, int64_t pos, int slot);
+void seekLevel(SlotAutomation& state, const EntryTable& table, int64_t pos, int slot);
 
 // The entries of one slot as the render plays them once `prepareAutomation`
 // has brought the slot to `from`: entry `inForce` holds there (entry 0 also

@@ -10,15 +10,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/scales.h"
 #include "core/slot_layout.h"
 
 namespace tarvex {
 
-constexpr int kEntrySlots = kSlotCount; // channel slots: master, 127 channels, 8 groups, spare
-constexpr int kVcaSlots = 9;            // VCA 1..8; slot 0 takes entries of an invalid VCA number
-constexpr int kMaxEntries = 512;        // entries per slot and per VCA
-constexpr double kUnityLevel = 134217728.0; // 2^27
-constexpr int32_t kMaxLevel = 536870912;    // 2^29, about +12.04 dB
+constexpr int kEntrySlots = kSlotCount;  // channel slots: master, 127 channels, 8 groups, spare
+constexpr int kVcaSlots = 9;             // VCA 1..8; slot 0 takes entries of an invalid VCA number
+constexpr int kMaxEntries = 512;         // entries per slot and per VCA
+constexpr int32_t kMaxLevel = 536870912; // 2^29, about +12.04 dB
 
 // One table of timed level entries.
 struct EntryTable {
@@ -67,8 +67,8 @@ struct PanRouting {
     std::array<float, kEntrySlots> panLeft{};       // left gain
     std::array<float, kEntrySlots> panRight{};      // right gain
     std::array<int32_t, kEntrySlots> delay{};       // delay-pan delay in samples (signed)
-    std::array<int32_t, kEntrySlots> delayPanned{}; // 1 when DELAY_PAN builds the channel
-    std::array<int32_t, kEntrySlots> delayPanPan{}; // the pan DELAY_PAN places it by
+    std::array<int32_t, kEntrySlots> delayPanned{}; // 1 when delayPanChannel builds the channel
+    std::array<int32_t, kEntrySlots> delayPanPan{}; // the pan delayPanChannel places it by
     std::array<int32_t, kVcaSlots> vcaFlags{};      // VCA in use
     int32_t anyVca = 0;                             // some VCA in use
     std::array<int32_t, kEntrySlots> vcaAssign{};   // VCA of each slot, 0 = none
@@ -93,24 +93,13 @@ struct SlotAutomation {
     std::vector<double> change;    // end dB - start dB, shaped ramps
 };
 
-// Values of the sample being processed. Every call writes them before it
-// reads them; a channel strip running on a worker thread keeps its own copy.
-struct AutomationScratch {
-    int32_t New_Level = 0;                // level computed for this sample
-    int32_t NewPolarL = 0, NewPolarR = 0; // signs of this sample
-    int32_t n = 0;                        // entry index read at the sample's start
-    double dBNewLevel = 0.0;              // dB of the ramp at this sample
-    int32_t vca_base = 0;                 // VCA slot offset in the gain buffer
-    double vcadBNewLevel = 0.0;           // VCA ramp dB at this sample
-};
-
 // Memory that the channel automation keeps from sample to sample and block to
-// block, per slot, with the scratch values of the sample being processed.
-struct AutomationMemory : AutomationScratch {
-    std::array<int32_t, kEntrySlots> OldPolarL{}; // sign of the last left sample
-    std::array<int32_t, kEntrySlots> OldPolarR{}; // sign of the last right sample
-    std::array<double, kEntrySlots> ApplyLeft{};  // gain now applied to the left side
-    std::array<double, kEntrySlots> ApplyRight{}; // gain now applied to the right side
+// block, per slot.
+struct AutomationMemory {
+    std::array<int32_t, kEntrySlots> lastSignL{}; // sign of the last left sample
+    std::array<int32_t, kEntrySlots> lastSignR{}; // sign of the last right sample
+    std::array<double, kEntrySlots> gainL{};      // gain now applied to the left side
+    std::array<double, kEntrySlots> gainR{};      // gain now applied to the right side
 };
 
 // What the mix script sets for the automation; built before the first block
@@ -129,9 +118,9 @@ struct AutomationState {
     SlotAutomation levels{kEntrySlots};
     SlotAutomation vcaLevels{kVcaSlots};
     AutomationMemory memory;
-    std::array<std::array<int32_t, 256>, 128> historyL{}; // delay-pan history, left
-    std::array<std::array<int32_t, 256>, 128> historyR{}; // delay-pan history, right
-    std::vector<double> vcaGains;                         // one block of gains per VCA slot
+    std::array<std::array<int32_t, 256>, kMaxChannels + 1> historyL{}; // delay-pan history, left
+    std::array<std::array<int32_t, 256>, kMaxChannels + 1> historyR{}; // delay-pan history, right
+    std::vector<double> vcaGains; // one block of gains per VCA slot
 };
 
 // dB of a level: -20 × log10(2^27 / x), -144 for silence (or a negative level).

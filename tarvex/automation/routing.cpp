@@ -31,7 +31,7 @@ template <typename Use> void forEachListNumber(std::string_view list, Use use) {
 
 void RouteChannel(std::string_view list, int bus, RouteTable& route) {
     forEachListNumber(list, [&](long long n) {
-        if (n >= 1 && n <= 127)
+        if (n >= 1 && n <= kMaxChannels)
             route[static_cast<std::size_t>(n)][static_cast<std::size_t>(bus)] = 1;
         else
             warn("Channel assigned to sub %i is out of range!\n", bus);
@@ -40,7 +40,7 @@ void RouteChannel(std::string_view list, int bus, RouteTable& route) {
 
 void RouteVCA(std::string_view list, int vca, std::span<int32_t> assign) {
     forEachListNumber(list, [&](long long n) {
-        if (n >= 0 && n <= 136)
+        if (n >= 0 && n < kSlotCount)
             assign[static_cast<std::size_t>(n)] = vca;
         else
             warn("Channel assigned to VCA %i is out of range!\n", vca);
@@ -88,7 +88,7 @@ bool setUpPanning(PanRouting& r, const SlotSettings& s, int32_t channelCount,
             if (pan[c] < 0) r.panRight[c] = (100.0f + p) / 100.0f;
         }
     }
-    for (int slot = 128; slot < kEntrySlots; ++slot) {
+    for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot) {
         const auto p = static_cast<float>(pan[slot]);
         if (pan[slot] > 0) r.panLeft[slot] = (100.0f - p) / 100.0f;
         if (pan[slot] < 0) r.panRight[slot] = (100.0f + p) / 100.0f;
@@ -111,16 +111,16 @@ bool setUpPanning(PanRouting& r, const SlotSettings& s, int32_t channelCount,
         r.delay[slot] = static_cast<int32_t>(static_cast<float>(pan[slot]) / 100.0f * reach);
         if (r.delayPanned[slot] != 0 && std::abs(r.delay[slot]) >= kDelayHistory) fits = false;
     }
-    // DELAY_PAN reads the pan from here.
+    // delayPanChannel reads the pan from here.
     for (int c = 1; c <= channelCount; ++c)
         if (r.delayPanned[c] != 0) r.delayPanPan[c] = pan[c];
     return fits;
 }
 
-void DELAY_PAN(int32_t first, int32_t count, int32_t pan, int32_t delay, std::span<const int32_t> x,
-               std::span<int32_t, kDelayHistory> historyL,
-               std::span<int32_t, kDelayHistory> historyR, std::span<int32_t> left,
-               std::span<int32_t> right, int32_t savePosition) {
+void delayPanChannel(int32_t first, int32_t count, int32_t pan, int32_t delay,
+                     std::span<const int32_t> x, std::span<int32_t, kDelayHistory> historyL,
+                     std::span<int32_t, kDelayHistory> historyR, std::span<int32_t> left,
+                     std::span<int32_t> right, int32_t savePosition) {
     const int32_t d = delay < 0 ? -delay : delay;
     for (int32_t i = first; i < count; ++i) {
         if (pan == 0) {

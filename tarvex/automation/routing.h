@@ -46,9 +46,9 @@ bool setUpPanning(PanRouting& routing, const SlotSettings& slots, int32_t channe
 // Builds the left and right block of a delay-panned mono channel from its
 // samples `x`, for frames first..count-1, and keeps the end of the block
 // (from `savePosition`) for the next one. Runs in the mix loop.
-void DELAY_PAN(int32_t first, int32_t count, int32_t pan, int32_t delay, std::span<const int32_t> x,
-               std::span<int32_t, kDelayHistory> historyL,
-               std::span<int32_t, kDelayHistory> historyR, std::span<int32_t> left,
-               std::span<int32_t> right, int32_t savePosition);
+void delayPanChannel(int32_t first, int32_t count, int32_t pan, int32_t delay,
+                     std::span<const int32_t> x, std::span<int32_t, kDelayHistory> historyL,
+                     std::span<int32_t, kDelayHistory> historyR, std::span<int32_t> left,
+                     std::span<int32_t> right, int32_t savePosition);
 
 } // namespace tarvex

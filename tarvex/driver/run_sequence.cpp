@@ -88,8 +88,8 @@ void readWavHeaders(MixSession& s) {
         if (t.channelOn[c] == 0) continue;
         std::string refusal;
         const std::string path = wavPathOf(s, c);
-        t.wavOk[c] = GET_ATTRIBUTES(c, path, t.wavChannels, t.wavDataOffset, t.wavRate, t.wavFrames,
-                                    t.wavBytes, t.wavBits, &refusal);
+        t.wavOk[c] = readWavFacts(c, path, t.wavChannels, t.wavDataOffset, t.wavRate, t.wavFrames,
+                                  t.wavBytes, t.wavBits, &refusal);
         if (t.wavOk[c] != 0) continue;
         t.channelOn[c] = 0;
         s.diagnostics.warning(t.tracksPath, t.listLine[c],
@@ -239,8 +239,8 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
     if (s.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.tracks.sampleRate);
     s.tracks.meterWindow = static_cast<float>(s.tracks.sampleRate) / 10.0f;
     // Without a seed the noise differs from run to run, as it always has.
-    std::srand(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
-                                     : static_cast<unsigned>(std::time(nullptr) % 3600));
+    s.dither.reseed(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
+                                          : static_cast<unsigned>(std::time(nullptr) % 3600));
 
     settleMixName(s, prefs, fader);
     checkPreferences(s, prefs);

@@ -17,10 +17,6 @@ namespace tarvex {
 
 namespace {
 
-// Channel samples beyond this (2^23) after the effects mark the channel as
-// clipping.
-constexpr int32_t kChannelFullScale = 8388608;
-
 // Reads `frames` frames at byte `offset` into the raw buffer; whatever the
 // file cannot give (it ends early) reads as silence.
 void readFrames(std::FILE* f, int64_t offset, std::size_t bytes, uint8_t* raw) {
@@ -50,7 +46,7 @@ void checkChannelClip(const StripWorkspace& b, int32_t from, int32_t to, int32_t
         low = l < low ? l : low;
         low = r < low ? r : low;
     }
-    if (high > kChannelFullScale || low < -kChannelFullScale) clip = 1;
+    if (high > kChannelFullScaleInt || low < -kChannelFullScaleInt) clip = 1;
 }
 
 bool keepsIntegerSamples(const MixSettings& cfg, int c) {
@@ -84,9 +80,9 @@ void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
                      int32_t n, std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
-    AUTOMATE(pos, n, c, au.volume, as.levels, as.memory, b.scratch, b.channelL, b.channelR,
-             au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c], au.routing.panRight[c],
-             au.routing.vcaAssign, vcaGains);
+    automateLevels(pos, n, c, au.volume, as.levels, as.memory, b.channelL, b.channelR,
+                   au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
+                   au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
 }
 
 // Fills frames [from, to) of channel c's block at `pos` with its decoded
@@ -150,8 +146,9 @@ void loadDelayPanned(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
     decodeSamples(std::span<const uint8_t>(b.raw.data(), bytes), bytesPerSample, 1, count,
                   std::span<int32_t>(b.monoIn).subspan(from),
                   std::span<int32_t>(b.channelR).subspan(from));
-    DELAY_PAN(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, st.automationState.historyL[c],
-              st.automationState.historyR[c], b.channelL, b.channelR, savePosition);
+    delayPanChannel(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn,
+                    st.automationState.historyL[c], st.automationState.historyR[c], b.channelL,
+                    b.channelR, savePosition);
     const int64_t audioEnd = start + t.wavFrames[c];
     if (audioEnd < blockEnd) {
         const int64_t end = std::max<int64_t>(audioEnd - pos, 0);
@@ -178,9 +175,9 @@ void processChannelInSlices(const MixSettings& cfg, MixState& st, StripWorkspace
         const auto frames = static_cast<std::size_t>(count);
         const std::span<int32_t> left = std::span<int32_t>(b.channelL).subspan(at, frames);
         const std::span<int32_t> right = std::span<int32_t>(b.channelR).subspan(at, frames);
-        AUTOMATE(pos + from, count, c, au.volume, as.levels, as.memory, b.scratch, left, right,
-                 au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
-                 au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
+        automateLevels(pos + from, count, c, au.volume, as.levels, as.memory, left, right,
+                       au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
+                       au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
         raisePeak(st.meters.peakL[c], left.data(), count);
         raisePeak(st.meters.peakR[c], right.data(), count);
     }

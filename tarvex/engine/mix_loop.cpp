@@ -67,8 +67,7 @@ void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     for (int vca = 1; vca < kVcaSlots; ++vca)
-        if (au.routing.vcaFlags[vca] != 0)
-            FillVCA(pos, n, vca, au.vca, as.vcaLevels, as.memory, gains);
+        if (au.routing.vcaFlags[vca] != 0) automateVca(pos, n, vca, au.vca, as.vcaLevels, gains);
 }
 
 // One of the two halves of the VCA gain buffer: a block's strips read theirs
@@ -88,11 +87,11 @@ void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
     for (int k = 1; k <= kSubmixCount; ++k) {
         const int slot = groupSlot(k);
         if (cfg.routing.busFlags[k] == 0 || au.slots.groupLevel[slot] == 0) continue;
-        AUTOMATE(pos, n, slot, au.volume, as.levels, as.memory,
-                 std::span<int32_t>(st.buffers.busL[k]).first(static_cast<std::size_t>(n)),
-                 std::span<int32_t>(st.buffers.busR[k]).first(static_cast<std::size_t>(n)),
-                 au.slots.polarity[slot], kBusDivisor, au.routing.panLeft[slot],
-                 au.routing.panRight[slot], au.routing.vcaAssign, vcaGains);
+        automateLevels(pos, n, slot, au.volume, as.levels, as.memory,
+                       std::span<int32_t>(st.buffers.busL[k]).first(static_cast<std::size_t>(n)),
+                       std::span<int32_t>(st.buffers.busR[k]).first(static_cast<std::size_t>(n)),
+                       au.slots.polarity[slot], kBusDivisor, au.routing.panLeft[slot],
+                       au.routing.panRight[slot], au.routing.vcaAssign, vcaGains);
     }
 }
 
@@ -101,16 +100,12 @@ void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     if (au.slots.masterLevel == 0) return;
-    AUTOMATE(pos, n, kMasterSlot, au.volume, as.levels, as.memory,
-             std::span<int32_t>(st.buffers.masterL).first(static_cast<std::size_t>(n)),
-             std::span<int32_t>(st.buffers.masterR).first(static_cast<std::size_t>(n)),
-             au.slots.polarity[kMasterSlot], kBusDivisor, au.routing.panLeft[kMasterSlot],
-             au.routing.panRight[kMasterSlot], au.routing.vcaAssign, vcaGains);
+    automateLevels(pos, n, kMasterSlot, au.volume, as.levels, as.memory,
+                   std::span<int32_t>(st.buffers.masterL).first(static_cast<std::size_t>(n)),
+                   std::span<int32_t>(st.buffers.masterR).first(static_cast<std::size_t>(n)),
+                   au.slots.polarity[kMasterSlot], kBusDivisor, au.routing.panLeft[kMasterSlot],
+                   au.routing.panRight[kMasterSlot], au.routing.vcaAssign, vcaGains);
 }
-
-// Bus samples beyond this (2^31) after the effects mark a submix or the
-// master as clipping.
-constexpr double kBusFullScale = 2147483648.0;
 
 // Bus b as doubles in the work buffers.
 void loadWork(BlockBuffers& b, const std::vector<int32_t>& l, const std::vector<int32_t>& r,

@@ -1,10 +1,13 @@
 // The mix loop: renders the render window block by block.
 //
-// Each block, in a fixed order: clear the master and buses, VCA gains, the
-// channel strips, submix automation and effects, the bus sum into the master,
-// submix sends and reverbs, master automation and effects, then the output
-// conversion, meters and progress. Every buffer is allocated once before the
-// first block; nothing is allocated inside the loop.
+// Each block, in a fixed order: clear the master, buses and reverb sends, add
+// the channel strips into the buses in channel order, submix automation and
+// effects, the bus sum into the master, submix sends and reverbs, master
+// automation and effects, then the output conversion, tap file, views and
+// progress. A block's VCA gains are computed and its channel strips started
+// on the workers while the loop finishes the block before it. Every buffer is
+// allocated once before the first block; nothing is allocated inside the
+// loop.
 #pragma once
 
 #include "core/stop_check.h"

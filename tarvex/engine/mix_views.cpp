@@ -16,6 +16,7 @@
 #include "automation/level_automation.h"
 #include "common/staged_file.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "engine/plot_svg.h"
 
 namespace tarvex {
@@ -24,9 +25,6 @@ namespace {
 
 constexpr int32_t kBusHigh = std::numeric_limits<int32_t>::max();
 constexpr int32_t kBusLow = std::numeric_limits<int32_t>::min();
-// Output steps to 2^31 bus scale for the dither's reach on the master.
-constexpr int32_t kStepTo24 = 256;
-constexpr int32_t kStepTo16 = 65536;
 
 // Ticks of a beat in the fader file's tempo mode.
 constexpr double kTicksPerBeat = 480.0;
@@ -145,14 +143,14 @@ int64_t playFromOf(const MixSettings& s, int slot) {
 }
 
 void prepareMixViews(const MixSettings& cfg, MixState& st) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     const PrefsSettings& p = cfg.prefs;
     const OutputSetup& out = cfg.output;
     w.loudnessOn = p.loudnessOn;
     w.oversOn = p.oversOn;
     w.plotOn = !p.plotPath.empty();
-    const int32_t outHigh = out.outBits == 16 ? 32767 : 8388607;
-    const int32_t outLow = out.outBits == 16 ? -32768 : -8388608;
+    const int32_t outHigh = outputHigh(out.outBits);
+    const int32_t outLow = outputLow(out.outBits);
 
     if (w.loudnessOn) {
         std::string error;
@@ -169,7 +167,7 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
         // check, so a clipped master sample can sit up to the noise's reach
         // inside the limits.
         const int32_t reach = out.outChannels == 2 && out.ditherBits != 0
-                                  ? out.ditherOffset * (out.outBits == 16 ? kStepTo16 : kStepTo24)
+                                  ? out.ditherOffset * outputStep(out.outBits)
                                   : 0;
         w.busRuns[0] = {kMasterSlot, kBusHigh - reach, kBusLow + reach};
         for (int k = 1; k <= kSubmixCount; ++k)
@@ -184,7 +182,7 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
 }
 
 void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !(w.loudnessOn || w.oversOn || w.plotOn)) return;
     const BlockBuffers& b = st.buffers;
     const bool stereo = cfg.output.outChannels == 2;
@@ -193,8 +191,8 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
 
     if (w.loudnessOn) w.loudness.addBlock(left, right, n);
     if (w.plotOn) {
-        const int32_t high = cfg.output.outBits == 16 ? 32767 : 8388607;
-        const int32_t low = cfg.output.outBits == 16 ? -32768 : -8388608;
+        const int32_t high = outputHigh(cfg.output.outBits);
+        const int32_t low = outputLow(cfg.output.outBits);
         w.envelope.add(0, left, pos, n, high, low);
         if (stereo) w.envelope.add(1, right, pos, n, high, low);
     }
@@ -217,7 +215,7 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
 }
 
 void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !w.oversOn) return;
     // A channel's clip check runs inside its strip: what is known is the
     // block in which its flag went up.
@@ -231,7 +229,7 @@ void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int3
 
 void observeConsoleStage(const MixSettings& cfg, MixState& st, ConsoleStage stage, int64_t pos,
                          int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !w.oversOn) return;
     const BlockBuffers& b = st.buffers;
     switch (stage) {
@@ -263,14 +261,14 @@ void observeConsoleStage(const MixSettings& cfg, MixState& st, ConsoleStage stag
 }
 
 void observeChannelFader(MixState& st, const StripOutput& strip, int c, int64_t pos, int32_t n) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (n <= 0 || !w.oversOn) return;
     w.faderRuns[static_cast<std::size_t>(c)].scan(firstN(strip.left, n), firstN(strip.right, n),
                                                   pos, n, w.overs);
 }
 
 void finishMixViews(const MixSettings& cfg, MixState& st) {
-    MixWatch& w = st.watch;
+    MixViews& w = st.views;
     if (w.loudnessOn) w.loudnessResult = w.loudness.result();
     if (w.oversOn) {
         for (FullScaleRuns& r : w.outputRuns)
@@ -295,7 +293,7 @@ void finishMixViews(const MixSettings& cfg, MixState& st) {
 }
 
 std::string mixViewsReport(const MixSession& s) {
-    const MixWatch& w = s.watch;
+    const MixViews& w = s.views;
     std::string text;
     if (w.loudnessOn) {
         const LoudnessResult& r = w.loudnessResult;

@@ -1,4 +1,5 @@
-// The optional views of a mix: loudness, the overs list and the picture.
+// The optional views of a mix: loudness, the overs list and the picture;
+// what they measure is kept in the run's `MixViews` (meters/mix_views.h).
 //
 // `prepareMixViews` sets the meters up before the first block (everything
 // they need is allocated there), `observeOutputBlock` feeds them once per

@@ -5,12 +5,12 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "audio/wav_output.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "meters/metering.h"
 
 namespace tarvex {
@@ -21,8 +21,8 @@ namespace {
 constexpr int32_t kMeterDivisor = 256;
 
 // One draw of the dither noise, in output steps.
-int32_t ditherNoise(const OutputSetup& out) {
-    return out.ditherOffset - (std::rand() % out.ditherRange);
+int32_t ditherNoise(const OutputSetup& out, DitherNoise& noise) {
+    return out.ditherOffset - (noise.next() % out.ditherRange);
 }
 
 // Raises an output peak to the largest |v| of a block, at the first sample
@@ -59,8 +59,8 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
     const OutputSetup& out = cfg.output;
     BlockBuffers& b = st.buffers;
     MixMeters& m = st.meters;
-    const int shift = out.outBits == 16 ? 16 : 8;
-    const int64_t noiseStep = out.outBits == 16 ? 65536 : 256;
+    const int shift = outputShift(out.outBits);
+    const int64_t noiseStep = outputStep(out.outBits);
     const bool dither = out.ditherBits != 0;
     std::size_t bytes = 0;
 
@@ -69,8 +69,8 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
             for (int32_t i = 0; i < n; ++i) {
                 // Always two draws per frame, left first; the noise never wraps
                 // a sample near full scale around.
-                const int32_t nl = ditherNoise(out);
-                const int32_t nr = ditherNoise(out);
+                const int32_t nl = ditherNoise(out, st.dither);
+                const int32_t nr = ditherNoise(out, st.dither);
                 b.masterL[i] = clampToInt32(static_cast<int64_t>(b.masterL[i]) + nl * noiseStep);
                 b.masterR[i] = clampToInt32(static_cast<int64_t>(b.masterR[i]) + nr * noiseStep);
             }
@@ -81,16 +81,17 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
         raiseOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR.data(), n, pos);
         MasterRMS(m.rms, b.masterL, b.masterR, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
-            NUM16STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
+            encodeStereo16(b.stageL, b.stageR, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 4;
         } else {
-            NUM24STER_TO_CHAR(b.stageL, b.stageR, b.outBytes, n);
+            encodeStereo24(b.stageL, b.stageR, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 6;
         }
     } else {
         for (int32_t i = 0; i < n; ++i) {
             int32_t v = truncToInt32(b.masterL[i] * out.monoGain + b.masterR[i] * out.monoGain);
-            if (dither) v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out) * noiseStep);
+            if (dither)
+                v = clampToInt32(static_cast<int64_t>(v) + ditherNoise(out, st.dither) * noiseStep);
             b.mono[i] = v;
         }
         divideBlock(b.mono.data(), b.stageL.data(), n, shift);
@@ -99,10 +100,10 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
         m.outPeakPosR = m.outPeakPosL;
         MasterRMS(m.rms, b.mono, b.mono, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
-            NUM16MONO_TO_CHAR(b.stageL, b.outBytes, n);
+            encodeMono16(b.stageL, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 2;
         } else {
-            NUM24MONO_TO_CHAR(b.stageL, b.outBytes, n);
+            encodeMono24(b.stageL, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 3;
         }
     }

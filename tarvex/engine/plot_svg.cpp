@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "automation/level_automation.h"
+#include "core/scales.h"
 #include "engine/mix_views.h"
 
 namespace tarvex {
@@ -311,7 +312,7 @@ std::string plotSvg(const MixSettings& cfg, const MixState& st) {
         if (cfg.routing.busFlags[static_cast<std::size_t>(k)] != 0)
             lanes.push_back({groupSlot(k), "Sub " + std::to_string(k)});
     lanes.push_back({kMasterSlot, "Master"});
-    const PeakEnvelope& env = st.watch.envelope;
+    const PeakEnvelope& env = st.views.envelope;
     const int32_t sides = cfg.output.outChannels == 2 ? 2 : 1;
     const double lanesBottom = kTop + static_cast<double>(lanes.size()) * (kLaneHeight + kGap);
     const double bottom = lanesBottom + sides * (kEnvelopeHeight + kGap);
@@ -334,7 +335,7 @@ std::string plotSvg(const MixSettings& cfg, const MixState& st) {
         levelLane(pg, lane.slot, lane.name, top);
         top += kLaneHeight + kGap;
     }
-    const double fullScale = cfg.output.outBits == 16 ? 32768.0 : 8388608.0;
+    const double fullScale = outputFullScale(cfg.output.outBits);
     if (sides == 2) {
         envelopeLane(pg, env, 0, "Out L", top, fullScale);
         envelopeLane(pg, env, 1, "Out R", top + kEnvelopeHeight + kGap, fullScale);

@@ -13,14 +13,12 @@
 #include "automation/decibels.h"
 #include "common/staged_file.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "engine/mix_views.h"
 
 namespace tarvex {
 
 namespace {
-
-constexpr double kBusFullScale = 2147483648.0; // 2^31
-constexpr double kFloorDb = -144.0;
 
 double dbOf(double raw, double ref) {
     double out = 0.0;
@@ -32,7 +30,7 @@ double dbOf(double raw, double ref) {
 // tenth of a second) reads as the floor.
 double rmsDbOf(float sum, float count) {
     if (count == 0.0f) return kFloorDb;
-    return dbOf(static_cast<double>(sum / count), 8388608.0);
+    return dbOf(static_cast<double>(sum / count), kChannelFullScale);
 }
 
 // The file is written under its temporary name; the run puts it in place.
@@ -109,7 +107,7 @@ std::string reportText(const MixSession& s) {
     if (rmsL > 0.0 || rmsR > 0.0) text += "RMS Over!";
     text += "\n";
 
-    const double outRef = s.output.outBits == 16 ? 32768.0 : 8388608.0;
+    const double outRef = outputFullScale(s.output.outBits);
     const uint32_t rate = s.tracks.sampleRate;
     float minutes = 0.0f, seconds = 0.0f;
     const double outL = dbOf(m.outPeakL, outRef);

@@ -292,7 +292,7 @@ void writeTapBlock(const MixSettings& cfg, MixState& st, int32_t n) {
             b.tapR[i] = truncToInt32(static_cast<float>(b.returnR[i]) * kReturnToTap);
         }
     }
-    NUM24STER_TO_CHAR(first(b.tapL, n), first(b.tapR, n), b.tapBytes, n);
+    encodeStereo24(first(b.tapL, n), first(b.tapR, n), b.tapBytes, n);
     const std::size_t bytes = static_cast<std::size_t>(n) * 6;
     if (std::fwrite(b.tapBytes.data(), 1, bytes, st.tapStream) != bytes)
         stopRun(1, "Could not write the tap file %s: %s\n", cfg.output.tapPath.c_str(),

@@ -61,7 +61,7 @@ class StripWorkers {
     std::mutex mutex_;
     std::condition_variable wake_;     // workers: a job may be free
     std::condition_variable finished_; // loop thread: a job is done
-    // The block in hand, set by runBlock under the mutex.
+    // The block in hand, set by startBlock under the mutex.
     const MixSettings* settings_ = nullptr;
     MixState* state_ = nullptr;
     std::vector<int> channels_; // channels of the block, in order

@@ -1,5 +1,6 @@
 // True peak through libebur128, skipping the stretches that cannot raise it.
 #include "meters/true_peak.h"
+#include "core/scales.h"
 #include "meters/metering.h"
 
 #include <algorithm>
@@ -20,7 +21,6 @@ constexpr int32_t kLongestSupport = 64;
 constexpr int32_t kLongestEnumerated = 16;
 // Room for the library's single-precision rounding in the bound.
 constexpr double kBoundMargin = 1.0 + 1e-4;
-constexpr double kFullScale = 2147483648.0;
 // A stretch handed in grows at most this long before its peak is read back,
 // so that a loud start soon lets the quieter stretches after it be skipped.
 constexpr int64_t kLongestRun = 4096;
@@ -144,7 +144,7 @@ double TruePeakMeter::peak(int32_t channel) const {
 }
 
 double TruePeakMeter::samplePeak(int32_t channel) const {
-    return static_cast<double>(sides_[static_cast<std::size_t>(channel)].samplePeak) / kFullScale;
+    return static_cast<double>(sides_[static_cast<std::size_t>(channel)].samplePeak) / kBusFullScale;
 }
 
 // Hands samples [start, end) of the block to the library, after the samples
@@ -201,8 +201,8 @@ void TruePeakMeter::addSide(Side& side, const int32_t* frames, int64_t n) {
         loudest = std::max(loudest, m);
         // Nothing here can pass what the result already holds: the values read
         // back and every sample so far, this stretch's included.
-        const double most = gainBound_ * static_cast<double>(std::max(m, before)) / kFullScale;
-        const double held = std::max(side.peak, static_cast<double>(loudest) / kFullScale);
+        const double most = gainBound_ * static_cast<double>(std::max(m, before)) / kBusFullScale;
+        const double held = std::max(side.peak, static_cast<double>(loudest) / kBusFullScale);
         if (!(most <= held)) {
             if (runStart < 0) {
                 runStart = s;

@@ -19,10 +19,11 @@
 
 #include "automation/level_tables.h"
 #include "core/diagnostics.h"
+#include "core/dither_noise.h"
 #include "core/slot_layout.h"
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
-#include "meters/mix_watch.h"
+#include "meters/mix_views.h"
 #include "session/effect_state.h"
 
 namespace tarvex {
@@ -63,7 +64,7 @@ struct PrefsSettings {
     int64_t automationOffset = 0;    // shift of all automation times, samples
     int32_t threads = 0;             // channel-strip workers; 0 = one per core
     bool ditherSeedSet = false;      // `seed` or --seed given: the dither noise repeats
-    uint32_t ditherSeed = 0;         // seed of the dither noise (srand)
+    uint32_t ditherSeed = 0;         // seed of the dither noise
     bool mixNameOverrideSet = false; // `oname` given
     std::string mixNameOverride;     // mix name from `oname`
     bool loudnessOn = false;         // `loudness`: loudness and true peak in the report
@@ -152,7 +153,6 @@ struct StripWorkspace {
     std::span<int32_t> channelL, channelR; // channel block, 2^23 then 2^31 scale
     std::vector<int32_t> monoIn;           // decoded mono samples for delay panning
     std::vector<double> workL, workR;      // effect-chain work area
-    AutomationScratch scratch;             // the automation's values of the sample in hand
 
     void bind(StripOutput& out) {
         channelL = out.left;
@@ -197,7 +197,8 @@ struct MixState {
     std::vector<StripWorkspace> workspaces; // one per thread running channel strips
     std::vector<StripOutput> stripOutputs;  // channel blocks processed, not yet mixed
     MixMeters meters;
-    MixWatch watch;                                  // loudness, overs and plot data
+    MixViews views;                                  // loudness, overs and plot data
+    DitherNoise dither;                              // dither noise, seeded before the first block
     std::FILE* mixStream = nullptr;                  // mix file, open for appending
     std::FILE* tapStream = nullptr;                  // tap file, open for appending
     std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel

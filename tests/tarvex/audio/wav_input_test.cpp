@@ -172,7 +172,7 @@ TEST(WavInput, GetAttributesReadsFilesAndWritesOnlyItsEntry) {
     std::vector<int32_t> ch(4, -1), bytesPer(4, -1), bits(4, -1);
     std::vector<int64_t> offset(4, -1), frames(4, -1);
     std::vector<uint32_t> rate(4, 7);
-    EXPECT_EQ(GET_ATTRIBUTES(2, path, ch, offset, rate, frames, bytesPer, bits), 1);
+    EXPECT_EQ(readWavFacts(2, path, ch, offset, rate, frames, bytesPer, bits), 1);
     EXPECT_EQ(ch, (std::vector<int32_t>{-1, -1, 2, -1}));
     EXPECT_EQ(offset, (std::vector<int64_t>{-1, -1, 44, -1}));
     EXPECT_EQ(frames[2], 10);
@@ -195,13 +195,13 @@ TEST(WavInput, GetAttributesReadsFilesAndWritesOnlyItsEntry) {
         EXPECT_EQ(src.readAt(length - 1, last, 4), 1u);
         EXPECT_EQ(last[0], 0x5A);
         src.close();
-        EXPECT_EQ(GET_ATTRIBUTES(1, path, ch, offset, rate, frames, bytesPer, bits), 1);
+        EXPECT_EQ(readWavFacts(1, path, ch, offset, rate, frames, bytesPer, bits), 1);
         EXPECT_EQ(frames[1], ((int64_t{5} << 30)) / 6);
     }
     std::remove(path.c_str());
 
     testing::internal::CaptureStdout();
-    EXPECT_EQ(GET_ATTRIBUTES(3, path, ch, offset, rate, frames, bytesPer, bits), 0);
+    EXPECT_EQ(readWavFacts(3, path, ch, offset, rate, frames, bytesPer, bits), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Cannot find file in track list called " + path + "!!\n");
     EXPECT_EQ(ch[3], -1);

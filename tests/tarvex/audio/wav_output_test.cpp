@@ -47,7 +47,7 @@ TEST(WavOutput, DataSizeFitsTheSizeFields) {
 TEST(WavOutput, MakeHeaderWritesAReadableFileOrReportsFailure) {
     const std::string path = std::filesystem::temp_directory_path() /
                              ("tarvex_out_" + std::to_string(getpid()) + ".wav");
-    ASSERT_TRUE(MAKE_HEADER(path, 96000, 16, 2, 0));
+    ASSERT_TRUE(writeWavHeader(path, 96000, 16, 2, 0));
     FileByteSource file(path);
     ASSERT_TRUE(file.isOpen());
     EXPECT_EQ(file.size(), 44);
@@ -61,7 +61,7 @@ TEST(WavOutput, MakeHeaderWritesAReadableFileOrReportsFailure) {
     std::remove(path.c_str());
 
     errno = 0;
-    EXPECT_FALSE(MAKE_HEADER("/nonexistent-tarvex-dir/mix.wav", 48000, 24, 2, 10));
+    EXPECT_FALSE(writeWavHeader("/nonexistent-tarvex-dir/mix.wav", 48000, 24, 2, 10));
     EXPECT_EQ(errno, ENOENT);
 }
 
@@ -89,19 +89,19 @@ TEST(WavOutput, EncodersWriteLittleEndianLeftFirst) {
     const std::vector<int32_t> left{-1, 8388607, 0x1234567};
     const std::vector<int32_t> right{0x123456, -8388608, 0};
     Bytes out(18, 0xEE);
-    NUM24STER_TO_CHAR(left, right, out, 2);
+    encodeStereo24(left, right, out, 2);
     EXPECT_EQ(out, (Bytes{0xFF, 0xFF, 0xFF, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0x7F, 0x00, 0x00, 0x80,
                           0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE}));
-    NUM16STER_TO_CHAR(left, right, out, 1);
+    encodeStereo16(left, right, out, 1);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFF, 0xFF, 0x56, 0x34}));
-    NUM16MONO_TO_CHAR(right, out, 2);
+    encodeMono16(right, out, 2);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0x56, 0x34, 0x00, 0x00}));
-    NUM24MONO_TO_CHAR(std::span(left).subspan(2), out, 1); // low 24 bits only
+    encodeMono24(std::span(left).subspan(2), out, 1); // low 24 bits only
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0x67, 0x45, 0x23, 0x00}));
 
     Bytes untouched(6, 0xEE);
-    NUM24STER_TO_CHAR(left, right, untouched, 0);
-    NUM16MONO_TO_CHAR(left, untouched, -5);
+    encodeStereo24(left, right, untouched, 0);
+    encodeMono16(left, untouched, -5);
     EXPECT_EQ(untouched, Bytes(6, 0xEE));
 }
 

@@ -53,11 +53,11 @@ std::vector<int32_t> run(Automation& au, std::vector<int32_t> x, int64_t pos, in
     std::vector<int32_t> right = x;
     for (std::size_t at = 0; at < x.size(); at += static_cast<std::size_t>(block)) {
         const auto n = static_cast<int32_t>(std::min<std::size_t>(block, x.size() - at));
-        AUTOMATE(pos + static_cast<int64_t>(at), n, slot, au.volume, au.levels, au.memory,
-                 std::span(x).subspan(at, static_cast<std::size_t>(n)),
-                 std::span(right).subspan(at, static_cast<std::size_t>(n)), polarity,
-                 kChannelDivisor, au.routing.panLeft[slot], au.routing.panRight[slot],
-                 au.routing.vcaAssign, au.vcaGains);
+        automateLevels(pos + static_cast<int64_t>(at), n, slot, au.volume, au.levels, au.memory,
+                       std::span(x).subspan(at, static_cast<std::size_t>(n)),
+                       std::span(right).subspan(at, static_cast<std::size_t>(n)), polarity,
+                       kChannelDivisor, au.routing.panLeft[slot], au.routing.panRight[slot],
+                       au.routing.vcaAssign, au.vcaGains);
     }
     return x;
 }
@@ -120,13 +120,13 @@ TEST(Automate, NewLevelsReachTheAudioOnlyAtZeroCrossings) {
 TEST(Automate, ShapedRampsAndMidSongStarts) {
     // Shape 2 over 1000 samples from -20 dB to 0 dB is at -15 dB half way.
     auto au = withEntries({{-20.0, 0}, {0.0, 10000, 1000, 2.0f}});
-    InterpretLevel(au->levels, au->volume, 10500, kSlot);
+    seekLevel(au->levels, au->volume, 10500, kSlot);
     EXPECT_EQ(au->levels.counter[kSlot], 500);
     EXPECT_NEAR(levelTodB(au->levels.current[kSlot]), -15.0, 1e-6);
 
     // A mix started at 10 s inside a 4 s ramp that began at 8 s.
     au = withEntries({{0.0, 0}, {-12.0, 8 * 44100, 4 * 44100}});
-    InterpretLevel(au->levels, au->volume, 10 * 44100, kSlot);
+    seekLevel(au->levels, au->volume, 10 * 44100, kSlot);
     EXPECT_EQ(au->levels.counter[kSlot], 2 * 44100);
     EXPECT_NEAR(levelTodB(au->levels.current[kSlot]), -6.0, 1e-6);
 
@@ -137,7 +137,7 @@ TEST(Automate, ShapedRampsAndMidSongStarts) {
               static_cast<int32_t>(levelOf(-9.0) / 524288.0 * 1000));
 }
 
-TEST(Automate, InterpretLevelMatchesARenderFromTheStart) {
+TEST(Automate, SeekLevelMatchesARenderFromTheStart) {
     const std::vector<Entry> entries{{0.0, 0}, {-10.0, 3000, 4000, 0.5f}, {-3.0, 9000, 2500}};
     for (int64_t at : {1000, 3000, 3001, 5000, 7000, 9100, 20000}) {
         const auto signal = alternating(static_cast<std::size_t>(at) + 5000);
@@ -146,7 +146,7 @@ TEST(Automate, InterpretLevelMatchesARenderFromTheStart) {
         prepareAutomation(*full, *full, 0, kSlot, std::vector<int64_t>(137, 0));
         run(*full, std::vector<int32_t>(signal.begin(), split), 0, 777);
         auto jump = withEntries(entries);
-        InterpretLevel(jump->levels, jump->volume, at, kSlot);
+        seekLevel(jump->levels, jump->volume, at, kSlot);
         EXPECT_EQ(jump->levels.current[kSlot], full->levels.current[kSlot]) << at;
         EXPECT_EQ(jump->levels.index[kSlot], full->levels.index[kSlot]) << at;
         // Both continue identically from there.
@@ -184,11 +184,11 @@ TEST(Automate, VcaPolarityAndPan) {
     au->vcaGains.assign(9 * 64, 1.0);
     au->routing.panLeft[kSlot] = 0.5f;
     prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
-    FillVCA(0, 64, 2, au->vca, au->vcaLevels, au->memory, au->vcaGains);
+    automateVca(0, 64, 2, au->vca, au->vcaLevels, au->vcaGains);
     EXPECT_DOUBLE_EQ(au->vcaGains[2 * 64 + 10], levelOf(-6.0) * 7.450580596923828e-9);
     std::vector<int32_t> x = alternating(64), r = x;
-    AUTOMATE(0, 64, kSlot, au->volume, au->levels, au->memory, x, r, -1, kChannelDivisor, 0.5f,
-             1.0f, au->routing.vcaAssign, au->vcaGains);
+    automateLevels(0, 64, kSlot, au->volume, au->levels, au->memory, x, r, -1, kChannelDivisor,
+                   0.5f, 1.0f, au->routing.vcaAssign, au->vcaGains);
     const double g = au->vcaGains[2 * 64 + 1];
     EXPECT_EQ(x[1], static_cast<int32_t>(-134217728.0 * 0.5 / 524288.0 * g * -1000.0));
     EXPECT_EQ(r[1], static_cast<int32_t>(-1000.0 * (-134217728.0 / 524288.0) * g));
@@ -198,7 +198,7 @@ TEST(Automate, VcaPolarityAndPan) {
     au->vca.times[au->vca.at(1, 2)] = 64;
     au->vca.ramps[au->vca.at(1, 2)] = 32;
     au->vcaLevels.maxIndex[2] = 2;
-    FillVCA(64, 64, 2, au->vca, au->vcaLevels, au->memory, au->vcaGains);
+    automateVca(64, 64, 2, au->vca, au->vcaLevels, au->vcaGains);
     // 17 samples into the 32-sample ramp (the counter steps at the entry's own sample).
     const double from = levelTodB(levelOf(-6.0)), to = levelTodB(levelOf(-20.0));
     EXPECT_NEAR(20.0 * std::log10(au->vcaGains[2 * 64 + 16]), from + (to - from) * 17.0 / 32.0,

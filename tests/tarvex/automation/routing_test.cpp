@@ -78,7 +78,7 @@ TEST(DelayPan, FarSideRepeatsTheSignalLateAcrossBlocks) {
     std::vector<int32_t> left(300), right(300), outL, outR;
     for (int block = 0; block < 2; ++block) {
         const std::vector<int32_t> x(song.begin() + block * 300, song.begin() + block * 300 + 300);
-        DELAY_PAN(0, 300, 50, 13, x, histL, histR, left, right, 300 - 256);
+        delayPanChannel(0, 300, 50, 13, x, histL, histR, left, right, 300 - 256);
         outL.insert(outL.end(), left.begin(), left.end());
         outR.insert(outR.end(), right.begin(), right.end());
     }
@@ -90,10 +90,10 @@ TEST(DelayPan, FarSideRepeatsTheSignalLateAcrossBlocks) {
     // Left pans delay the right side; hard pans silence the far side.
     std::array<int32_t, kDelayHistory> hl{}, hr{};
     std::vector<int32_t> x{5, 6, 7, 8}, l(4), r(4);
-    DELAY_PAN(0, 4, -50, -2, x, hl, hr, l, r, 4);
+    delayPanChannel(0, 4, -50, -2, x, hl, hr, l, r, 4);
     EXPECT_EQ(l, x);
     EXPECT_EQ(r, (std::vector<int32_t>{0, 0, 5, 6}));
-    DELAY_PAN(1, 4, 100, 27, x, hl, hr, l, r, 4);
+    delayPanChannel(1, 4, 100, 27, x, hl, hr, l, r, 4);
     EXPECT_EQ(r[3], 8);
     EXPECT_EQ(l[3], 0);
 }

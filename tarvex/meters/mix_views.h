@@ -1,10 +1,12 @@
 // What the optional views of a mix measure while it renders: the loudness
 // meter, the overs log and the output's peak envelope.
 //
-// The run owns one `MixWatch`; it is set up before the first block, fed once
+// The run owns one `MixViews`; it is set up before the first block, fed once
 // per block with the output as written, the buses as they left their effects
-// and, for the overs, the console's stages in between, and read after the last block by the report
-// and the plot. Each part is on only when its option asked for it.
+// and, for the overs, the console's stages in between, and read after the
+// last block by the report and the plot. Each part is on only when its
+// option asked for it. The stage that feeds and reads it is
+// engine/mix_views.h.
 #pragma once
 
 #include <array>
@@ -30,7 +32,7 @@ constexpr int32_t kOverAtSum = 3000;
 // Stretches kept in the overs log; more are only counted.
 constexpr std::size_t kOversKept = 500;
 
-struct MixWatch {
+struct MixViews {
     bool loudnessOn = false; // measure loudness and true peak
     bool oversOn = false;    // list the overs
     bool plotOn = false;     // keep the envelope for the plot
