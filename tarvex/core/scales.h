@@ -19,6 +19,11 @@ constexpr double kFloorDb = -144.0;               // dB given for silence
 constexpr double kFallbackRate = 44100.0;         // Hz, when no channel gives a rate
 constexpr uint32_t kFallbackRateHz = 44100;       // the same as an integer
 
+// The song's rate, or the fallback when no channel gave one.
+constexpr double rateOrFallback(uint32_t rate) {
+    return rate != 0 ? static_cast<double>(rate) : kFallbackRate;
+}
+
 // Full scale of an output sample: 2^15 for 16-bit output, else 2^23.
 constexpr double outputFullScale(int32_t bits) {
     return bits == 16 ? 32768.0 : 8388608.0;

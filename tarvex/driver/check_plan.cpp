@@ -1,5 +1,6 @@
 // The render plan of a check.
 #include "driver/check_plan.h"
+#include "core/scales.h"
 #include "driver/output_guard.h"
 
 #include "core/text_format.h"
@@ -24,8 +25,6 @@
 namespace tarvex {
 
 namespace {
-
-constexpr double kFloorDb = -144.0;
 
 // Unity comes back from the level tables a hair below 0 dB; it prints as 0.00, not -0.00.
 double tidyDb(double dB) {
@@ -184,8 +183,7 @@ void appendStrip(std::string& text, const MixSession& s, int e, double rate) {
 
 void appendEffects(std::string& text, const MixSession& s) {
     const EffectSettings& fx = s.fx;
-    const double rate =
-        s.tracks.sampleRate != 0 ? static_cast<double>(s.tracks.sampleRate) : 44100.0;
+    const double rate = rateOrFallback(s.tracks.sampleRate);
     text += "\nEffects (strip, chain position: effect):\n";
     const std::size_t before = text.size();
     for (int c = 1; c <= s.tracks.channelCount; ++c)
@@ -279,7 +277,7 @@ void checkReverbRooms(const MixSession& s) {
     const int64_t length = std::min<int64_t>(s.prefs.renderLength, kMaxBlockFrames);
     if (length <= 0) return;
     // The render's own set-up for its first block, on reverbs of its own.
-    const double rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : 44100.0;
+    const double rate = rateOrFallback(s.tracks.sampleRate);
     const auto reverbs = std::make_unique<ReverbEffects>();
     const SetUpResult result = setUpReverbs(s.fx, rate, static_cast<int32_t>(length), *reverbs);
     if (!result.ok()) stopRun(1, "%s", result.message.c_str());

@@ -15,6 +15,7 @@
 #include "core/console.h"
 #include "core/diagnostics.h"
 #include "core/saturate.h"
+#include "core/scales.h"
 #include "driver/channel_field.h"
 #include "driver/effect_limits.h"
 #include "effects/discrete_reverb.h"
@@ -29,13 +30,10 @@ namespace {
 constexpr double kHighestCornerOfRate = 0.45;
 
 constexpr int kScratchWidth = 8;
-constexpr double kDefaultRate = 44100.0;
 // Channel full scale: thresholds are worked out at this scale first.
-constexpr double kChannelFullScale = 8388608.0;
 // From the channel scale (2^23) to the bus scale (2^31) of the master and
 // submixes; a threshold there is t x 256 - 1 so that 0 dB is 2147483647.
 constexpr int64_t kBusScaleFactor = 256;
-constexpr double kMinLevelDb = -144.0;
 constexpr double kMaxSendDb = 12.02;
 // Corner limits of the reverb input filters, Hz.
 constexpr double kRevHighPassMin = 20.0;
@@ -621,13 +619,13 @@ void CheckThresh(double& value, bool percentMode) {
         if (value < 0.0) value = 0.0;
     } else {
         if (value > 0.0) value = 0.0;
-        if (value < kMinLevelDb) value = kMinLevelDb;
+        if (value < kFloorDb) value = kFloorDb;
     }
 }
 
 void CheckSndRtn(double& value) {
     if (value > kMaxSendDb) value = kMaxSendDb;
-    if (value < kMinLevelDb) value = kMinLevelDb;
+    if (value < kFloorDb) value = kFloorDb;
 }
 
 void readEffectSettings(const KeywordText& faderText, const std::string& faderFileName, double rate,
@@ -635,7 +633,7 @@ void readEffectSettings(const KeywordText& faderText, const std::string& faderFi
                         Diagnostics* diagnostics) {
     // The settings are large for a small board's stack; start from a heap copy.
     fx = *std::make_unique<EffectSettings>();
-    if (!(rate > 0.0)) rate = kDefaultRate;
+    if (!(rate > 0.0)) rate = kFallbackRate;
     if (verbosity > 1) warn("Reading effect settings...\n");
     Reader r(faderText, faderFileName, rate, percentMode, fx, diagnostics);
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/console.h"
+#include "core/scales.h"
 #include "driver/output_files.h"
 #include "driver/preferences.h"
 #include "driver/text_fields.h"
@@ -91,7 +92,7 @@ void takeFaderLines(MixSession& s, const FaderLines& fader) {
 
 void readStartOffsets(MixSession& s, const FaderLines& fader) {
     const KeywordText& text = fader.fields();
-    const uint32_t rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : 44100;
+    const uint32_t rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : kFallbackRateHz;
     s.fader.startOffset.fill(0);
     auto channelOf = [&](const KeywordHit& hit, const char* keyword, std::size_t needed) {
         if (text.valueCount(hit) < needed) {

@@ -15,6 +15,7 @@
 #include "audio/wav_output.h"
 #include "common/staged_file.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "driver/check_plan.h"
 #include "driver/effect_lines.h"
 #include "driver/fader_file.h"
@@ -202,8 +203,7 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
 }
 
 void readEffects(MixSession& s, const FaderLines& fader) {
-    const double rate =
-        s.tracks.sampleRate != 0 ? static_cast<double>(s.tracks.sampleRate) : 44100.0;
+    const double rate = rateOrFallback(s.tracks.sampleRate);
     readEffectSettings(fader.fields(), s.tracks.fadersPath, rate, s.prefs.percentMode,
                        s.prefs.verbosity, s.prefs.tapSignal, s.fx, &s.diagnostics);
 }

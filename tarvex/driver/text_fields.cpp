@@ -24,8 +24,6 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-constexpr int kEntryRows = 136;
-
 } // namespace
 
 bool readWholeFile(const std::string& path, std::string& out) {
@@ -198,7 +196,8 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
                       int width, int fieldCount, int& anyMaster, int& codeMaster,
                       const std::string& fileName, Diagnostics* diagnostics,
                       std::span<int32_t> rowLines) {
-    const std::size_t rows = static_cast<std::size_t>(kEntryRows) * static_cast<std::size_t>(width);
+    const std::size_t rows =
+        static_cast<std::size_t>(kStripEntries) * static_cast<std::size_t>(width);
     for (std::size_t i = 0; i < rows && i < table.size(); ++i)
         table[i] = 0.0;
     for (int32_t& l : rowLines)
@@ -206,7 +205,7 @@ void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<
     if (width < 1 || table.size() < rows) return;
     const auto codeName = static_cast<int>(code.size());
     const MaybeDiagnostics d{diagnostics};
-    std::vector<int32_t> lineOf(kEntryRows, 0);
+    std::vector<int32_t> lineOf(kStripEntries, 0);
     // Lines that land on entry 0 without "M": whether the master takes them is
     // known once every line of the code has been read.
     struct Unmarked {

@@ -7,6 +7,7 @@
 #include "automation/level_automation.h"
 #include "automation/routing.h"
 #include "core/console.h"
+#include "core/scales.h"
 #include "driver/channel_field.h"
 #include "driver/tempo_map.h"
 #include "driver/text_fields.h"
@@ -279,7 +280,7 @@ void readVolumeLine(Reader& r, const KeywordHit& hit) {
     noteChannelField(r.s, r.text, hit, ch, "v", true);
     // The slot is limited before it is flagged, so the flag never lands
     // outside the table.
-    if (ch.slot > 127) r.au.slots.groupLevel[ch.slot] = 1;
+    if (ch.slot > kMaxChannels) r.au.slots.groupLevel[ch.slot] = 1;
     if (ch.master) r.au.slots.masterLevel = 1;
     double value = parseDouble(r.text.value(hit, ch.used));
     const bool percent = r.s.prefs.percentMode;
@@ -711,7 +712,7 @@ void settleRamps(MixSession& s, const EntryLines& lines) {
     };
     for (int slot = 0; slot <= s.tracks.channelCount; ++slot)
         defaults(slot);
-    for (int slot = 128; slot < kEntrySlots; ++slot)
+    for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot)
         defaults(slot);
     for (int vca = 0; vca < kVcaSlots; ++vca)
         clipRamps(s, au.vca, vca, lines.vcaRamp, true);
@@ -724,7 +725,7 @@ void settleRamps(MixSession& s, const EntryLines& lines) {
 
 std::string slotName(int slot) {
     if (slot == 0) return "M";
-    if (slot > 127) return "G " + std::to_string(slot - 127);
+    if (slot > kMaxChannels) return "G " + std::to_string(slot - kMaxChannels);
     return std::to_string(slot);
 }
 
@@ -732,14 +733,14 @@ void limitFaderValue(double& value, bool percent, int fader, int entry) {
     // "nan" reads as a number but is none: the fader closes.
     if (std::isnan(value)) {
         warn(">> Warning: fader %i (entry %i) is not a number; set to silence\n", fader, entry + 1);
-        value = percent ? 0.0 : -144.0;
+        value = percent ? 0.0 : kFloorDb;
     }
     if (!percent) {
         if (value > 12.02) {
             warn(">> Warning: fader %i (entry %i) set above 12.02 dB\n", fader, entry + 1);
             value = 12.02;
         }
-        if (value < -144.0) value = -144.0;
+        if (value < kFloorDb) value = kFloorDb;
     } else {
         if (value > 400.0) {
             warn(">> Warning: fader %i (entry %i) set above 400 percent\n", fader, entry + 1);

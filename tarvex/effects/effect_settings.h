@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/scales.h"
 #include "core/slot_layout.h"
 
 namespace tarvex {
@@ -41,7 +42,7 @@ constexpr int kChainPositions = 11;
 // Room length of both reverbs when their return line gives none, feet.
 constexpr float kDefaultRoomFeet = 75.0f;
 // Threshold every entry starts with: full scale at channel level, 2^23.
-constexpr int32_t kDefaultThreshold = 8388608;
+constexpr int32_t kDefaultThreshold = kChannelFullScaleInt;
 
 // What a set-up step before the first block reports: nothing when it
 // succeeded, else the message the run ends with (status 1).

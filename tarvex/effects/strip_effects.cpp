@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "core/scales.h"
 #include "core/slot_layout.h"
 #include "core/text_format.h"
 #include "effects/filter_design.h"
@@ -11,9 +12,7 @@ namespace tarvex {
 
 namespace {
 
-constexpr double kChannelFullScale = 8388608.0; // 2^23: channel strips
-constexpr double kBusThresholdScale = 256.0;    // bus thresholds are stored x 256 - 1
-constexpr double kFloorDb = -144.0;
+constexpr double kBusThresholdScale = 256.0; // bus thresholds are stored x 256 - 1
 
 // A threshold in sample units at the strip's scale, back in dB of full
 // scale; unity prints as 0.00, not -0.00.

@@ -1,5 +1,6 @@
 // Reverb sends, returns, inserts and the tap file.
 #include "engine/reverb_stage.h"
+#include "core/scales.h"
 #include "core/vector_clones.h"
 
 #include <algorithm>
@@ -61,7 +62,7 @@ void filterSend(const EffectSettings& fx, Biquad& highPass, Biquad& lowPass, int
 }
 
 double sampleRateOf(const MixSettings& cfg) {
-    return cfg.tracks.sampleRate != 0 ? static_cast<double>(cfg.tracks.sampleRate) : 44100.0;
+    return rateOrFallback(cfg.tracks.sampleRate);
 }
 
 void runTapReverb(const MixSettings& cfg, MixState& st, int32_t n) {
