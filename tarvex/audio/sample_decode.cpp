@@ -32,7 +32,7 @@ int32_t decode24(const uint8_t* b) {
 }
 
 int32_t decodeFloat(const uint8_t* b) {
-    return Float32Convert(b[0], b[1], b[2], b[3]);
+    return floatBytesToSample(b[0], b[1], b[2], b[3]);
 }
 
 // The sample width is a constant of each instance, so the stride through the
@@ -71,7 +71,7 @@ void decodeStereo24(const uint8_t* raw, int32_t frames, int32_t* left, int32_t* 
 
 } // namespace
 
-int32_t Float32Convert(int b0, int b1, int b2, int b3) {
+int32_t floatBytesToSample(int b0, int b1, int b2, int b3) {
     const uint32_t bits =
         (static_cast<uint32_t>(b0) & 0xFFu) | ((static_cast<uint32_t>(b1) & 0xFFu) << 8) |
         ((static_cast<uint32_t>(b2) & 0xFFu) << 16) | ((static_cast<uint32_t>(b3) & 0xFFu) << 24);

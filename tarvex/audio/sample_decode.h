@@ -20,7 +20,7 @@ namespace tarvex {
 // every value of magnitude 256.0 or more, infinities and NaNs saturate with
 // their sign; zero, denormals and values below 2^-23 give 0. Runs in the mix
 // loop for every float sample.
-int32_t Float32Convert(int b0, int b1, int b2, int b3);
+int32_t floatBytesToSample(int b0, int b1, int b2, int b3);
 
 // Decodes `frames` frames of raw sample bytes (frames * fileChannels *
 // bytesPerSample bytes, in file order) into left and, for a stereo file,

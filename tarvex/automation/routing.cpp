@@ -29,7 +29,7 @@ template <typename Use> void forEachListNumber(std::string_view list, Use use) {
 
 } // namespace
 
-void RouteChannel(std::string_view list, int bus, RouteTable& route) {
+void routeBusList(std::string_view list, int bus, RouteTable& route) {
     forEachListNumber(list, [&](long long n) {
         if (n >= 1 && n <= kMaxChannels)
             route[static_cast<std::size_t>(n)][static_cast<std::size_t>(bus)] = 1;
@@ -38,7 +38,7 @@ void RouteChannel(std::string_view list, int bus, RouteTable& route) {
     });
 }
 
-void RouteVCA(std::string_view list, int vca, std::span<int32_t> assign) {
+void routeVcaList(std::string_view list, int vca, std::span<int32_t> assign) {
     forEachListNumber(list, [&](long long n) {
         if (n >= 0 && n < kSlotCount)
             assign[static_cast<std::size_t>(n)] = vca;
@@ -47,7 +47,7 @@ void RouteVCA(std::string_view list, int vca, std::span<int32_t> assign) {
     });
 }
 
-void CheckFeederMutes(std::span<const int32_t> busFlags, const RouteTable& route,
+void checkFeederMutes(std::span<const int32_t> busFlags, const RouteTable& route,
                       std::span<int32_t> channelOn, int buses, int channels) {
     if (channels < 2) return;
     for (int n = 1; n < channels; ++n) {

@@ -25,14 +25,14 @@ using RouteTable = std::array<std::array<uint8_t, kRouteBuses>, kEntrySlots>;
 
 // Routes every channel of a comma-separated list to a bus; numbers outside
 // 1 to 127 are skipped with a message.
-void RouteChannel(std::string_view list, int bus, RouteTable& route);
+void routeBusList(std::string_view list, int bus, RouteTable& route);
 
 // Assigns every slot of a comma-separated list to a VCA; numbers outside
 // 0 to 136 are skipped with a message.
-void RouteVCA(std::string_view list, int vca, std::span<int32_t> assign);
+void routeVcaList(std::string_view list, int vca, std::span<int32_t> assign);
 
 // Switches off channels 1 to channels - 1 that feed no bus in use.
-void CheckFeederMutes(std::span<const int32_t> busFlags, const RouteTable& route,
+void checkFeederMutes(std::span<const int32_t> busFlags, const RouteTable& route,
                       std::span<int32_t> channelOn, int buses, int channels);
 
 // The pan law of a `pan` value: below 0 or above 6.02 gives 3.0; 0 is delay pan.

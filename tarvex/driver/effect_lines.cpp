@@ -1,4 +1,4 @@
-// Effect-line reader. Each per-strip code is read through `ParamsFromBuffer`
+// Effect-line reader. Each per-strip code is read through `readEffectRows`
 // into a scratch table (136 rows of up to 8 values), then every addressed
 // row is limited and converted into `EffectSettings`. The reverb lines and
 // the order lines have their own scans. Only the first field of a line can
@@ -68,7 +68,7 @@ bool atBusScale(int entry) {
 }
 
 int32_t thresholdOf(double value, bool percentMode, int entry) {
-    CheckThresh(value, percentMode);
+    limitThreshold(value, percentMode);
     const double scaled = percentMode ? value / 100.0 * kChannelFullScale
                                       : std::pow(10.0, value / 20.0) * kChannelFullScale;
     const int32_t t = truncToInt32(scaled);
@@ -82,7 +82,7 @@ float levelGain(double value, bool percentMode) {
     if (percentMode) {
         gain = static_cast<float>(value / 100.0);
     } else {
-        CheckSndRtn(value);
+        limitSendLevel(value);
         gain = static_cast<float>(std::pow(10.0, value / 20.0));
     }
     if (gain > 1.0f) gain = 1.0f;
@@ -118,8 +118,8 @@ class Reader {
     // Reads every line of one code into the scratch table; `values` is the
     // number of values after the channel field.
     void readCode(EffectCode code, int values) {
-        ParamsFromBuffer(text_, codeName(code), table_, kScratchWidth, values + 1, fx_.masterFxOn,
-                         fx_.masterEffectFlag[code], file_, notes_.sink, lines_);
+        readEffectRows(text_, codeName(code), table_, kScratchWidth, values + 1, fx_.masterFxOn,
+                       fx_.masterEffectFlag[code], file_, notes_.sink, lines_);
         code_ = code;
     }
     // The file line that set an entry of the code read last; 0 for entry 0
@@ -143,7 +143,7 @@ class Reader {
     // The threshold of a line, its limit named.
     int32_t threshold(int entry) const {
         double used = row(entry)[1];
-        CheckThresh(used, percent_);
+        limitThreshold(used, percent_);
         notes_.limited(valueLine(entry, 1), "threshold", row(entry)[1], used,
                        percent_ ? " percent" : " dB");
         return thresholdOf(row(entry)[1], percent_, entry);
@@ -164,7 +164,7 @@ class Reader {
         if (percent_) {
             used = std::clamp(written, 0.0, 100.0);
         } else {
-            CheckSndRtn(used);
+            limitSendLevel(used);
             used = std::min(used, 0.0);
         }
         notes_.limited(line, what, written, used, percent_ ? " percent" : " dB");
@@ -613,7 +613,7 @@ void Reader::derivedFlags() {
 
 } // namespace
 
-void CheckThresh(double& value, bool percentMode) {
+void limitThreshold(double& value, bool percentMode) {
     if (percentMode) {
         if (value > 100.0) value = 100.0;
         if (value < 0.0) value = 0.0;
@@ -623,7 +623,7 @@ void CheckThresh(double& value, bool percentMode) {
     }
 }
 
-void CheckSndRtn(double& value) {
+void limitSendLevel(double& value) {
     if (value > kMaxSendDb) value = kMaxSendDb;
     if (value < kFloorDb) value = kFloorDb;
 }

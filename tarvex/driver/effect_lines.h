@@ -25,10 +25,10 @@ namespace tarvex {
 class Diagnostics;
 
 // A threshold in dB held to -144..0, or in percent held to 0..100.
-void CheckThresh(double& value, bool percentMode);
+void limitThreshold(double& value, bool percentMode);
 
 // A send or return level in dB held to -144..12.02.
-void CheckSndRtn(double& value);
+void limitSendLevel(double& value);
 
 // Fills `fx` from the fader text (every effect code in a fixed order, then
 // the reverb lines and the order lines) and the tap signal the preferences

@@ -87,7 +87,7 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
         if (r.busFlags[bus] != 0) {
             const std::string what = "submix " + std::to_string(bus);
             noteListItems(s, listLines[bus], lists[bus], 1, kMaxChannels, what.c_str());
-            RouteChannel(lists[bus], bus, r.route);
+            routeBusList(lists[bus], bus, r.route);
         }
     for (int c = 0; c <= kMaxChannels; ++c) {
         bool toSubmix = false;
@@ -124,7 +124,7 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
         for (int k = 1; k <= kSubmixCount; ++k)
             if (pr.soloFlags[k] == 0) r.busFlags[k] = 0;
     }
-    CheckFeederMutes(r.busFlags, r.route, s.tracks.channelOn, kBusCount, s.tracks.channelCount + 1);
+    checkFeederMutes(r.busFlags, r.route, s.tracks.channelOn, kBusCount, s.tracks.channelCount + 1);
 
     pr.vcaFlags.fill(0);
     pr.anyVca = 0;
@@ -160,7 +160,7 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
         if (pr.vcaFlags[vca] != 0) {
             const std::string what = "VCA " + std::to_string(vca);
             noteListItems(s, vcaListLines[vca], vcaLists[vca], 0, kEntrySlots - 1, what.c_str());
-            RouteVCA(vcaLists[vca], vca, pr.vcaAssign);
+            routeVcaList(vcaLists[vca], vca, pr.vcaAssign);
         }
 }
 

@@ -192,10 +192,10 @@ std::string_view KeywordText::restOfLine(const KeywordHit& hit) const {
     return line.raw.substr(at, stop - at);
 }
 
-void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
-                      int width, int fieldCount, int& anyMaster, int& codeMaster,
-                      const std::string& fileName, Diagnostics* diagnostics,
-                      std::span<int32_t> rowLines) {
+void readEffectRows(const KeywordText& text, std::string_view code, std::span<double> table,
+                    int width, int fieldCount, int& anyMaster, int& codeMaster,
+                    const std::string& fileName, Diagnostics* diagnostics,
+                    std::span<int32_t> rowLines) {
     const std::size_t rows =
         static_cast<std::size_t>(kStripEntries) * static_cast<std::size_t>(width);
     for (std::size_t i = 0; i < rows && i < table.size(); ++i)

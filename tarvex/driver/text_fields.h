@@ -114,9 +114,9 @@ class KeywordText {
 // `diagnostics`, every line not used as written is named there too; with
 // `rowLines` (136 entries), each addressed entry gets the file line that set
 // it, and the others 0.
-void ParamsFromBuffer(const KeywordText& text, std::string_view code, std::span<double> table,
-                      int width, int fieldCount, int& anyMaster, int& codeMaster,
-                      const std::string& fileName, Diagnostics* diagnostics = nullptr,
-                      std::span<int32_t> rowLines = {});
+void readEffectRows(const KeywordText& text, std::string_view code, std::span<double> table,
+                    int width, int fieldCount, int& anyMaster, int& codeMaster,
+                    const std::string& fileName, Diagnostics* diagnostics = nullptr,
+                    std::span<int32_t> rowLines = {});
 
 } // namespace tarvex

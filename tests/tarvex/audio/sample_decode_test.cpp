@@ -15,7 +15,7 @@ constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 
 int32_t convertBits(uint32_t bits) {
-    return Float32Convert(bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF, bits >> 24);
+    return floatBytesToSample(bits & 0xFF, (bits >> 8) & 0xFF, (bits >> 16) & 0xFF, bits >> 24);
 }
 
 int32_t convertFloat(float f) {
@@ -50,7 +50,7 @@ int32_t tableFormula(uint32_t fp) {
     return static_cast<int32_t>(std::trunc(v));
 }
 
-TEST(Float32Convert, WorkedValues) {
+TEST(floatBytesToSample, WorkedValues) {
     EXPECT_EQ(convertFloat(1.0f), 8388608);
     EXPECT_EQ(convertFloat(-0.5f), -4194304);
     EXPECT_EQ(convertFloat(0.0f), 0);
@@ -63,7 +63,7 @@ TEST(Float32Convert, WorkedValues) {
     EXPECT_EQ(convertBits(0xFF800000u), kMin);
 }
 
-TEST(Float32Convert, EqualsTableFormulaForEveryExponent) {
+TEST(floatBytesToSample, EqualsTableFormulaForEveryExponent) {
     std::vector<uint32_t> mantissas{0, 1, 2, 0x400000, 0x7FFFFE, 0x7FFFFF};
     for (uint32_t m = 3; m < 0x800000; m += 4093)
         mantissas.push_back(m);

@@ -12,9 +12,9 @@ using namespace tarvex;
 TEST(Routing, ListsAndFeederMutes) {
     RouteTable route{};
     testing::internal::CaptureStdout();
-    RouteChannel("3,4,,200,0", 2, route);
+    routeBusList("3,4,,200,0", 2, route);
     std::array<int32_t, kEntrySlots> assign{};
-    RouteVCA("1,2,200,136", 3, assign);
+    routeVcaList("1,2,200,136", 3, assign);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(route[3][2] + route[4][2], 2);
     EXPECT_EQ(out, "Channel assigned to sub 2 is out of range!\nChannel assigned to sub 2 is out "
@@ -27,7 +27,7 @@ TEST(Routing, ListsAndFeederMutes) {
     std::array<int32_t, 9> buses{1, 0, 0};
     std::array<int32_t, kEntrySlots> on{};
     on.fill(1);
-    CheckFeederMutes(buses, route, on, 9, 5);
+    checkFeederMutes(buses, route, on, 9, 5);
     EXPECT_EQ(on[1] + on[2], 2);
     EXPECT_EQ(on[3] + on[4], 0);
 }

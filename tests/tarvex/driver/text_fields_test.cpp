@@ -53,13 +53,13 @@ TEST(KeywordText, FindsWholeTokensUpToEnd) {
     EXPECT_EQ(text.value(hits[0], 5), "");
 }
 
-TEST(ParamsFromBuffer, FillsRowsForChannelsGroupsAndMaster) {
+TEST(readEffectRows, FillsRowsForChannelsGroupsAndMaster) {
     std::vector<double> table(136 * 4, -1.0);
     int anyMaster = 0, codeMaster = 0;
     // A mix named "electric" must not end the scan before the effect lines.
     const KeywordText text(
         "\nelectric\nhp\tG\t2\t120\t0.7\nhp\t3\t80\t1.5\nhp\tM\t40\t2\nend\nhp\t4\t1\t1\n", 1);
-    ParamsFromBuffer(text, "hp", table, 4, 3, anyMaster, codeMaster, "faders.txt");
+    readEffectRows(text, "hp", table, 4, 3, anyMaster, codeMaster, "faders.txt");
     EXPECT_EQ(table[129 * 4 + 0], 1.0);
     EXPECT_EQ(table[129 * 4 + 1], 120.0);
     EXPECT_EQ(table[129 * 4 + 2], 0.7);
