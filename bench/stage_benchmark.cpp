@@ -37,7 +37,10 @@ std::vector<int32_t> signal() {
 }
 
 // The script and the state of one run side by side, as a session holds them.
-struct Automation : AutomationScript, AutomationState {};
+struct Automation : AutomationScript, AutomationState {
+    std::array<LevelCursor, kEntrySlots> levels{};
+    std::array<SideMemory, kEntrySlots> memory{};
+};
 
 std::unique_ptr<Automation> automationWithRamp(bool ramping) {
     auto au = std::make_unique<Automation>();
@@ -49,7 +52,10 @@ std::unique_ptr<Automation> automationWithRamp(bool ramping) {
     t.count[kSlot] = 2;
     au->routing.panLeft.fill(0.7f);
     au->routing.panRight.fill(0.7f);
-    prepareAutomation(*au, *au, 0, kSlot, std::vector<int64_t>(137, 0));
+    std::array<LevelCursor*, kEntrySlots> each{};
+    for (std::size_t s = 0; s < each.size(); ++s)
+        each[s] = &au->levels[s];
+    prepareAutomation(*au, *au, each, 0, kSlot, std::vector<int64_t>(137, 0));
     return au;
 }
 
@@ -61,8 +67,8 @@ void automate(benchmark::State& state, bool ramping) {
     for (auto _ : state) {
         l = x;
         r = x;
-        automateLevels(pos, kBlock, kSlot, au->volume, au->levels, au->memory, l, r, 1,
-                       kChannelDivisor, 0.7f, 0.7f, au->routing.vcaAssign, au->vcaGains);
+        automateLevels(pos, kBlock, kSlot, au->volume, au->levels[kSlot], au->memory[kSlot], l, r,
+                       1, kChannelDivisor, 0.7f, 0.7f, au->routing.vcaAssign, au->vcaGains);
         pos += kBlock;
         benchmark::DoNotOptimize(l.data());
     }

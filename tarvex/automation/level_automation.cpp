@@ -29,40 +29,39 @@ inline int64_t rampOf(const EntryTable& t, int32_t entry, int slot) {
 }
 
 // Starts entry `entry` of a slot.
-void startEntry(const EntryTable& t, SlotAutomation& a, int slot, int32_t entry) {
+void startEntry(const EntryTable& t, LevelCursor& a, int slot, int32_t entry) {
     const int32_t before = entry > 0 ? entry - 1 : 0;
-    a.previous[slot] = t.levels[t.at(before, slot)];
-    a.target[slot] = t.levels[t.at(entry, slot)];
-    a.startdB[slot] = levelTodB(a.previous[slot]);
-    a.enddB[slot] = levelTodB(a.target[slot]);
+    a.previous = t.levels[t.at(before, slot)];
+    a.target = t.levels[t.at(entry, slot)];
+    a.startdB = levelTodB(a.previous);
+    a.enddB = levelTodB(a.target);
     const int64_t ramp = rampOf(t, entry, slot);
     if (t.shapes[t.at(entry, slot)] == 1.0f)
-        a.step[slot] = (a.enddB[slot] - a.startdB[slot]) / static_cast<double>(ramp);
+        a.step = (a.enddB - a.startdB) / static_cast<double>(ramp);
     else
-        a.change[slot] = a.enddB[slot] - a.startdB[slot];
-    a.counter[slot] = 0;
-    if (a.index[slot] < a.maxIndex[slot]) ++a.index[slot];
+        a.change = a.enddB - a.startdB;
+    a.counter = 0;
+    if (a.index < a.maxIndex) ++a.index;
 }
 
 // The ramp's dB value at the slot's counter, for the ramping entry `e`.
-double rampdB(const EntryTable& t, const SlotAutomation& a, int slot, int32_t e) {
+double rampdB(const EntryTable& t, const LevelCursor& a, int slot, int32_t e) {
     const float shape = t.shapes[t.at(e, slot)];
-    if (shape == 1.0f) return a.startdB[slot] + static_cast<double>(a.counter[slot]) * a.step[slot];
+    if (shape == 1.0f) return a.startdB + static_cast<double>(a.counter) * a.step;
     const double ramp = static_cast<double>(rampOf(t, e, slot));
-    return a.startdB[slot] +
-           a.change[slot] * std::pow(static_cast<double>(a.counter[slot]) / ramp, shape);
+    return a.startdB + a.change * std::pow(static_cast<double>(a.counter) / ramp, shape);
 }
 
 // The time of the next entry to start, or -1 when the slot has none left; a
 // slot never reads past its own entries.
-inline int64_t nextStart(const EntryTable& t, const SlotAutomation& a, int slot) {
-    const int32_t n = a.index[slot];
-    return n < a.maxIndex[slot] ? t.times[t.at(n, slot)] : -1;
+inline int64_t nextStart(const EntryTable& t, const LevelCursor& a, int slot) {
+    const int32_t n = a.index;
+    return n < a.maxIndex ? t.times[t.at(n, slot)] : -1;
 }
 
-inline void advanceRamp(const EntryTable& t, SlotAutomation& a, int slot) {
-    const int32_t e = a.index[slot] - 1;
-    if (a.counter[slot] < rampOf(t, e, slot)) ++a.counter[slot];
+inline void advanceRamp(const EntryTable& t, LevelCursor& a, int slot) {
+    const int32_t e = a.index - 1;
+    if (a.counter < rampOf(t, e, slot)) ++a.counter;
 }
 
 // The block paths below are inlined into automateLevels, so that they are
@@ -133,29 +132,29 @@ struct SlotSides {
 // sample: entries start at their sample (`due`), the ramp advances every
 // sample, and a side takes the level of the moment where its sign changes.
 [[gnu::always_inline]] inline void automateRamp(int64_t pos, int32_t count, int slot,
-                                                const EntryTable& table, SlotAutomation& state,
+                                                const EntryTable& table, LevelCursor& state,
                                                 std::span<int32_t> left, std::span<int32_t> right,
                                                 SlotSides& s, const double* gains, int64_t due) {
     for (int32_t i = 0; i < count; ++i) {
         const int32_t signL = signOf(left[i]);
         const int32_t signR = signOf(right[i]);
         if (pos + i == due) {
-            startEntry(table, state, slot, state.index[slot]);
+            startEntry(table, state, slot, state.index);
             due = nextStart(table, state, slot);
         }
         const bool changedL = signL != s.signL;
         const bool changedR = signR != s.signR;
         bool fresh = false;
         int32_t level = 0;
-        if (state.current[slot] != state.target[slot]) {
+        if (state.current != state.target) {
             advanceRamp(table, state, slot);
             if (changedL || changedR) {
-                level = levelFromdB(rampdB(table, state, slot, state.index[slot] - 1));
-                state.current[slot] = level;
+                level = levelFromdB(rampdB(table, state, slot, state.index - 1));
+                state.current = level;
                 fresh = true;
             }
         } else {
-            level = state.current[slot];
+            level = state.current;
             fresh = true;
         }
         if (fresh) {
@@ -183,73 +182,66 @@ double levelTodB(int32_t level) {
 
 TARVEX_VECTOR_CLONES
 void automateLevels(int64_t pos, int32_t count, int slot, const EntryTable& table,
-                    SlotAutomation& state, AutomationMemory& memory, std::span<int32_t> left,
+                    LevelCursor& state, SideMemory& memory, std::span<int32_t> left,
                     std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
                     float panRight, std::span<const int32_t> vcaAssign,
                     std::span<const double> vcaGains) {
     if (count <= 0) return;
     // At the first sample of the song the gains apply at once.
     if (pos == 0) {
-        memory.lastSignL[slot] = -signOf(left[0]);
-        memory.lastSignR[slot] = -signOf(right[0]);
+        memory.lastSignL = -signOf(left[0]);
+        memory.lastSignR = -signOf(right[0]);
     }
     const int32_t vca = vcaAssign[slot];
     const int32_t vcaBase = vca * count;
     const double* gains = vca != 0 ? vcaGains.data() + vcaBase : nullptr;
-    SlotSides sides{memory.lastSignL[slot],
-                    memory.lastSignR[slot],
-                    memory.gainL[slot],
-                    memory.gainR[slot],
-                    polarity,
-                    divisor,
-                    panLeft,
-                    panRight};
+    SlotSides sides{memory.lastSignL, memory.lastSignR, memory.gainL, memory.gainR,
+                    polarity,         divisor,          panLeft,      panRight};
     const int64_t due = nextStart(table, state, slot);
-    if (state.current[slot] == state.target[slot] && (due < pos || due >= pos + count))
+    if (state.current == state.target && (due < pos || due >= pos + count))
         automateSettled(left.first(static_cast<std::size_t>(count)),
-                        right.first(static_cast<std::size_t>(count)), state.current[slot], sides,
-                        gains);
+                        right.first(static_cast<std::size_t>(count)), state.current, sides, gains);
     else
         automateRamp(pos, count, slot, table, state, left, right, sides, gains, due);
 }
 
-void automateVca(int64_t pos, int32_t count, int vca, const EntryTable& table,
-                 SlotAutomation& state, std::span<double> out) {
+void automateVca(int64_t pos, int32_t count, int vca, const EntryTable& table, LevelCursor& state,
+                 std::span<double> out) {
     double* gains = out.data() + static_cast<std::size_t>(vca) * static_cast<std::size_t>(count);
     int64_t due = nextStart(table, state, vca);
     for (int32_t i = 0; i < count; ++i) {
         if (pos + i == due) {
-            startEntry(table, state, vca, state.index[vca]);
+            startEntry(table, state, vca, state.index);
             due = nextStart(table, state, vca);
         }
-        if (state.current[vca] != state.target[vca]) {
+        if (state.current != state.target) {
             advanceRamp(table, state, vca);
-            const double dB = rampdB(table, state, vca, state.index[vca] - 1);
+            const double dB = rampdB(table, state, vca, state.index - 1);
             const double ratio = std::pow(10.0, dB / 20.0);
-            state.current[vca] = truncToInt32(ratio * kUnityLevel);
+            state.current = truncToInt32(ratio * kUnityLevel);
             gains[i] = ratio;
         } else {
-            gains[i] = state.current[vca] * kLevelToRatio;
+            gains[i] = state.current * kLevelToRatio;
         }
     }
 }
 
-void seekLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slot) {
+void seekLevel(LevelCursor& a, const EntryTable& t, int64_t pos, int slot) {
     const int32_t first = t.levels[t.at(0, slot)];
     auto settleAtFirst = [&] {
-        a.current[slot] = a.target[slot] = first;
-        a.startdB[slot] = levelTodB(first);
+        a.current = a.target = first;
+        a.startdB = levelTodB(first);
     };
     if (pos <= t.times[t.at(0, slot)]) {
-        a.index[slot] = 0;
+        a.index = 0;
         settleAtFirst();
         return;
     }
     int32_t k = 1;
-    while (k < a.maxIndex[slot] && t.times[t.at(k, slot)] < pos)
+    while (k < a.maxIndex && t.times[t.at(k, slot)] < pos)
         ++k;
-    if (k > a.maxIndex[slot]) k = a.maxIndex[slot];
-    a.index[slot] = k;
+    if (k > a.maxIndex) k = a.maxIndex;
+    a.index = k;
     if (k <= 1) {
         settleAtFirst();
         return;
@@ -258,17 +250,17 @@ void seekLevel(SlotAutomation& a, const EntryTable& t, int64_t pos, int slot) {
     const int64_t elapsed = pos - t.times[t.at(e, slot)];
     const int64_t ramp = rampOf(t, e, slot);
     if (elapsed >= ramp) {
-        a.current[slot] = a.target[slot] = t.levels[t.at(e, slot)];
+        a.current = a.target = t.levels[t.at(e, slot)];
         return;
     }
-    a.previous[slot] = t.levels[t.at(e - 1, slot)];
-    a.target[slot] = t.levels[t.at(e, slot)];
-    a.startdB[slot] = levelTodB(a.previous[slot]);
-    a.enddB[slot] = levelTodB(a.target[slot]);
-    a.change[slot] = a.enddB[slot] - a.startdB[slot];
-    a.step[slot] = ramp != 0 ? a.change[slot] / static_cast<double>(ramp) : 0.0;
-    a.counter[slot] = elapsed;
-    a.current[slot] = levelFromdB(rampdB(t, a, slot, e));
+    a.previous = t.levels[t.at(e - 1, slot)];
+    a.target = t.levels[t.at(e, slot)];
+    a.startdB = levelTodB(a.previous);
+    a.enddB = levelTodB(a.target);
+    a.change = a.enddB - a.startdB;
+    a.step = ramp != 0 ? a.change / static_cast<double>(ramp) : 0.0;
+    a.counter = elapsed;
+    a.current = levelFromdB(rampdB(t, a, slot, e));
 }
 
 PlayedEntries playedEntries(const EntryTable& t, int slot, int64_t from) {
@@ -318,36 +310,37 @@ int32_t playedLevelAt(const EntryTable& t, int slot, const PlayedEntries& played
     return levelFromdB(dB);
 }
 
-void prepareAutomation(const AutomationScript& script, AutomationState& au, int64_t renderStart,
+void prepareAutomation(const AutomationScript& script, AutomationState& au,
+                       std::span<LevelCursor* const> levels, int64_t renderStart,
                        int32_t channelCount, std::span<const int64_t> channelStart) {
     for (int slot = 0; slot < kEntrySlots; ++slot) {
-        au.levels.maxIndex[slot] = script.volume.count[slot];
-        au.levels.index[slot] = 0;
+        levels[slot]->maxIndex = script.volume.count[slot];
+        levels[slot]->index = 0;
     }
     for (int vca = 0; vca < kVcaSlots; ++vca) {
-        au.vcaLevels.maxIndex[vca] = script.vca.count[vca];
-        au.vcaLevels.index[vca] = 0;
+        au.vcaLevels[vca].maxIndex = script.vca.count[vca];
+        au.vcaLevels[vca].index = 0;
     }
     if (renderStart > 0) {
         for (int slot = 0; slot <= channelCount; ++slot)
-            seekLevel(au.levels, script.volume, renderStart, slot);
+            seekLevel(*levels[slot], script.volume, renderStart, slot);
         for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot)
-            seekLevel(au.levels, script.volume, renderStart, slot);
+            seekLevel(*levels[slot], script.volume, renderStart, slot);
         for (int vca = 0; vca < kVcaSlots; ++vca)
-            seekLevel(au.vcaLevels, script.vca, renderStart, vca);
+            seekLevel(au.vcaLevels[vca], script.vca, renderStart, vca);
     } else {
-        auto settle = [](SlotAutomation& a, const EntryTable& t, int slots) {
-            for (int s = 0; s < slots; ++s) {
-                a.current[s] = a.target[s] = t.levels[t.at(0, s)];
-                a.startdB[s] = levelTodB(a.current[s]);
-            }
+        auto settle = [](LevelCursor& a, const EntryTable& t, int s) {
+            a.current = a.target = t.levels[t.at(0, s)];
+            a.startdB = levelTodB(a.current);
         };
-        settle(au.levels, script.volume, kEntrySlots);
-        settle(au.vcaLevels, script.vca, kVcaSlots);
+        for (int s = 0; s < kEntrySlots; ++s)
+            settle(*levels[s], script.volume, s);
+        for (int s = 0; s < kVcaSlots; ++s)
+            settle(au.vcaLevels[s], script.vca, s);
     }
     for (int c = 1; c <= channelCount; ++c)
         if (channelStart[c] != 0)
-            seekLevel(au.levels, script.volume, std::max(renderStart, channelStart[c]), c);
+            seekLevel(*levels[c], script.volume, std::max(renderStart, channelStart[c]), c);
 }
 
 } // namespace tarvex

@@ -28,18 +28,18 @@ constexpr double kBusDivisor = kUnityLevel;
 // or one whose next entry starts in the block, goes sample by sample.
 // Runs in the mix loop.
 void automateLevels(int64_t pos, int32_t count, int slot, const EntryTable& table,
-                    SlotAutomation& state, AutomationMemory& memory, std::span<int32_t> left,
+                    LevelCursor& state, SideMemory& memory, std::span<int32_t> left,
                     std::span<int32_t> right, int32_t polarity, double divisor, float panLeft,
                     float panRight, std::span<const int32_t> vcaAssign,
                     std::span<const double> vcaGains);
 
 // Computes one block of gains for one VCA into out[vca × count + i].
 // Runs in the mix loop.
-void automateVca(int64_t pos, int32_t count, int vca, const EntryTable& table,
-                 SlotAutomation& state, std::span<double> out);
+void automateVca(int64_t pos, int32_t count, int vca, const EntryTable& table, LevelCursor& state,
+                 std::span<double> out);
 
 // Sets one slot's automation state as it would stand at sample `pos`.
-void seekLevel(SlotAutomation& state, const EntryTable& table, int64_t pos, int slot);
+void seekLevel(LevelCursor& state, const EntryTable& table, int64_t pos, int slot);
 
 // The entries of one slot as the render plays them once `prepareAutomation`
 // has brought the slot to `from`: entry `inForce` holds there (entry 0 also
@@ -60,7 +60,9 @@ int32_t playedLevelAt(const EntryTable& table, int slot, const PlayedEntries& pl
 
 // Brings every slot to the render start before the first block: the state
 // at the start of the window, and for late-starting channels at their start.
-void prepareAutomation(const AutomationScript& script, AutomationState& state, int64_t renderStart,
+// `levels` holds the automation state of each of the kEntrySlots slots.
+void prepareAutomation(const AutomationScript& script, AutomationState& state,
+                       std::span<LevelCursor* const> levels, int64_t renderStart,
                        int32_t channelCount, std::span<const int64_t> channelStart);
 
 } // namespace tarvex

@@ -75,31 +75,28 @@ struct PanRouting {
     std::array<int32_t, 9> soloFlags{};             // soloed submixes
 };
 
-// Automation state of a set of slots (137 channel slots or 9 VCAs).
-struct SlotAutomation {
-    explicit SlotAutomation(int slots)
-        : current(slots, 0), target(slots, 0), previous(slots, 0), index(slots, 0),
-          maxIndex(slots, 0), counter(slots, 0), startdB(slots, 0.0), step(slots, 0.0),
-          enddB(slots, 0.0), change(slots, 0.0) {}
-    std::vector<int32_t> current;  // level most recently computed
-    std::vector<int32_t> target;   // level of the entry that started last
-    std::vector<int32_t> previous; // level before that entry
-    std::vector<int32_t> index;    // next entry to start
-    std::vector<int32_t> maxIndex; // number of entries
-    std::vector<int64_t> counter;  // samples elapsed in the current ramp
-    std::vector<double> startdB;   // dB of the previous level
-    std::vector<double> step;      // dB per sample, straight ramps
-    std::vector<double> enddB;     // dB of the target level
-    std::vector<double> change;    // end dB - start dB, shaped ramps
+// Where one slot's level automation stands: its ramp position and the
+// entries it has reached.
+struct LevelCursor {
+    int32_t current = 0;  // level most recently computed
+    int32_t target = 0;   // level of the entry that started last
+    int32_t previous = 0; // level before that entry
+    int32_t index = 0;    // next entry to start
+    int32_t maxIndex = 0; // number of entries
+    int64_t counter = 0;  // samples elapsed in the current ramp
+    double startdB = 0.0; // dB of the previous level
+    double step = 0.0;    // dB per sample, straight ramps
+    double enddB = 0.0;   // dB of the target level
+    double change = 0.0;  // end dB - start dB, shaped ramps
 };
 
-// Memory that the channel automation keeps from sample to sample and block to
-// block, per slot.
-struct AutomationMemory {
-    std::array<int32_t, kEntrySlots> lastSignL{}; // sign of the last left sample
-    std::array<int32_t, kEntrySlots> lastSignR{}; // sign of the last right sample
-    std::array<double, kEntrySlots> gainL{};      // gain now applied to the left side
-    std::array<double, kEntrySlots> gainR{};      // gain now applied to the right side
+// What the automation of a channel, group or the master keeps from sample to
+// sample and block to block on its two sides.
+struct SideMemory {
+    int32_t lastSignL = 0; // sign of the last left sample
+    int32_t lastSignR = 0; // sign of the last right sample
+    double gainL = 0.0;    // gain now applied to the left side
+    double gainR = 0.0;    // gain now applied to the right side
 };
 
 // What the mix script sets for the automation; built before the first block
@@ -112,14 +109,11 @@ struct AutomationScript {
     PanRouting routing;
 };
 
-// What the automation changes while mixing: ramp positions, the sample memory,
-// the delay-pan histories and the VCA gains of the block.
+// What the VCA automation changes while mixing: the VCAs' ramp positions and
+// the gains of the block. Channels, groups and the master keep their own
+// automation state with the rest of their strip.
 struct AutomationState {
-    SlotAutomation levels{kEntrySlots};
-    SlotAutomation vcaLevels{kVcaSlots};
-    AutomationMemory memory;
-    std::array<std::array<int32_t, 256>, kMaxChannels + 1> historyL{}; // delay-pan history, left
-    std::array<std::array<int32_t, 256>, kMaxChannels + 1> historyR{}; // delay-pan history, right
+    std::array<LevelCursor, kVcaSlots> vcaLevels{};
     std::vector<double> vcaGains; // one block of gains per VCA slot
 };
 

@@ -56,9 +56,10 @@ bool keepsIntegerSamples(const MixSettings& cfg, int c) {
 // The effect chain and effects gain of a channel at 2^23 scale, then the clip
 // check. A channel with no effect and unity gain keeps its integer samples;
 // only the clip check looks at them.
-void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int32_t n) {
+void runChannelEffects(const MixSettings& cfg, ChannelState& ch, StripWorkspace& b, int c,
+                       int32_t n) {
     const double gain = cfg.automation.slots.fxGain[c];
-    int32_t& clip = st.meters.clipFlags[c];
+    int32_t& clip = ch.clip;
     if (keepsIntegerSamples(cfg, c)) {
         checkChannelClip(b, 0, n, clip);
         return;
@@ -70,17 +71,16 @@ void runChannelEffects(const MixSettings& cfg, MixState& st, StripWorkspace& b, 
         l[i] = b.channelL[i];
         r[i] = b.channelR[i];
     }
-    st.effects.strips[static_cast<std::size_t>(c)].process(n, l, r);
+    ch.effects.process(n, l, r);
     if (gain != 1.0) applyEffectsGain(gain, n, l, r);
     storeWithClipCheck(l, r, b.channelL, b.channelR, n, kChannelFullScale, clip);
 }
 
 // Fader, pan, polarity and VCA: the channel moves from 2^23 to 2^31 scale.
-void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
-                     int32_t n, std::span<const double> vcaGains) {
+void runChannelFader(const MixSettings& cfg, ChannelState& ch, StripWorkspace& b, int c,
+                     int64_t pos, int32_t n, std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
-    AutomationState& as = st.automationState;
-    automateLevels(pos, n, c, au.volume, as.levels, as.memory, b.channelL, b.channelR,
+    automateLevels(pos, n, c, au.volume, ch.level, ch.sides, b.channelL, b.channelR,
                    au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
                    au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
 }
@@ -88,7 +88,7 @@ void runChannelFader(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
 // Fills frames [from, to) of channel c's block at `pos` with its decoded
 // samples: silence before its start and past the end of its audio, and
 // wherever the file ends early.
-void loadFrames(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+void loadFrames(const MixSettings& cfg, ChannelState& ch, StripWorkspace& b, int c, int64_t pos,
                 int32_t from, int32_t to) {
     const TrackTable& t = cfg.tracks;
     const int64_t start = cfg.fader.startOffset[c];
@@ -106,7 +106,7 @@ void loadFrames(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, 
     const int32_t count = last - first;
     const std::size_t bytes =
         static_cast<std::size_t>(frameBytes) * static_cast<std::size_t>(count);
-    readFrames(st.inputFiles[c], t.wavDataOffset[c] + frameBytes * (pos + first - start), bytes,
+    readFrames(ch.input, t.wavDataOffset[c] + frameBytes * (pos + first - start), bytes,
                b.raw.data());
     const auto at = static_cast<std::size_t>(first);
     const auto frames = static_cast<std::size_t>(count);
@@ -120,8 +120,8 @@ void loadFrames(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, 
 // A delay-panned mono channel's block: its samples decoded apart, then
 // spread over both sides with the delay history; silence before its start
 // and past the end of its audio.
-void loadDelayPanned(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
-                     int32_t n, int32_t savePosition) {
+void loadDelayPanned(const MixSettings& cfg, ChannelState& ch, StripWorkspace& b, int c,
+                     int64_t pos, int32_t n, int32_t savePosition) {
     const TrackTable& t = cfg.tracks;
     const PanRouting& pr = cfg.automation.routing;
     const int64_t start = cfg.fader.startOffset[c];
@@ -140,15 +140,14 @@ void loadDelayPanned(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
     const int32_t count = n - lead;
     const std::size_t bytes =
         static_cast<std::size_t>(bytesPerSample) * static_cast<std::size_t>(count);
-    readFrames(st.inputFiles[c], offset, bytes, b.raw.data());
+    readFrames(ch.input, offset, bytes, b.raw.data());
     const auto from = static_cast<std::size_t>(lead);
     std::fill_n(b.monoIn.begin(), lead, 0);
     decodeSamples(std::span<const uint8_t>(b.raw.data(), bytes), bytesPerSample, 1, count,
                   std::span<int32_t>(b.monoIn).subspan(from),
                   std::span<int32_t>(b.channelR).subspan(from));
-    delayPanChannel(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn,
-                    st.automationState.historyL[c], st.automationState.historyR[c], b.channelL,
-                    b.channelR, savePosition);
+    delayPanChannel(lead, n, pr.delayPanPan[c], pr.delay[c], b.monoIn, ch.historyL, ch.historyR,
+                    b.channelL, b.channelR, savePosition);
     const int64_t audioEnd = start + t.wavFrames[c];
     if (audioEnd < blockEnd) {
         const int64_t end = std::max<int64_t>(audioEnd - pos, 0);
@@ -162,31 +161,30 @@ void loadDelayPanned(const MixSettings& cfg, MixState& st, StripWorkspace& b, in
 // slice as it runs from sample to sample), so the result is that of whole
 // blocks.
 TARVEX_VECTOR_CLONES
-void processChannelInSlices(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c,
+void processChannelInSlices(const MixSettings& cfg, ChannelState& ch, StripWorkspace& b, int c,
                             int64_t pos, int32_t n, std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
-    AutomationState& as = st.automationState;
     for (int32_t from = 0; from < n; from += kSliceFrames) {
         const int32_t count = std::min(kSliceFrames, n - from);
         const int32_t to = from + count;
-        loadFrames(cfg, st, b, c, pos, from, to);
-        checkChannelClip(b, from, to, st.meters.clipFlags[c]);
+        loadFrames(cfg, ch, b, c, pos, from, to);
+        checkChannelClip(b, from, to, ch.clip);
         const auto at = static_cast<std::size_t>(from);
         const auto frames = static_cast<std::size_t>(count);
         const std::span<int32_t> left = std::span<int32_t>(b.channelL).subspan(at, frames);
         const std::span<int32_t> right = std::span<int32_t>(b.channelR).subspan(at, frames);
-        automateLevels(pos + from, count, c, au.volume, as.levels, as.memory, left, right,
+        automateLevels(pos + from, count, c, au.volume, ch.level, ch.sides, left, right,
                        au.slots.polarity[c], kChannelDivisor, au.routing.panLeft[c],
                        au.routing.panRight[c], au.routing.vcaAssign, vcaGains);
-        raisePeak(st.meters.peakL[c], left.data(), count);
-        raisePeak(st.meters.peakR[c], right.data(), count);
+        raisePeak(ch.peakL, left.data(), count);
+        raisePeak(ch.peakR, right.data(), count);
     }
 }
 
 } // namespace
 
 TARVEX_VECTOR_CLONES
-void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int c, int64_t pos,
+void processChannel(const MixSettings& cfg, ChannelState& ch, StripWorkspace& b, int c, int64_t pos,
                     int32_t n, int32_t savePosition, std::span<const double> vcaGains) {
     const TrackTable& t = cfg.tracks;
     const int64_t start = cfg.fader.startOffset[c];
@@ -195,19 +193,19 @@ void processChannel(const MixSettings& cfg, MixState& st, StripWorkspace& b, int
     const bool delayPanned = t.wavChannels[c] == 1 && pr.delayPanned[c] != 0;
 
     if (keepsIntegerSamples(cfg, c) && pr.vcaAssign[c] == 0 && !delayPanned) {
-        processChannelInSlices(cfg, st, b, c, pos, n, vcaGains);
+        processChannelInSlices(cfg, ch, b, c, pos, n, vcaGains);
     } else {
         if (delayPanned)
-            loadDelayPanned(cfg, st, b, c, pos, n, savePosition);
+            loadDelayPanned(cfg, ch, b, c, pos, n, savePosition);
         else
-            loadFrames(cfg, st, b, c, pos, 0, n);
-        runChannelEffects(cfg, st, b, c, n);
-        runChannelFader(cfg, st, b, c, pos, n, vcaGains);
-        raisePeak(st.meters.peakL[c], b.channelL.data(), n);
-        raisePeak(st.meters.peakR[c], b.channelR.data(), n);
+            loadFrames(cfg, ch, b, c, pos, 0, n);
+        runChannelEffects(cfg, ch, b, c, n);
+        runChannelFader(cfg, ch, b, c, pos, n, vcaGains);
+        raisePeak(ch.peakL, b.channelL.data(), n);
+        raisePeak(ch.peakR, b.channelR.data(), n);
     }
     // Past the end of its audio the channel is not read again.
-    if (start + t.wavFrames[c] <= blockEnd) st.playing[c] = 0;
+    if (start + t.wavFrames[c] <= blockEnd) ch.playing = 0;
 }
 
 TARVEX_VECTOR_CLONES

@@ -14,12 +14,11 @@ namespace tarvex {
 
 // Reads channel c's block [pos, pos + n) into the workspace and runs its
 // effects, fader and pan there; meters it and clears the channel's playing
-// flag once its audio has ended. Touches only the workspace and channel c's
-// own entries of the run state, so different channels can run at once on
-// different threads. `vcaGains` holds the block's VCA gains. Runs in the mix
-// loop.
-void processChannel(const MixSettings& settings, MixState& state, StripWorkspace& workspace, int c,
-                    int64_t pos, int32_t n, int32_t savePosition, std::span<const double> vcaGains);
+// flag once its audio has ended. `channel` is channel c's strip state.
+// `vcaGains` holds the block's VCA gains. Runs in the mix loop.
+void processChannel(const MixSettings& settings, ChannelState& channel, StripWorkspace& workspace,
+                    int c, int64_t pos, int32_t n, int32_t savePosition,
+                    std::span<const double> vcaGains);
 
 // Adds channel c's processed block into the buses it feeds and the reverb
 // sends. Channels are mixed one at a time in channel order, so every sum

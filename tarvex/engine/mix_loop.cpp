@@ -29,11 +29,12 @@ void openInputs(const MixSettings& cfg, MixState& st) {
     for (int c = 1; c <= cfg.tracks.channelCount; ++c) {
         if (cfg.tracks.wavOk[c] == 0) continue;
         const std::string path = wavPathOf(cfg, c);
-        st.inputFiles[c] = std::fopen(path.c_str(), "rb");
-        if (st.inputFiles[c] == nullptr) {
+        ChannelState& ch = st.strips[static_cast<std::size_t>(c)];
+        ch.input = std::fopen(path.c_str(), "rb");
+        if (ch.input == nullptr) {
             warn("Cannot open %s again for mixing: %s; channel %d is left out.\n", path.c_str(),
                  std::strerror(errno), c);
-            st.playing[c] = 0;
+            ch.playing = 0;
         }
     }
 }
@@ -44,9 +45,10 @@ void closeFiles(const MixSettings& cfg, MixState& st) {
     const bool closed = std::fclose(st.mixStream) == 0;
     st.mixStream = nullptr;
     for (int c = 1; c <= cfg.tracks.channelCount; ++c) {
-        if (st.inputFiles[c] == nullptr) continue;
-        if (std::fclose(st.inputFiles[c]) != 0) warn("Error closing audio file\n");
-        st.inputFiles[c] = nullptr;
+        std::FILE*& input = st.strips[static_cast<std::size_t>(c)].input;
+        if (input == nullptr) continue;
+        if (std::fclose(input) != 0) warn("Error closing audio file\n");
+        input = nullptr;
     }
     if (!mixOk || !closed)
         stopRun(1, "Could not write the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
@@ -67,7 +69,8 @@ void fillVcaGains(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
     const AutomationScript& au = cfg.automation;
     AutomationState& as = st.automationState;
     for (int vca = 1; vca < kVcaSlots; ++vca)
-        if (au.routing.vcaFlags[vca] != 0) automateVca(pos, n, vca, au.vca, as.vcaLevels, gains);
+        if (au.routing.vcaFlags[vca] != 0)
+            automateVca(pos, n, vca, au.vca, as.vcaLevels[static_cast<std::size_t>(vca)], gains);
 }
 
 // One of the two halves of the VCA gain buffer: a block's strips read theirs
@@ -83,11 +86,11 @@ std::span<double> vcaHalf(MixState& st, int parity) {
 void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
                       std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
-    AutomationState& as = st.automationState;
     for (int k = 1; k <= kSubmixCount; ++k) {
         const int slot = groupSlot(k);
         if (cfg.routing.busFlags[k] == 0 || au.slots.groupLevel[slot] == 0) continue;
-        automateLevels(pos, n, slot, au.volume, as.levels, as.memory,
+        ChannelState& group = st.strips[static_cast<std::size_t>(slot)];
+        automateLevels(pos, n, slot, au.volume, group.level, group.sides,
                        std::span<int32_t>(st.buffers.busL[k]).first(static_cast<std::size_t>(n)),
                        std::span<int32_t>(st.buffers.busR[k]).first(static_cast<std::size_t>(n)),
                        au.slots.polarity[slot], kBusDivisor, au.routing.panLeft[slot],
@@ -98,9 +101,9 @@ void automateSubmixes(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
 void automateMaster(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n,
                     std::span<const double> vcaGains) {
     const AutomationScript& au = cfg.automation;
-    AutomationState& as = st.automationState;
     if (au.slots.masterLevel == 0) return;
-    automateLevels(pos, n, kMasterSlot, au.volume, as.levels, as.memory,
+    ChannelState& master = st.strips[kMasterSlot];
+    automateLevels(pos, n, kMasterSlot, au.volume, master.level, master.sides,
                    std::span<int32_t>(st.buffers.masterL).first(static_cast<std::size_t>(n)),
                    std::span<int32_t>(st.buffers.masterR).first(static_cast<std::size_t>(n)),
                    au.slots.polarity[kMasterSlot], kBusDivisor, au.routing.panLeft[kMasterSlot],
@@ -127,10 +130,11 @@ void processSubmixes(const MixSettings& cfg, MixState& st, int32_t n) {
         if (cfg.routing.busFlags[k] == 0 || cfg.fx.submixFxOn[k] == 0) continue;
         const int slot = groupSlot(k);
         loadWork(b, b.busL[k], b.busR[k], n);
-        st.effects.strips[static_cast<std::size_t>(slot)].process(n, l, r);
+        ChannelState& group = st.strips[static_cast<std::size_t>(slot)];
+        group.effects.process(n, l, r);
         const double gain = cfg.automation.slots.fxGain[slot];
         if (gain != 1.0) applyEffectsGain(gain, n, l, r);
-        storeWithClipCheck(l, r, b.busL[k], b.busR[k], n, kBusFullScale, st.meters.clipFlags[slot]);
+        storeWithClipCheck(l, r, b.busL[k], b.busR[k], n, kBusFullScale, group.clip);
     }
 }
 
@@ -145,14 +149,14 @@ void processMaster(const MixSettings& cfg, MixState& st, int32_t n) {
     const std::span<double> l(b.workL.data(), frames);
     const std::span<double> r(b.workR.data(), frames);
     loadWork(b, b.masterL, b.masterR, n);
-    StripEffects& master = st.effects.strips[kMasterSlot];
+    ChannelState& strip = st.strips[kMasterSlot];
+    StripEffects& master = strip.effects;
     master.process(n, l, r);
     runMasterInserts(cfg, st, n);
     if (fx.masterEffectFlag[kFxLim] != 0 && fx.lim[kMasterSlot].on != 0)
         master.limiter.process(n, l, r);
     if (slots.masterEffects != 0) applyEffectsGain(slots.fxGain[kMasterSlot], n, l, r);
-    storeWithClipCheck(l, r, b.masterL, b.masterR, n, kBusFullScale,
-                       st.meters.clipFlags[kMasterSlot]);
+    storeWithClipCheck(l, r, b.masterL, b.masterR, n, kBusFullScale, strip.clip);
 }
 
 void clearMixBuffers(const MixSettings& cfg, MixState& st, int32_t n) {
@@ -174,8 +178,9 @@ void sumBuses(const MixSettings& cfg, MixState& st, int32_t n) {
         const int32_t* l = b.busL[bus].data();
         const int32_t* r = b.busR[bus].data();
         if (bus > 0) {
-            raisePeak(st.meters.peakL[groupSlot(bus)], l, n);
-            raisePeak(st.meters.peakR[groupSlot(bus)], r, n);
+            ChannelState& group = st.strips[static_cast<std::size_t>(groupSlot(bus))];
+            raisePeak(group.peakL, l, n);
+            raisePeak(group.peakR, r, n);
         }
         addSaturating(b.masterL.data(), l, n);
         addSaturating(b.masterR.data(), r, n);
@@ -238,14 +243,21 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
             b.busR[bus].assign(kFrames, 0);
         }
 
-    st.playing = cfg.tracks.channelOn;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        st.strips[static_cast<std::size_t>(slot)].playing = cfg.tracks.channelOn[slot];
     openInputs(cfg, st);
-    st.trackListOn = st.playing;
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        st.trackListOn[static_cast<std::size_t>(slot)] =
+            st.strips[static_cast<std::size_t>(slot)].playing;
     if (cfg.automation.routing.anyVca != 0)
         st.automationState.vcaGains.assign(2 * static_cast<std::size_t>(kVcaSlots) * kFrames, 1.0);
-    setUpStripEffects(cfg.fx, st.effects.strips);
+    for (int entry = 0; entry < kStripEntries; ++entry)
+        setUpStripEffect(cfg.fx, entry, st.strips[static_cast<std::size_t>(entry)].effects);
     prepareReverbs(cfg, st);
-    prepareAutomation(cfg.automation, st.automationState, cfg.prefs.renderStart,
+    std::array<LevelCursor*, kEntrySlots> levels{};
+    for (int slot = 0; slot < kEntrySlots; ++slot)
+        levels[static_cast<std::size_t>(slot)] = &st.strips[static_cast<std::size_t>(slot)].level;
+    prepareAutomation(cfg.automation, st.automationState, levels, cfg.prefs.renderStart,
                       cfg.tracks.channelCount, cfg.fader.startOffset);
     prepareMixViews(cfg, st);
 
@@ -272,9 +284,10 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
         fillVcaGains(cfg, st, at, size.length, gains);
         int count = 0;
         for (int c = 1; c <= cfg.tracks.channelCount; ++c)
-            if (st.playing[c] != 0 && cfg.fader.startOffset[c] < at + size.length)
+            if (st.strips[static_cast<std::size_t>(c)].playing != 0 &&
+                cfg.fader.startOffset[c] < at + size.length)
                 playingNow[count++] = c;
-        workers.startBlock(cfg, st, std::span<const int>(playingNow.data(), count), at, size.length,
+        workers.startBlock(cfg, std::span<const int>(playingNow.data(), count), at, size.length,
                            size.savePosition, gains);
     };
     int parity = 0;

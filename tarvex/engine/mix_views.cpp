@@ -172,7 +172,9 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
         w.busRuns[0] = {kMasterSlot, kBusHigh - reach, kBusLow + reach};
         for (int k = 1; k <= kSubmixCount; ++k)
             w.busRuns[static_cast<std::size_t>(k)] = {groupSlot(k), kBusHigh, kBusLow};
-        w.clipSeen = st.meters.clipFlags;
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            w.clipSeen[static_cast<std::size_t>(slot)] =
+                st.strips[static_cast<std::size_t>(slot)].clip;
         for (int slot = 0; slot < kSlotCount; ++slot)
             w.faderRuns[static_cast<std::size_t>(slot)] = {kOverAtFader + slot, kBusHigh, kBusLow};
         for (int bus = 0; bus <= kSubmixCount; ++bus)
@@ -199,19 +201,19 @@ void observeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32
     if (!w.oversOn) return;
     w.outputRuns[0].scan(left, left, pos, n, w.overs);
     if (stereo) w.outputRuns[1].scan(right, right, pos, n, w.overs);
-    const std::array<int32_t, kSlotCount>& flags = st.meters.clipFlags;
+    auto clipOf = [&](int slot) { return st.strips[static_cast<std::size_t>(slot)].clip; };
     // Submixes and the master keep their saturated samples until the next
     // block, so their stretches are exact.
     for (int k = 1; k <= kSubmixCount; ++k)
-        if (flags[groupSlot(k)] != 0 && !b.busL[k].empty())
+        if (clipOf(groupSlot(k)) != 0 && !b.busL[k].empty())
             w.busRuns[k].scan(firstN(b.busL[k], n), firstN(b.busR[k], n), pos, n, w.overs);
-    if (flags[kMasterSlot] != 0)
+    if (clipOf(kMasterSlot) != 0)
         w.busRuns[0].scan(firstN(b.masterL, n), firstN(b.masterR, n), pos, n, w.overs);
     // Only the master and submix flags: the channels' are read apart, while
     // no strip is running.
-    w.clipSeen[kMasterSlot] = flags[kMasterSlot];
+    w.clipSeen[kMasterSlot] = clipOf(kMasterSlot);
     for (int k = 1; k <= kSubmixCount; ++k)
-        w.clipSeen[groupSlot(k)] = flags[groupSlot(k)];
+        w.clipSeen[groupSlot(k)] = clipOf(groupSlot(k));
 }
 
 void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
@@ -219,9 +221,8 @@ void observeChannelClips(const MixSettings& cfg, MixState& st, int64_t pos, int3
     if (n <= 0 || !w.oversOn) return;
     // A channel's clip check runs inside its strip: what is known is the
     // block in which its flag went up.
-    const std::array<int32_t, kSlotCount>& flags = st.meters.clipFlags;
     for (int c = 1; c <= cfg.tracks.channelCount; ++c)
-        if (flags[c] != 0 && w.clipSeen[c] == 0) {
+        if (st.strips[static_cast<std::size_t>(c)].clip != 0 && w.clipSeen[c] == 0) {
             w.overs.add({c, pos, n, true});
             w.clipSeen[c] = 1;
         }

@@ -64,8 +64,9 @@ std::string reportText(const MixSession& s) {
     const MixMeters& m = s.meters;
     std::string text = "Peaks (dB):\n\n";
     for (int c = 1; c <= s.tracks.channelCount; ++c) {
-        const double l = dbOf(m.peakL[c], kBusFullScale);
-        const double r = dbOf(m.peakR[c], kBusFullScale);
+        const ChannelState& ch = s.strips[static_cast<std::size_t>(c)];
+        const double l = dbOf(ch.peakL, kBusFullScale);
+        const double r = dbOf(ch.peakR, kBusFullScale);
         if (s.trackListOn[c] != 0) {
             const std::string& name = s.tracks.trackNames[static_cast<std::size_t>(c) - 1];
             const std::string cut = name.substr(0, name.find('.'));
@@ -87,16 +88,18 @@ std::string reportText(const MixSession& s) {
     };
     for (const auto& send : sends) {
         if (!send.present) continue;
-        const double l = dbOf(m.peakL[send.entry], kBusFullScale);
-        const double r = dbOf(m.peakR[send.entry], kBusFullScale);
+        const auto at = static_cast<std::size_t>(send.entry - kSlotCount);
+        const double l = dbOf(m.sendPeakL[at], kBusFullScale);
+        const double r = dbOf(m.sendPeakR[at], kBusFullScale);
         appendf(text, send.format, l, r);
         if (l > 0.0 || r > 0.0) text += send.over;
         text += "\n";
     }
     for (int k = 1; k <= kSubmixCount; ++k) {
         if (s.routing.busFlags[k] == 0) continue;
-        const double l = dbOf(m.peakL[groupSlot(k)], kBusFullScale);
-        const double r = dbOf(m.peakR[groupSlot(k)], kBusFullScale);
+        const ChannelState& group = s.strips[static_cast<std::size_t>(groupSlot(k))];
+        const double l = dbOf(group.peakL, kBusFullScale);
+        const double r = dbOf(group.peakR, kBusFullScale);
         appendf(text, "\nSub %i\tL  %.2f\tR  %.2f", k, l, r);
         if (l > 0.0 || r > 0.0) text += "Submix Over!";
         text += "\n";
@@ -123,14 +126,13 @@ std::string reportText(const MixSession& s) {
     if (outR > 0.0) text += "Main Out Right Over";
     text += "\n";
 
+    auto clipped = [&](int slot) { return s.strips[static_cast<std::size_t>(slot)].clip != 0; };
     for (int c = 1; c <= kMaxChannels; ++c)
-        if (m.clipFlags[c] != 0)
-            appendf(text, "Channel %i is clipping after effects processing!\n", c);
+        if (clipped(c)) appendf(text, "Channel %i is clipping after effects processing!\n", c);
     for (int k = 1; k <= kSubmixCount; ++k)
-        if (m.clipFlags[groupSlot(k)] != 0)
+        if (clipped(groupSlot(k)))
             appendf(text, "Submix %i is clipping after effects processing!\n", k);
-    if (m.clipFlags[kMasterSlot] != 0)
-        text += "Master channel is clipping after effects processing!\n";
+    if (clipped(kMasterSlot)) text += "Master channel is clipping after effects processing!\n";
     // Only a fixed seed is named: a render with it can be made again exactly.
     if (s.prefs.ditherSeedSet) appendf(text, "Dither seed = %u\n", s.prefs.ditherSeed);
     text += "\n";

@@ -44,14 +44,15 @@ std::span<int32_t> whole(std::vector<int32_t>& v) {
 
 void updateSendPeaks(MixMeters& m, int entry, const std::vector<double>& l,
                      const std::vector<double>& r, int32_t n) {
-    double peakL = m.peakL[entry];
-    double peakR = m.peakR[entry];
+    const auto at = static_cast<std::size_t>(entry - kSlotCount);
+    double peakL = m.sendPeakL[at];
+    double peakR = m.sendPeakR[at];
     for (int32_t i = 0; i < n; ++i) {
         peakL = std::max(peakL, std::fabs(l[i]));
         peakR = std::max(peakR, std::fabs(r[i]));
     }
-    m.peakL[entry] = peakL;
-    m.peakR[entry] = peakR;
+    m.sendPeakL[at] = peakL;
+    m.sendPeakR[at] = peakR;
 }
 
 // The input filters of one reverb's send that have a line, high-pass first.

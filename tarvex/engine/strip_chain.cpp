@@ -29,23 +29,25 @@ StripKind stripKindOf(int entry) {
     return entry > kMaxChannels ? StripKind::Submix : StripKind::Channel;
 }
 
+void setUpStripEffect(const EffectSettings& fx, int entry, StripEffects& strip) {
+    const StripKind kind = stripKindOf(entry);
+    for (int code = 0; code < kChainEffects; ++code) {
+        const EffectKind& k = kEffectKinds[static_cast<std::size_t>(code)];
+        if (k.isOn(fx, entry)) k.setUp(strip, fx, entry);
+    }
+    // The master's limiter runs after its reverb inserts, outside the positions.
+    const int last = kind == StripKind::Master ? kFxLim - 1 : kFxLim;
+    for (int position = 1; position <= kChainPositions; ++position)
+        for (int code = 0; code <= last; ++code)
+            if (fx.fxOrder[code][entry] == position && effectOn(fx, code, entry, kind))
+                strip.chain[static_cast<std::size_t>(strip.chainLength++)] =
+                    kEffectKinds[static_cast<std::size_t>(code)].process;
+}
+
 void setUpStripEffects(const EffectSettings& fx, std::vector<StripEffects>& strips) {
     strips.assign(kStripEntries, StripEffects{});
-    for (int entry = 0; entry < kStripEntries; ++entry) {
-        StripEffects& strip = strips[static_cast<std::size_t>(entry)];
-        const StripKind kind = stripKindOf(entry);
-        for (int code = 0; code < kChainEffects; ++code) {
-            const EffectKind& k = kEffectKinds[static_cast<std::size_t>(code)];
-            if (k.isOn(fx, entry)) k.setUp(strip, fx, entry);
-        }
-        // The master's limiter runs after its reverb inserts, outside the positions.
-        const int last = kind == StripKind::Master ? kFxLim - 1 : kFxLim;
-        for (int position = 1; position <= kChainPositions; ++position)
-            for (int code = 0; code <= last; ++code)
-                if (fx.fxOrder[code][entry] == position && effectOn(fx, code, entry, kind))
-                    strip.chain[static_cast<std::size_t>(strip.chainLength++)] =
-                        kEffectKinds[static_cast<std::size_t>(code)].process;
-    }
+    for (int entry = 0; entry < kStripEntries; ++entry)
+        setUpStripEffect(fx, entry, strips[static_cast<std::size_t>(entry)]);
 }
 
 void applyEffectsGain(double gain, int32_t n, std::span<double> left, std::span<double> right) {

@@ -28,8 +28,11 @@ bool stripHasEffects(const EffectSettings& fx, int entry, StripKind kind);
 // The kind of strip an entry is: 0 the master, 1..127 channels, the rest submixes.
 StripKind stripKindOf(int entry);
 
-// Sets the effects of every strip entry up from the settings and lays out
-// each chain (kStripEntries strips). Before the first block.
+// Sets the effects of strip entry `entry` up from the settings into a fresh
+// `strip` and lays out its chain. Before the first block.
+void setUpStripEffect(const EffectSettings& fx, int entry, StripEffects& strip);
+
+// The same for every strip entry (kStripEntries strips).
 void setUpStripEffects(const EffectSettings& fx, std::vector<StripEffects>& strips);
 
 // Multiplies both sides by the effects gain.

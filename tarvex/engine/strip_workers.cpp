@@ -58,6 +58,9 @@ StripWorkers::StripWorkers(int32_t workers, int32_t channels, MixState& state) {
     state.stripOutputs.resize(outputs);
     for (StripOutput& out : state.stripOutputs)
         allocate(out);
+    strips_ = state.strips;
+    workspaces_ = state.workspaces;
+    outputs_ = state.stripOutputs;
     if (count == 1) return;
     threads_.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
@@ -74,13 +77,12 @@ StripWorkers::~StripWorkers() {
         t.join();
 }
 
-void StripWorkers::startBlock(const MixSettings& settings, MixState& state,
-                              std::span<const int> channels, int64_t pos, int32_t n,
-                              int32_t savePosition, std::span<const double> vcaGains) {
+void StripWorkers::startBlock(const MixSettings& settings, std::span<const int> channels,
+                              int64_t pos, int32_t n, int32_t savePosition,
+                              std::span<const double> vcaGains) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         settings_ = &settings;
-        state_ = &state;
         channels_.assign(channels.begin(), channels.end());
         done_.assign(channels_.size(), 0);
         next_ = mixed_ = 0;
@@ -96,18 +98,19 @@ void StripWorkers::startBlock(const MixSettings& settings, MixState& state,
 
 void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
     if (threads_.empty()) {
-        StripWorkspace& w = state.workspaces.front();
-        StripOutput& out = state.stripOutputs.front();
+        StripWorkspace& w = workspaces_.front();
+        StripOutput& out = outputs_.front();
         w.bind(out);
         for (int c : channels_) {
-            processChannel(settings, state, w, c, pos_, n_, savePosition_, vcaGains_);
+            processChannel(settings, strips_[static_cast<std::size_t>(c)], w, c, pos_, n_,
+                           savePosition_, vcaGains_);
             observeChannelFader(state, out, c, pos_, n_);
             mixChannel(settings, state, out, c, n_);
         }
         return;
     }
     const std::size_t jobs = channels_.size();
-    const std::size_t slots = state.stripOutputs.size();
+    const std::size_t slots = outputs_.size();
     for (std::size_t j = 0; j < jobs; ++j) {
         int c = 0;
         {
@@ -116,8 +119,8 @@ void StripWorkers::mixBlock(const MixSettings& settings, MixState& state) {
             if (failed_) break;
             c = channels_[j];
         }
-        observeChannelFader(state, state.stripOutputs[j % slots], c, pos_, n_);
-        mixChannel(settings, state, state.stripOutputs[j % slots], c, n_);
+        observeChannelFader(state, outputs_[j % slots], c, pos_, n_);
+        mixChannel(settings, state, outputs_[j % slots], c, n_);
         {
             std::lock_guard<std::mutex> lock(mutex_);
             mixed_ = j + 1;
@@ -136,7 +139,7 @@ void StripWorkers::work(std::size_t worker) {
     yieldToLoopThread();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        auto slots = [&] { return state_ != nullptr ? state_->stripOutputs.size() : 0; };
+        auto slots = [&] { return settings_ != nullptr ? outputs_.size() : 0; };
         wake_.wait(lock, [&] {
             return stop_ || (!failed_ && next_ < channels_.size() && next_ < mixed_ + slots());
         });
@@ -144,10 +147,10 @@ void StripWorkers::work(std::size_t worker) {
         const std::size_t j = next_++;
         ++running_;
         const MixSettings& settings = *settings_;
-        MixState& state = *state_;
-        StripWorkspace& w = state.workspaces[worker];
-        w.bind(state.stripOutputs[j % slots()]);
+        StripWorkspace& w = workspaces_[worker];
+        w.bind(outputs_[j % slots()]);
         const int c = channels_[j];
+        ChannelState& channel = strips_[static_cast<std::size_t>(c)];
         const int64_t pos = pos_;
         const int32_t n = n_;
         const int32_t savePosition = savePosition_;
@@ -155,7 +158,7 @@ void StripWorkers::work(std::size_t worker) {
         lock.unlock();
         std::exception_ptr failure;
         try {
-            processChannel(settings, state, w, c, pos, n, savePosition, vcaGains);
+            processChannel(settings, channel, w, c, pos, n, savePosition, vcaGains);
         } catch (...) {
             failure = std::current_exception();
         }

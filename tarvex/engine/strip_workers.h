@@ -35,7 +35,7 @@ class StripWorkers {
   public:
     // Starts `workers` threads, or none for one worker; allocates the
     // workspaces and finished-block buffers for up to `channels` channels
-    // in `state`.
+    // in `state`. The workers keep only these and the strip states.
     StripWorkers(int32_t workers, int32_t channels, MixState& state);
     ~StripWorkers();
     StripWorkers(const StripWorkers&) = delete;
@@ -45,8 +45,8 @@ class StripWorkers {
     // start on them at once (with one worker nothing runs yet). `vcaGains`
     // holds the block's VCA gains and stays untouched until `mixBlock`
     // returns. Runs in the mix loop.
-    void startBlock(const MixSettings& settings, MixState& state, std::span<const int> channels,
-                    int64_t pos, int32_t n, int32_t savePosition, std::span<const double> vcaGains);
+    void startBlock(const MixSettings& settings, std::span<const int> channels, int64_t pos,
+                    int32_t n, int32_t savePosition, std::span<const double> vcaGains);
 
     // Adds the started block's channels into the buses and sends in channel
     // order as they are finished, and returns once all are mixed. Whatever a
@@ -61,9 +61,12 @@ class StripWorkers {
     std::mutex mutex_;
     std::condition_variable wake_;     // workers: a job may be free
     std::condition_variable finished_; // loop thread: a job is done
+    // What the strips work on, fixed at construction.
+    std::span<ChannelState> strips_;       // by slot
+    std::span<StripWorkspace> workspaces_; // by worker
+    std::span<StripOutput> outputs_;       // finished-block buffers
     // The block in hand, set by startBlock under the mutex.
     const MixSettings* settings_ = nullptr;
-    MixState* state_ = nullptr;
     std::vector<int> channels_; // channels of the block, in order
     std::vector<uint8_t> done_; // per job: processed
     std::size_t next_ = 0;      // next job to hand out

@@ -1,17 +1,13 @@
-// The effects of a run with their memories, kept from block to block.
+// The reverbs of a run with their memories, kept from block to block.
 //
 // One per run, owned by the mix state and set up before the first block:
-// every strip's effects (filter histories, compressor states and half-cycle
-// figures), each strip apart from the others since the channel strips run
-// on several threads, and the two reverbs with their input filters.
+// the two reverbs with their input filters. Each strip keeps its own effects
+// in its strip state.
 #pragma once
-
-#include <vector>
 
 #include "effects/discrete_reverb.h"
 #include "effects/filters.h"
 #include "effects/recursive_reverb.h"
-#include "effects/strip_effects.h"
 
 namespace tarvex {
 
@@ -24,7 +20,6 @@ struct ReverbEffects {
 };
 
 struct EffectState {
-    std::vector<StripEffects> strips; // by strip entry, kStripEntries of them
     ReverbEffects reverbs;
 };
 

@@ -4,9 +4,10 @@
 // halves. `MixSettings` is what the driver builds before the first block:
 // preferences, track facts, the fader file, output format, routing, the
 // automation script and the effect settings; the mix loop only reads it.
-// `MixState` is what the loop changes: playing flags, block buffers, meters,
-// the automation and effect memories and the open files. Nothing in here is
-// static, so two runs in one process never share state.
+// `MixState` is what the loop changes: every strip's state (open file,
+// playing flag, automation, effects, meters), block buffers, the VCA and
+// reverb memories and the output files. Nothing in here is static, so two
+// runs in one process never share state.
 #pragma once
 
 #include <array>
@@ -24,6 +25,7 @@
 #include "effects/effect_settings.h"
 #include "meters/metering.h"
 #include "meters/mix_views.h"
+#include "session/channel_state.h"
 #include "session/effect_state.h"
 
 namespace tarvex {
@@ -162,12 +164,13 @@ struct StripWorkspace {
 
 // Per-run results of the mix loop, read by the report.
 struct MixMeters {
-    std::array<double, kPeakEntries> peakL{}, peakR{}; // largest |sample|, 2^31 scale
-    std::array<int32_t, kSlotCount> clipFlags{};       // slot passed full scale in its effects
-    double outPeakL = 0.0, outPeakR = 0.0;             // largest |output sample|, output scale
-    int64_t outPeakPosL = 0, outPeakPosR = 0;          // song sample of each output peak
-    RmsMeter rms;                                      // master level meter
-    int32_t progressFlag = 1;                          // drives the progress messages
+    // Largest |sample| of the reverb sends, 2^31 scale, by peak entry less
+    // kSlotCount; the strips keep their own peaks.
+    std::array<double, kPeakEntries - kSlotCount> sendPeakL{}, sendPeakR{};
+    double outPeakL = 0.0, outPeakR = 0.0;    // largest |output sample|, output scale
+    int64_t outPeakPosL = 0, outPeakPosR = 0; // song sample of each output peak
+    RmsMeter rms;                             // master level meter
+    int32_t progressFlag = 1;                 // drives the progress messages
 };
 
 // Everything the driver sets up before the first block.
@@ -189,7 +192,7 @@ inline std::string wavPathOf(const MixSettings& s, int channel) {
 
 // Everything the mix loop changes.
 struct MixState {
-    std::array<int32_t, kSlotCount> playing{};     // 1 while the channel's audio is read
+    std::vector<ChannelState> strips = std::vector<ChannelState>(kSlotCount); // by slot
     std::array<int32_t, kSlotCount> trackListOn{}; // on flags as they stood before mixing
     AutomationState automationState;
     EffectState effects;
@@ -197,11 +200,10 @@ struct MixState {
     std::vector<StripWorkspace> workspaces; // one per thread running channel strips
     std::vector<StripOutput> stripOutputs;  // channel blocks processed, not yet mixed
     MixMeters meters;
-    MixViews views;                                  // loudness, overs and plot data
-    DitherNoise dither;                              // dither noise, seeded before the first block
-    std::FILE* mixStream = nullptr;                  // mix file, open for appending
-    std::FILE* tapStream = nullptr;                  // tap file, open for appending
-    std::array<std::FILE*, kSlotCount> inputFiles{}; // open input of each channel
+    MixViews views;                 // loudness, overs and plot data
+    DitherNoise dither;             // dither noise, seeded before the first block
+    std::FILE* mixStream = nullptr; // mix file, open for appending
+    std::FILE* tapStream = nullptr; // tap file, open for appending
 
     MixState() = default;
     MixState(const MixState&) = delete;
@@ -210,8 +212,8 @@ struct MixState {
     ~MixState() {
         if (mixStream != nullptr) std::fclose(mixStream);
         if (tapStream != nullptr) std::fclose(tapStream);
-        for (std::FILE* f : inputFiles)
-            if (f != nullptr) std::fclose(f);
+        for (const ChannelState& strip : strips)
+            if (strip.input != nullptr) std::fclose(strip.input);
     }
 };
 

@@ -22,12 +22,12 @@ std::unique_ptr<MixSession> reportSession() {
 
 TEST(Report, PeaksNamesAndOutputLines) {
     auto s = reportSession();
-    s->meters.peakL[1] = 1073741824.0; // half of bus full scale
-    s->meters.peakR[1] = 2147483648.0 * 1.5;
+    s->strips[1].peakL = 1073741824.0; // half of bus full scale
+    s->strips[1].peakR = 2147483648.0 * 1.5;
     s->meters.outPeakL = 8388607.0;
     s->meters.outPeakPosL = 3969000;
-    s->meters.clipFlags[2] = 1;
-    s->meters.clipFlags[0] = 1;
+    s->strips[2].clip = 1;
+    s->strips[0].clip = 1;
     const std::string text = reportText(*s);
     EXPECT_EQ(text, "Peaks (dB):\n\n"
                     "Ch 1\tL  -6.02\tR  3.52\tkickChannel Over!\n"
@@ -47,7 +47,7 @@ TEST(Report, SixteenBitFullScaleIsNotOverAndSubmixesShow) {
     s->meters.outPeakL = 32768.0;
     s->meters.outPeakR = 40000.0;
     s->routing.busFlags[3] = 1;
-    s->meters.peakL[groupSlot(3)] = 2147483648.0;
+    s->strips[groupSlot(3)].peakL = 2147483648.0;
     s->meters.rms.sumL = 8388608.0f;
     s->meters.rms.countL = 2.0f;
     const std::string text = reportText(*s);
