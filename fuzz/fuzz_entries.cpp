@@ -56,19 +56,19 @@ enum Fault : int {
 // A session whose four channels are on, each 10 s of 44100 Hz audio.
 std::unique_ptr<tarvex::MixSession> sessionWithTracks() {
     auto s = std::make_unique<tarvex::MixSession>();
-    s->tracks.channelCount = 4;
-    s->tracks.sampleRate = 44100;
+    s->settings.tracks.channelCount = 4;
+    s->settings.tracks.sampleRate = 44100;
     for (int c = 1; c <= 4; ++c) {
-        s->tracks.channelOn[static_cast<size_t>(c)] = 1;
-        s->tracks.wavFrames[static_cast<size_t>(c)] = 441000;
+        s->settings.tracks.channelOn[static_cast<size_t>(c)] = 1;
+        s->settings.tracks.wavFrames[static_cast<size_t>(c)] = 441000;
     }
-    s->tracks.songLength = 441000;
-    s->tracks.trackNames.assign(tarvex::kMaxChannels + 1, "in.wav");
+    s->settings.tracks.songLength = 441000;
+    s->settings.tracks.trackNames.assign(tarvex::kMaxChannels + 1, "in.wav");
     return s;
 }
 
 int checkEntryTables(const tarvex::MixSession& s) {
-    const tarvex::EntryTable& v = s.automation.volume;
+    const tarvex::EntryTable& v = s.settings.automation.volume;
     for (int slot = 0; slot < v.stride; ++slot) {
         const int32_t n = v.count[static_cast<size_t>(slot)];
         if (n < 0 || n > tarvex::kMaxEntries) return kBadEntryTable;
@@ -79,7 +79,7 @@ int checkEntryTables(const tarvex::MixSession& s) {
                 return kBadEntryTable;
         }
     }
-    for (int32_t pan : s.automation.slots.pan)
+    for (int32_t pan : s.settings.automation.slots.pan)
         if (pan < -100 || pan > 100) return kBadEntryTable;
     return kHandled;
 }
@@ -116,11 +116,12 @@ int trackList(const uint8_t* data, size_t size) {
         std::string_view(reinterpret_cast<const char*>(data), size), "tracks.txt");
     for (int layout = 0; layout < 6; ++layout) {
         auto s = std::make_unique<tarvex::MixSession>();
-        s->prefs.trackListMode = layout % 3;
-        s->prefs.trackListTab = layout >= 3;
+        s->settings.prefs.trackListMode = layout % 3;
+        s->settings.prefs.trackListTab = layout >= 3;
         try {
             tarvex::countTracks(*s, list);
-            if (s->tracks.channelCount < 1 || s->tracks.channelCount > tarvex::kMaxChannels)
+            if (s->settings.tracks.channelCount < 1 ||
+                s->settings.tracks.channelCount > tarvex::kMaxChannels)
                 return kTooManyTracks;
             tarvex::readTrackList(*s, list);
         } catch (const tarvex::RunStopped&) {
@@ -138,10 +139,10 @@ int preferences(const uint8_t* data, size_t size) {
         tarvex::loadPreferences(*s, prefs);
         tarvex::settleMixName(*s, prefs, fader);
         tarvex::checkPreferences(*s, prefs);
-        const tarvex::PrefsSettings& p = s->prefs;
-        if (p.renderLength < 0 || p.renderStart < 0 || p.renderStart > s->tracks.songLength ||
-            (p.outBits != 16 && p.outBits != 24) || p.ditherBits < 0 || p.ditherBits > 8 ||
-            p.timeFields < 1 || p.timeFields > 3)
+        const tarvex::PrefsSettings& p = s->settings.prefs;
+        if (p.renderLength < 0 || p.renderStart < 0 ||
+            p.renderStart > s->settings.tracks.songLength || (p.outBits != 16 && p.outBits != 24) ||
+            p.ditherBits < 0 || p.ditherBits > 8 || p.timeFields < 1 || p.timeFields > 3)
             return kBadRenderWindow;
         tarvex::readAutomationOffset(*s, prefs);
     } catch (const tarvex::RunStopped&) {
@@ -164,7 +165,7 @@ int faderFile(const uint8_t* data, size_t size) {
             tarvex::checkFaderLines(*s, fader, prefsLines);
             tarvex::readStartOffsets(*s, fader);
             // Keep the song inside what the mixer could render from these tracks.
-            if (s->tracks.songLength < 0) s->tracks.songLength = 0;
+            if (s->settings.tracks.songLength < 0) s->settings.tracks.songLength = 0;
             tarvex::settleMixName(*s, prefsLines, fader);
             tarvex::checkPreferences(*s, prefsLines);
             tarvex::readRoutingLines(*s, fader);
@@ -172,8 +173,9 @@ int faderFile(const uint8_t* data, size_t size) {
             tarvex::buildTempoMap(*s, fader);
             tarvex::readTimeEntries(*s, fader, prefsLines);
             tarvex::setUpPanGains(*s);
-            tarvex::readEffectSettings(fader.fields(), "faders.txt", 44100.0, s->prefs.percentMode,
-                                       s->prefs.verbosity, s->prefs.tapSignal, s->fx);
+            tarvex::readEffectSettings(fader.fields(), "faders.txt", 44100.0,
+                                       s->settings.prefs.percentMode, s->settings.prefs.verbosity,
+                                       s->settings.prefs.tapSignal, s->settings.fx);
         } catch (const tarvex::RunStopped&) {
             continue;
         }

@@ -47,7 +47,7 @@ double seconds(int64_t samples, uint32_t rate) {
 
 void appendChannels(std::string& text, const MixSession& s,
                     const std::array<int32_t, kSlotCount>& listedOn) {
-    const TrackTable& t = s.tracks;
+    const TrackTable& t = s.settings.tracks;
     text += "\nChannels (file, format, length, start):\n";
     for (int c = 1; c <= t.channelCount; ++c) {
         const std::string& name = t.trackNames[static_cast<std::size_t>(c) - 1];
@@ -64,7 +64,7 @@ void appendChannels(std::string& text, const MixSession& s,
                 t.wavBits[c], t.wavBits[c] == 32 ? "float" : "PCM",
                 t.wavChannels[c] == 1 ? "mono" : "stereo", t.wavRate[c],
                 static_cast<long long>(t.wavFrames[c]), seconds(t.wavFrames[c], t.wavRate[c]),
-                static_cast<long long>(s.fader.startOffset[c]));
+                static_cast<long long>(s.settings.fader.startOffset[c]));
         text += t.channelOn[c] != 0 ? "\n" : "; off, it feeds no bus in use\n";
     }
 }
@@ -85,8 +85,8 @@ void appendEntries(std::string& text, const EntryTable& table, int slot, const s
 }
 
 void appendCues(std::string& text, const MixSession& s) {
-    const AutomationScript& au = s.automation;
-    const uint32_t rate = s.tracks.sampleRate;
+    const AutomationScript& au = s.settings.automation;
+    const uint32_t rate = s.settings.tracks.sampleRate;
     text += "\nLevel cues (song sample, level, ramp in samples):\n";
     bool any = false;
     auto slot = [&](int k) {
@@ -94,7 +94,7 @@ void appendCues(std::string& text, const MixSession& s) {
         any = true;
         appendEntries(text, au.volume, k, stripName(k), rate);
     };
-    for (int c = 1; c <= s.tracks.channelCount; ++c)
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c)
         slot(c);
     for (int k = 1; k <= kSubmixCount; ++k)
         slot(groupSlot(k));
@@ -109,15 +109,15 @@ void appendCues(std::string& text, const MixSession& s) {
 
 std::string channelList(const MixSession& s, auto&& member) {
     std::string list;
-    for (int c = 1; c <= s.tracks.channelCount; ++c)
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c)
         if (member(c)) list += (list.empty() ? "" : ", ") + std::to_string(c);
     return list.empty() ? "none" : list;
 }
 
 void appendRouting(std::string& text, const MixSession& s) {
-    const RoutingTable& r = s.routing;
-    const PanRouting& pr = s.automation.routing;
-    const SlotSettings& slots = s.automation.slots;
+    const RoutingTable& r = s.settings.routing;
+    const PanRouting& pr = s.settings.automation.routing;
+    const SlotSettings& slots = s.settings.automation.slots;
     text += "\nRouting:\n";
     for (int bus = 0; bus < kBusCount; ++bus) {
         const std::string list = channelList(s, [&](int c) { return r.route[c][bus] != 0; });
@@ -138,7 +138,7 @@ void appendRouting(std::string& text, const MixSession& s) {
     appendf(text, "  pan law %.2f dB%s\n", static_cast<double>(pr.panLaw),
             pr.panLaw == 0.0f ? " (delay pan for mono channels)" : "");
     for (int k = 0; k < kEntrySlots - 1; ++k) {
-        if (k > s.tracks.channelCount && k <= kMaxChannels) continue;
+        if (k > s.settings.tracks.channelCount && k <= kMaxChannels) continue;
         std::string line;
         if (slots.pan[k] != 0) appendf(line, " pan %+d", slots.pan[k]);
         if (pr.delayPanned[k] != 0)
@@ -154,7 +154,7 @@ void appendRouting(std::string& text, const MixSession& s) {
 // One strip's effects in the order they run: by chain position, then in the
 // fixed order within a position.
 void appendStrip(std::string& text, const MixSession& s, int e, double rate) {
-    const EffectSettings& fx = s.fx;
+    const EffectSettings& fx = s.settings.fx;
     std::string lines;
     auto runs = [&](int code) {
         return e != kMasterSlot || fx.masterEffectFlag[static_cast<std::size_t>(code)] != 0;
@@ -182,11 +182,11 @@ void appendStrip(std::string& text, const MixSession& s, int e, double rate) {
 }
 
 void appendEffects(std::string& text, const MixSession& s) {
-    const EffectSettings& fx = s.fx;
-    const double rate = rateOrFallback(s.tracks.sampleRate);
+    const EffectSettings& fx = s.settings.fx;
+    const double rate = rateOrFallback(s.settings.tracks.sampleRate);
     text += "\nEffects (strip, chain position: effect):\n";
     const std::size_t before = text.size();
-    for (int c = 1; c <= s.tracks.channelCount; ++c)
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c)
         appendStrip(text, s, c, rate);
     for (int k = 1; k <= kSubmixCount; ++k)
         appendStrip(text, s, groupSlot(k), rate);
@@ -233,17 +233,18 @@ bool canCreate(const std::string& path, int& error) {
 } // namespace
 
 std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotCount>& listedOn) {
-    const PrefsSettings& p = s.prefs;
-    const OutputSetup& out = s.output;
-    const uint32_t rate = s.tracks.sampleRate;
+    const PrefsSettings& p = s.settings.prefs;
+    const OutputSetup& out = s.settings.output;
+    const uint32_t rate = s.settings.tracks.sampleRate;
     std::string text = "\nPlan of the render\n";
-    appendf(text, "Control files: %s, %s, %s\n", s.tracks.tracksPath.c_str(),
-            s.tracks.fadersPath.c_str(), s.tracks.prefsPath.c_str());
+    appendf(text, "Control files: %s, %s, %s\n", s.settings.tracks.tracksPath.c_str(),
+            s.settings.tracks.fadersPath.c_str(), s.settings.tracks.prefsPath.c_str());
     appendf(text, "Sample rate %u Hz; song %lld samples (%.3f s)\n", rate,
-            static_cast<long long>(s.tracks.songLength), seconds(s.tracks.songLength, rate));
+            static_cast<long long>(s.settings.tracks.songLength),
+            seconds(s.settings.tracks.songLength, rate));
     appendf(text, "Output %s: %d-bit %s, samples %lld to %lld (%lld frames, %.3f s)%s\n",
-            s.fader.outputPath.c_str(), out.outBits, out.outChannels == 1 ? "mono" : "stereo",
-            static_cast<long long>(p.renderStart),
+            s.settings.fader.outputPath.c_str(), out.outBits,
+            out.outChannels == 1 ? "mono" : "stereo", static_cast<long long>(p.renderStart),
             static_cast<long long>(p.renderStart + p.renderLength),
             static_cast<long long>(p.renderLength), seconds(p.renderLength, rate),
             p.previewMode ? ", preview" : "");
@@ -274,29 +275,30 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
 }
 
 void checkReverbRooms(const MixSession& s) {
-    const int64_t length = std::min<int64_t>(s.prefs.renderLength, kMaxBlockFrames);
+    const int64_t length = std::min<int64_t>(s.settings.prefs.renderLength, kMaxBlockFrames);
     if (length <= 0) return;
     // The render's own set-up for its first block, on reverbs of its own.
-    const double rate = rateOrFallback(s.tracks.sampleRate);
+    const double rate = rateOrFallback(s.settings.tracks.sampleRate);
     const auto reverbs = std::make_unique<ReverbEffects>();
-    const SetUpResult result = setUpReverbs(s.fx, rate, static_cast<int32_t>(length), *reverbs);
+    const SetUpResult result =
+        setUpReverbs(s.settings.fx, rate, static_cast<int32_t>(length), *reverbs);
     if (!result.ok()) stopRun(1, "%s", result.message.c_str());
 }
 
 void probeOutputFiles(const MixSession& s) {
     int error = 0;
-    if (!canCreate(s.fader.outputPath, error))
-        stopRun(1, "Could not create the mix file %s: %s\n", s.fader.outputPath.c_str(),
+    if (!canCreate(s.settings.fader.outputPath, error))
+        stopRun(1, "Could not create the mix file %s: %s\n", s.settings.fader.outputPath.c_str(),
                 std::strerror(error));
-    if (!s.output.tapPath.empty() && !canCreate(s.output.tapPath, error))
-        stopRun(1, "Could not create the tap file %s: %s\n", s.output.tapPath.c_str(),
+    if (!s.settings.output.tapPath.empty() && !canCreate(s.settings.output.tapPath, error))
+        stopRun(1, "Could not create the tap file %s: %s\n", s.settings.output.tapPath.c_str(),
                 std::strerror(error));
     // The files written after the last block: found out now, before anything
     // is written, instead of after a whole render.
-    const NamedPath later[] = {
-        {"statistics report", statsPathOf(s)},
-        {"fader copy", faderCopyPathOf(s)},
-        {"plot", s.prefs.plotPath, "choose another file for --plot (or plot in prefs.txt)"}};
+    const NamedPath later[] = {{"statistics report", statsPathOf(s)},
+                               {"fader copy", faderCopyPathOf(s)},
+                               {"plot", s.settings.prefs.plotPath,
+                                "choose another file for --plot (or plot in prefs.txt)"}};
     for (const NamedPath& out : later)
         if (!out.path.empty() && !canCreate(out.path, error))
             stopRun(1, "Could not create the %s %s: %s; %s.\nNothing was written.\n",

@@ -66,18 +66,18 @@ std::string faderTemplate(int channelCount, double level) {
 
 std::string readFaderFile(const MixSession& s, std::FILE* input) {
     std::string raw;
-    if (!readWholeFile(s.tracks.fadersPath, raw)) {
-        refuseMissingNamedFaderFile(s.tracks.fadersPath);
+    if (!readWholeFile(s.settings.tracks.fadersPath, raw)) {
+        refuseMissingNamedFaderFile(s.settings.tracks.fadersPath);
         const double level = askDefaultLevel(input);
         if (level == -999.0) stopRun(1, "%s", "");
-        raw = faderTemplate(s.tracks.channelCount, level);
+        raw = faderTemplate(s.settings.tracks.channelCount, level);
         writeTemplate(raw);
     }
     return raw;
 }
 
 void takeFaderLines(MixSession& s, const FaderLines& fader) {
-    if (s.prefs.verbosity > 1) {
+    if (s.settings.prefs.verbosity > 1) {
         // Numbered from the line holding "begin" as 1, as these warnings always were.
         for (std::size_t i = 0; i < fader.writtenCount(); ++i) {
             const int n = static_cast<int>(i) + 1;
@@ -87,23 +87,25 @@ void takeFaderLines(MixSession& s, const FaderLines& fader) {
                 warn("\n>>>  Warning: extra space on line %i of fader file.\n", n);
         }
     }
-    s.fader.faderText = fader.body();
+    s.settings.fader.faderText = fader.body();
 }
 
 void readStartOffsets(MixSession& s, const FaderLines& fader) {
     const KeywordText& text = fader.fields();
-    const uint32_t rate = s.tracks.sampleRate != 0 ? s.tracks.sampleRate : kFallbackRateHz;
-    s.fader.startOffset.fill(0);
+    const uint32_t rate =
+        s.settings.tracks.sampleRate != 0 ? s.settings.tracks.sampleRate : kFallbackRateHz;
+    s.settings.fader.startOffset.fill(0);
     auto channelOf = [&](const KeywordHit& hit, const char* keyword, std::size_t needed) {
         if (text.valueCount(hit) < needed) {
             warn("%s line %d: \"%s\" needs %zu values; line ignored.\n",
-                 s.tracks.fadersPath.c_str(), text.fileLine(hit), keyword, needed);
+                 s.settings.tracks.fadersPath.c_str(), text.fileLine(hit), keyword, needed);
             return 0;
         }
         const int32_t c = parseInt(text.value(hit, 0));
         if (c < 1 || c > kMaxChannels) {
             warn("%s line %d: \"%s\" channel %d is outside 1 to %d; line ignored.\n",
-                 s.tracks.fadersPath.c_str(), text.fileLine(hit), keyword, c, kMaxChannels);
+                 s.settings.tracks.fadersPath.c_str(), text.fileLine(hit), keyword, c,
+                 kMaxChannels);
             return 0;
         }
         return static_cast<int>(c);
@@ -112,22 +114,22 @@ void readStartOffsets(MixSession& s, const FaderLines& fader) {
     // tstamp wherever it stands in the file.
     for (const KeywordHit& hit : text.find("tstamp"))
         if (const int c = channelOf(hit, "tstamp", 4))
-            s.fader.startOffset[c] = timeFieldsToSamples(parseDouble(text.value(hit, 1)),
-                                                         parseDouble(text.value(hit, 2)),
-                                                         parseDouble(text.value(hit, 3)), rate);
+            s.settings.fader.startOffset[c] = timeFieldsToSamples(
+                parseDouble(text.value(hit, 1)), parseDouble(text.value(hit, 2)),
+                parseDouble(text.value(hit, 3)), rate);
     for (const KeywordHit& hit : text.find("sstamp"))
         if (const int c = channelOf(hit, "sstamp", 2))
-            s.fader.startOffset[c] += parseLong(text.value(hit, 1));
+            s.settings.fader.startOffset[c] += parseLong(text.value(hit, 1));
 
     int64_t song = 0;
     bool any = false;
-    for (int c = 1; c <= s.tracks.channelCount; ++c) {
-        if (s.tracks.channelOn[c] == 0) continue;
-        const int64_t end = s.fader.startOffset[c] + s.tracks.wavFrames[c];
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c) {
+        if (s.settings.tracks.channelOn[c] == 0) continue;
+        const int64_t end = s.settings.fader.startOffset[c] + s.settings.tracks.wavFrames[c];
         if (!any || end > song) song = end;
         any = true;
     }
-    s.tracks.songLength = song;
+    s.settings.tracks.songLength = song;
 }
 
 void settleMixName(MixSession& s, const PreferenceLines& prefs, const FaderLines& fader) {
@@ -135,22 +137,23 @@ void settleMixName(MixSession& s, const PreferenceLines& prefs, const FaderLines
     if (prefs.last("oname", hit)) {
         if (prefs.valueCount(hit) == 0) {
             warn("%s line %d: \"oname\" needs a name on its line; ignored.\n",
-                 s.tracks.prefsPath.c_str(), prefs.fileLine(hit));
+                 s.settings.tracks.prefsPath.c_str(), prefs.fileLine(hit));
         } else {
-            s.prefs.mixNameOverrideSet = true;
-            s.prefs.mixNameOverride = std::string(prefs.restOfLine(hit));
+            s.settings.prefs.mixNameOverrideSet = true;
+            s.settings.prefs.mixNameOverride = std::string(prefs.restOfLine(hit));
         }
     }
-    if (s.prefs.mixNameOverrideSet) {
-        s.fader.mixName = s.prefs.mixNameOverride;
+    if (s.settings.prefs.mixNameOverrideSet) {
+        s.settings.fader.mixName = s.settings.prefs.mixNameOverride;
     } else {
-        s.fader.mixName = std::string(fader.mixNameLine());
+        s.settings.fader.mixName = std::string(fader.mixNameLine());
     }
-    if (s.fader.mixName.empty())
+    if (s.settings.fader.mixName.empty())
         stopRun(2, "%s has no mix name (the first line after \"begin\" names the mix).\n",
-                s.tracks.fadersPath.c_str());
-    s.fader.outputPath =
-        (s.prefs.mixDirSet ? s.prefs.mixDir : std::string()) + s.fader.mixName + ".wav";
+                s.settings.tracks.fadersPath.c_str());
+    s.settings.fader.outputPath =
+        (s.settings.prefs.mixDirSet ? s.settings.prefs.mixDir : std::string()) +
+        s.settings.fader.mixName + ".wav";
 }
 
 } // namespace tarvex

@@ -228,7 +228,7 @@ std::string namesFrom(const FieldPlan& plan, std::size_t from, std::size_t to) {
 class LineCheck {
   public:
     LineCheck(MixSession& s, const CheckContext& context)
-        : d_(s.diagnostics), file_(s.tracks.fadersPath), c_(context) {}
+        : d_(s.diagnostics), file_(s.settings.tracks.fadersPath), c_(context) {}
 
     void check(const LineFields& line, int32_t fileLine) {
         line_ = fileLine;

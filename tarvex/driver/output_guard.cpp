@@ -10,11 +10,11 @@
 namespace tarvex {
 
 std::vector<NamedPath> inputPathsOf(const MixSession& s) {
-    std::vector<NamedPath> inputs{{"track list", s.tracks.tracksPath},
-                                  {"fader file", s.tracks.fadersPath},
-                                  {"preferences file", s.tracks.prefsPath}};
-    for (int c = 1; c <= s.tracks.channelCount; ++c)
-        inputs.push_back({"track of channel " + std::to_string(c), wavPathOf(s, c)});
+    std::vector<NamedPath> inputs{{"track list", s.settings.tracks.tracksPath},
+                                  {"fader file", s.settings.tracks.fadersPath},
+                                  {"preferences file", s.settings.tracks.prefsPath}};
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c)
+        inputs.push_back({"track of channel " + std::to_string(c), wavPathOf(s.settings, c)});
     return inputs;
 }
 

@@ -216,7 +216,7 @@ void readWorkersAndSeed(MixSession& s, const PreferenceLines& text) {
     uint64_t v = 0;
     if (lastWithValues(d, text, "threads", 1, hit)) {
         if (wholeNumber(text.value(hit, 0), kMaxThreadsPref, v)) {
-            s.prefs.threads = static_cast<int32_t>(v);
+            s.settings.prefs.threads = static_cast<int32_t>(v);
         } else {
             warn("%s line %d: threads must be 0 (one per core) to %d; one per core is used.\n",
                  text.fileName.c_str(), text.fileLine(hit), kMaxThreadsPref);
@@ -227,8 +227,8 @@ void readWorkersAndSeed(MixSession& s, const PreferenceLines& text) {
     }
     if (lastWithValues(d, text, "seed", 1, hit)) {
         if (wholeNumber(text.value(hit, 0), UINT32_MAX, v)) {
-            s.prefs.ditherSeedSet = true;
-            s.prefs.ditherSeed = static_cast<uint32_t>(v);
+            s.settings.prefs.ditherSeedSet = true;
+            s.settings.prefs.ditherSeed = static_cast<uint32_t>(v);
         } else {
             warn("%s line %d: seed must be a whole number from 0 to 4294967295; the dither "
                  "noise is seeded from the clock.\n",
@@ -247,12 +247,12 @@ void readMixViews(MixSession& s, const PreferenceLines& text) {
     Diagnostics& d = s.diagnostics;
     PrefsHit hit;
     if (lastOf(d, text, "loudness", hit)) {
-        s.prefs.loudnessOn = true;
+        s.settings.prefs.loudnessOn = true;
         if (text.valueCount(hit) > 0) {
             double target = 0.0;
             if (readLoudnessTarget(std::string(text.value(hit, 0)), target)) {
-                s.prefs.loudnessTargetSet = true;
-                s.prefs.loudnessTarget = target;
+                s.settings.prefs.loudnessTargetSet = true;
+                s.settings.prefs.loudnessTarget = target;
             } else {
                 warn("%s line %d: the loudness target must be a level from -70 to 0 LUFS; no "
                      "target is used.\n",
@@ -264,8 +264,9 @@ void readMixViews(MixSession& s, const PreferenceLines& text) {
             }
         }
     }
-    if (lastWithValues(d, text, "plot", 1, hit)) s.prefs.plotPath = std::string(text.value(hit, 0));
-    if (lastOf(d, text, "overs", hit)) s.prefs.oversOn = true;
+    if (lastWithValues(d, text, "plot", 1, hit))
+        s.settings.prefs.plotPath = std::string(text.value(hit, 0));
+    if (lastOf(d, text, "overs", hit)) s.settings.prefs.oversOn = true;
 }
 
 // Lines that no stage reads: unknown keywords, fields separated by spaces,
@@ -323,13 +324,13 @@ void nameLaterKeywords(Diagnostics& d, const PreferenceLines& text) {
 // The render window could not be set: names the line that made it empty or
 // put it outside the song, before the run stops.
 void nameBadWindow(MixSession& s, const PreferenceLines& text, int fileLine) {
-    if (s.tracks.songLength <= 0)
-        s.diagnostics.error(s.tracks.tracksPath, 0,
+    if (s.settings.tracks.songLength <= 0)
+        s.diagnostics.error(s.settings.tracks.tracksPath, 0,
                             "no track is on, so the song is empty and there is nothing to render");
     else
-        s.diagnostics.error(text.fileName, fileLine,
-                            "the render window ends up empty or outside the song of %s",
-                            clockTextOf(s.tracks.songLength, s.tracks.sampleRate).c_str());
+        s.diagnostics.error(
+            text.fileName, fileLine, "the render window ends up empty or outside the song of %s",
+            clockTextOf(s.settings.tracks.songLength, s.settings.tracks.sampleRate).c_str());
 }
 
 } // namespace
@@ -361,22 +362,22 @@ void loadPreferences(MixSession& s, const PreferenceLines& text) {
     PrefsHit hit;
     // The first `pan` with a value sets the pan law.
     const bool panGiven = text.first("pan", hit) && text.valueCount(hit) > 0;
-    s.prefs.panLaw = panLawOf(panGiven, panGiven ? parseDouble(text.value(hit, 0)) : 0.0);
+    s.settings.prefs.panLaw = panLawOf(panGiven, panGiven ? parseDouble(text.value(hit, 0)) : 0.0);
     // The last `tap` naming a signal counts.
     for (const PrefsHit& tap : text.find("tap")) {
-        if (text.value(tap, 0) == "rev") s.prefs.tapSignal = 1;
-        if (text.value(tap, 0) == "rtn") s.prefs.tapSignal = 2;
+        if (text.value(tap, 0) == "rev") s.settings.prefs.tapSignal = 1;
+        if (text.value(tap, 0) == "rtn") s.settings.prefs.tapSignal = 2;
     }
     if (lastWithValues(d, text, "verbo", 1, hit)) {
         checkNumbers(d, text, hit, "verbo", 1, true);
-        s.prefs.verbosity = parseInt(text.value(hit, 0));
+        s.settings.prefs.verbosity = parseInt(text.value(hit, 0));
     }
-    if (s.prefs.verbosity == 2) warn("%s", s.banner.c_str());
+    if (s.settings.prefs.verbosity == 2) warn("%s", s.banner.c_str());
 
-    readDirectory(d, text, "mixdir", s.prefs.mixDirSet, s.prefs.mixDir);
-    readDirectory(d, text, "predir", s.prefs.previewDirSet, s.prefs.previewDir);
-    readDirectory(d, text, "bakdir", s.prefs.backupDirSet, s.prefs.backupDir);
-    readDirectory(d, text, "wavdir", s.prefs.wavDirSet, s.prefs.wavDir);
+    readDirectory(d, text, "mixdir", s.settings.prefs.mixDirSet, s.settings.prefs.mixDir);
+    readDirectory(d, text, "predir", s.settings.prefs.previewDirSet, s.settings.prefs.previewDir);
+    readDirectory(d, text, "bakdir", s.settings.prefs.backupDirSet, s.settings.prefs.backupDir);
+    readDirectory(d, text, "wavdir", s.settings.prefs.wavDirSet, s.settings.prefs.wavDir);
 
     // Every `tlist` of 0 or 1 counts in turn; other values leave the layout.
     std::vector<PrefsHit> layouts;
@@ -384,15 +385,15 @@ void loadPreferences(MixSession& s, const PreferenceLines& text) {
         if (!hasValues(d, text, h, 1, "tlist")) continue;
         const int32_t mode = parseInt(text.value(h, 0));
         if (mode == 0 || mode == 1) {
-            s.prefs.trackListMode = mode;
+            s.settings.prefs.trackListMode = mode;
             layouts.push_back(h);
-        } else if (!(mode == 2 && s.prefs.trackListMode == 2) && !inValue(text, h)) {
+        } else if (!(mode == 2 && s.settings.prefs.trackListMode == 2) && !inValue(text, h)) {
             d.warning(text.fileName, text.fileLine(h), "tlist '%s' is not 0 or 1 (tlist %d kept)",
-                      shownText(text.value(h, 0)).c_str(), s.prefs.trackListMode);
+                      shownText(text.value(h, 0)).c_str(), s.settings.prefs.trackListMode);
         }
     }
     if (!layouts.empty()) reportRepeats(d, text, layouts, layouts.back(), "tlist");
-    if (firstOf(d, text, "tlist=tab", hit)) s.prefs.trackListTab = true;
+    if (firstOf(d, text, "tlist=tab", hit)) s.settings.prefs.trackListTab = true;
     readWorkersAndSeed(s, text);
     readMixViews(s, text);
     nameLaterKeywords(d, text);
@@ -400,9 +401,9 @@ void loadPreferences(MixSession& s, const PreferenceLines& text) {
 
 void checkPreferences(MixSession& s, const PreferenceLines& text) {
     Diagnostics& d = s.diagnostics;
-    PrefsSettings& p = s.prefs;
-    const uint32_t rate = s.tracks.sampleRate;
-    const int64_t song = s.tracks.songLength;
+    PrefsSettings& p = s.settings.prefs;
+    const uint32_t rate = s.settings.tracks.sampleRate;
+    const int64_t song = s.settings.tracks.songLength;
     const bool talk = p.verbosity == 2;
     PrefsHit hit;
 
@@ -434,11 +435,11 @@ void checkPreferences(MixSession& s, const PreferenceLines& text) {
     if (preGiven && text.value(hit, 0) == "on") {
         p.previewMode = true;
         if (p.previewDirSet)
-            s.fader.outputPath = p.previewDir + "preview.wav";
+            s.settings.fader.outputPath = p.previewDir + "preview.wav";
         else if (p.mixDirSet)
-            s.fader.outputPath = p.mixDir + "preview.wav";
+            s.settings.fader.outputPath = p.mixDir + "preview.wav";
         else
-            s.fader.outputPath = "preview.wav";
+            s.settings.fader.outputPath = "preview.wav";
         if (talk) warn("Running in Preview Mode\n");
         if (lastWithValues(d, text, "start", static_cast<std::size_t>(p.startFields), hit)) {
             checkNumbers(d, text, hit, "start", static_cast<std::size_t>(p.startFields), false);
@@ -584,7 +585,7 @@ void checkPreferences(MixSession& s, const PreferenceLines& text) {
 
 void readAutomationOffset(MixSession& s, const PreferenceLines& text) {
     Diagnostics& d = s.diagnostics;
-    PrefsSettings& p = s.prefs;
+    PrefsSettings& p = s.settings.prefs;
     std::vector<PrefsHit> offsets;
     for (const PrefsHit& hit : text.find("offset")) {
         if (!hasValues(d, text, hit, 1, "offset")) continue;
@@ -595,7 +596,7 @@ void readAutomationOffset(MixSession& s, const PreferenceLines& text) {
             checkNumbers(d, text, hit, "offset", 3, false);
             p.automationOffset = timeFieldsToSamples(
                 parseDouble(text.value(hit, 0)), parseDouble(text.value(hit, 1)),
-                parseDouble(text.value(hit, 2)), s.tracks.sampleRate);
+                parseDouble(text.value(hit, 2)), s.settings.tracks.sampleRate);
         }
         offsets.push_back(hit);
         warn("Automation offset by %lli samples.\n", static_cast<long long>(p.automationOffset));

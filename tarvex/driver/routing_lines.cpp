@@ -36,7 +36,7 @@ void noteListItems(MixSession& s, int32_t line, std::string_view list, long long
             const std::string item(list.substr(start, end - start));
             const long long n = std::strtoll(item.c_str(), nullptr, 10);
             if (n < low || n > high)
-                s.diagnostics.warning(s.tracks.fadersPath, line,
+                s.diagnostics.warning(s.settings.tracks.fadersPath, line,
                                       "channel '%s' in the list of %s is out of range (%lld to "
                                       "%lld): it is left out",
                                       item.c_str(), what, low, high);
@@ -50,8 +50,8 @@ void noteListItems(MixSession& s, int32_t line, std::string_view list, long long
 
 void readRoutingLines(MixSession& s, const FaderLines& fader) {
     const KeywordText& text = fader.fields();
-    RoutingTable& r = s.routing;
-    PanRouting& pr = s.automation.routing;
+    RoutingTable& r = s.settings.routing;
+    PanRouting& pr = s.settings.automation.routing;
     for (auto& row : r.route)
         row.fill(0);
     r.busFlags.fill(0);
@@ -65,17 +65,17 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
             warn("Submix number out of range!\n");
             // A line without its number is the field check's to name.
             if (text.valueCount(hit) > 0)
-                s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                       "submix '%s' is not 1 to 8 (line ignored)",
                                       std::string(text.value(hit, 0)).c_str());
             continue;
         }
         if (wrapsIntoRange(text.value(hit, 0), bus, 0, kBusCount - 1))
             s.diagnostics.warning(
-                s.tracks.fadersPath, text.fileLine(hit), "submix '%s' is read as %llu",
+                s.settings.tracks.fadersPath, text.fileLine(hit), "submix '%s' is read as %llu",
                 std::string(text.value(hit, 0)).c_str(), static_cast<unsigned long long>(bus));
         if (listLines[bus] != 0)
-            s.diagnostics.warning(s.tracks.fadersPath, listLines[bus],
+            s.diagnostics.warning(s.settings.tracks.fadersPath, listLines[bus],
                                   "sub list of submix %llu is replaced by the one on line %d "
                                   "(line ignored)",
                                   static_cast<unsigned long long>(bus), text.fileLine(hit));
@@ -100,7 +100,7 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
     auto noteSubmix = [&](const KeywordHit& hit, int32_t k) {
         // A line without its number is the field check's to name.
         if (text.valueCount(hit) > 0 && (k < 1 || k > kSubmixCount))
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+            s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                   "submix '%s' is not 1 to 8 (line ignored)",
                                   std::string(text.value(hit, 0)).c_str());
     };
@@ -124,7 +124,8 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
         for (int k = 1; k <= kSubmixCount; ++k)
             if (pr.soloFlags[k] == 0) r.busFlags[k] = 0;
     }
-    checkFeederMutes(r.busFlags, r.route, s.tracks.channelOn, kBusCount, s.tracks.channelCount + 1);
+    checkFeederMutes(r.busFlags, r.route, s.settings.tracks.channelOn, kBusCount,
+                     s.settings.tracks.channelCount + 1);
 
     pr.vcaFlags.fill(0);
     pr.anyVca = 0;
@@ -137,17 +138,17 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
             warn("VCA fader out of range!\n");
             // A line without its number is the field check's to name.
             if (text.valueCount(hit) > 0)
-                s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+                s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                       "VCA '%s' is not 1 to 8 (line ignored)",
                                       std::string(text.value(hit, 0)).c_str());
             continue;
         }
         if (wrapsIntoRange(text.value(hit, 0), vca, 1, 8))
             s.diagnostics.warning(
-                s.tracks.fadersPath, text.fileLine(hit), "VCA '%s' is read as %llu",
+                s.settings.tracks.fadersPath, text.fileLine(hit), "VCA '%s' is read as %llu",
                 std::string(text.value(hit, 0)).c_str(), static_cast<unsigned long long>(vca));
         if (vcaListLines[vca] != 0)
-            s.diagnostics.warning(s.tracks.fadersPath, vcaListLines[vca],
+            s.diagnostics.warning(s.settings.tracks.fadersPath, vcaListLines[vca],
                                   "VCA: list of VCA %llu is replaced by the one on line %d (line "
                                   "ignored)",
                                   static_cast<unsigned long long>(vca), text.fileLine(hit));
@@ -165,16 +166,17 @@ void readRoutingLines(MixSession& s, const FaderLines& fader) {
 }
 
 void setUpPanGains(MixSession& s) {
-    PanRouting& pr = s.automation.routing;
-    pr.panLaw = s.prefs.panLaw;
+    PanRouting& pr = s.settings.automation.routing;
+    pr.panLaw = s.settings.prefs.panLaw;
     std::array<int32_t, kSlotCount> mono{};
-    for (int c = 1; c <= s.tracks.channelCount; ++c)
-        mono[c] = s.tracks.wavChannels[c] == 1 ? 1 : 0;
-    if (!setUpPanning(pr, s.automation.slots, s.tracks.channelCount, mono, s.tracks.sampleRate))
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c)
+        mono[c] = s.settings.tracks.wavChannels[c] == 1 ? 1 : 0;
+    if (!setUpPanning(pr, s.settings.automation.slots, s.settings.tracks.channelCount, mono,
+                      s.settings.tracks.sampleRate))
         stopRun(2,
                 "A sample rate of %u Hz needs a delay-pan delay of %d samples or more; delay "
                 "panning works up to about 408000 Hz.\n",
-                s.tracks.sampleRate, kDelayHistory);
+                s.settings.tracks.sampleRate, kDelayHistory);
 }
 
 } // namespace tarvex

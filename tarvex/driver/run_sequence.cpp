@@ -48,25 +48,25 @@ struct StrictStop : RunStopped {
 };
 
 void readCommandLine(MixSession& s, const std::vector<std::string>& files) {
-    if (files.size() >= 1) s.tracks.tracksPath = files[0];
-    if (files.size() >= 2) s.tracks.fadersPath = files[1];
-    if (files.size() >= 3) s.tracks.prefsPath = files[2];
+    if (files.size() >= 1) s.settings.tracks.tracksPath = files[0];
+    if (files.size() >= 2) s.settings.tracks.fadersPath = files[1];
+    if (files.size() >= 3) s.settings.tracks.prefsPath = files[2];
 }
 
 // The options win over the preferences they share a setting with.
 void applyOptions(MixSession& s, const RunOptions& options) {
-    if (options.threadsSet) s.prefs.threads = options.threads;
+    if (options.threadsSet) s.settings.prefs.threads = options.threads;
     if (options.seedSet) {
-        s.prefs.ditherSeedSet = true;
-        s.prefs.ditherSeed = options.seed;
+        s.settings.prefs.ditherSeedSet = true;
+        s.settings.prefs.ditherSeed = options.seed;
     }
-    if (options.loudnessOn) s.prefs.loudnessOn = true;
+    if (options.loudnessOn) s.settings.prefs.loudnessOn = true;
     if (options.loudnessTargetSet) {
-        s.prefs.loudnessTargetSet = true;
-        s.prefs.loudnessTarget = options.loudnessTarget;
+        s.settings.prefs.loudnessTargetSet = true;
+        s.settings.prefs.loudnessTarget = options.loudnessTarget;
     }
-    if (!options.plotPath.empty()) s.prefs.plotPath = options.plotPath;
-    if (options.oversOn) s.prefs.oversOn = true;
+    if (!options.plotPath.empty()) s.settings.prefs.plotPath = options.plotPath;
+    if (options.oversOn) s.settings.prefs.oversOn = true;
 }
 
 // A render asks for a default fader level and writes a template when the
@@ -74,21 +74,21 @@ void applyOptions(MixSession& s, const RunOptions& options) {
 // with the status of a render that got no answer.
 void refuseMissingFaderFileInCheck(const MixSession& s) {
     std::string text;
-    if (readWholeFile(s.tracks.fadersPath, text)) return;
-    refuseMissingNamedFaderFile(s.tracks.fadersPath);
+    if (readWholeFile(s.settings.tracks.fadersPath, text)) return;
+    refuseMissingNamedFaderFile(s.settings.tracks.fadersPath);
     stopRun(1,
             "%s file was not found.\nCheck only: a render would ask for a default fader value "
             "(or -999 to exit) and write a template faders.txt; nothing to check without a "
             "fader file.\n",
-            s.tracks.fadersPath.c_str());
+            s.settings.tracks.fadersPath.c_str());
 }
 
 void readWavHeaders(MixSession& s) {
-    TrackTable& t = s.tracks;
+    TrackTable& t = s.settings.tracks;
     for (int c = 1; c <= t.channelCount; ++c) {
         if (t.channelOn[c] == 0) continue;
         std::string refusal;
-        const std::string path = wavPathOf(s, c);
+        const std::string path = wavPathOf(s.settings, c);
         t.wavOk[c] = readWavFacts(c, path, t.wavChannels, t.wavDataOffset, t.wavRate, t.wavFrames,
                                   t.wavBytes, t.wavBits, &refusal);
         if (t.wavOk[c] != 0) continue;
@@ -97,12 +97,12 @@ void readWavHeaders(MixSession& s) {
                               "%s cannot be used: %s (channel %d stays silent)", path.c_str(),
                               refusal.c_str(), c);
     }
-    if (s.prefs.verbosity == 2) warn("Read file headers.\n");
+    if (s.settings.prefs.verbosity == 2) warn("Read file headers.\n");
 }
 
 // All channels that are on must share the rate of the first one.
 void checkSampleRates(MixSession& s) {
-    TrackTable& t = s.tracks;
+    TrackTable& t = s.settings.tracks;
     int first = 0;
     for (int c = 1; c <= t.channelCount; ++c) {
         if (t.channelOn[c] == 0) continue;
@@ -113,8 +113,9 @@ void checkSampleRates(MixSession& s) {
             s.diagnostics.error(t.tracksPath, t.listLine[c],
                                 "%s is at %lu Hz, %s (channel %d) at %lu Hz: every track must "
                                 "have one rate",
-                                wavPathOf(s, c).c_str(), static_cast<unsigned long>(t.wavRate[c]),
-                                wavPathOf(s, first).c_str(), first,
+                                wavPathOf(s.settings, c).c_str(),
+                                static_cast<unsigned long>(t.wavRate[c]),
+                                wavPathOf(s.settings, first).c_str(), first,
                                 static_cast<unsigned long>(t.sampleRate));
             stopRun(1,
                     "The sample rate appears to be %lu\nThe file assigned to channel %i has a "
@@ -125,23 +126,23 @@ void checkSampleRates(MixSession& s) {
 }
 
 void setUpOutput(MixSession& s) {
-    OutputSetup& out = s.output;
-    out.outBits = s.prefs.outBits;
-    out.outChannels = s.prefs.monoOut ? 1 : 2;
-    out.monoGain = s.prefs.monoOut ? s.prefs.monoGain : 1.0;
-    out.ditherBits = s.prefs.ditherBits;
+    OutputSetup& out = s.settings.output;
+    out.outBits = s.settings.prefs.outBits;
+    out.outChannels = s.settings.prefs.monoOut ? 1 : 2;
+    out.monoGain = s.settings.prefs.monoOut ? s.settings.prefs.monoGain : 1.0;
+    out.ditherBits = s.settings.prefs.ditherBits;
     out.ditherOffset = ditherOffsetFor(out.ditherBits);
     out.ditherRange = ditherRangeFor(out.ditherBits);
 
-    refuseOutputsOverInputs({{"mix file", s.fader.outputPath},
+    refuseOutputsOverInputs({{"mix file", s.settings.fader.outputPath},
                              {"statistics report", statsPathOf(s)},
                              {"fader copy", faderCopyPathOf(s)}},
                             inputPathsOf(s));
-    if (!s.prefs.plotPath.empty())
-        refuseOutputsOverInputs(
-            {{"plot", s.prefs.plotPath, "choose another file for --plot (or plot in prefs.txt)"}},
-            inputPathsOf(s));
-    const int64_t frames = s.prefs.renderLength;
+    if (!s.settings.prefs.plotPath.empty())
+        refuseOutputsOverInputs({{"plot", s.settings.prefs.plotPath,
+                                  "choose another file for --plot (or plot in prefs.txt)"}},
+                                inputPathsOf(s));
+    const int64_t frames = s.settings.prefs.renderLength;
     if (!dataSizeFits(out.outChannels, static_cast<uint32_t>(out.outBits), frames))
         stopRun(2,
                 "The render window of %lld frames is too long for one WAV file (its data "
@@ -154,11 +155,11 @@ void setUpOutput(MixSession& s) {
 // has been checked against the inputs and every file the run will write has
 // been found creatable. A check writes no header.
 void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
-    OutputSetup& out = s.output;
-    const int32_t frames = static_cast<int32_t>(s.prefs.renderLength);
-    out.tapPath = tapPathFor(s.fx.tapMode, s.prefs);
+    OutputSetup& out = s.settings.output;
+    const int32_t frames = static_cast<int32_t>(s.settings.prefs.renderLength);
+    out.tapPath = tapPathFor(s.settings.fx.tapMode, s.settings.prefs);
     if (!out.tapPath.empty()) {
-        if (out.tapPath == s.fader.outputPath)
+        if (out.tapPath == s.settings.fader.outputPath)
             stopRun(2,
                     "The tap file %s would overwrite the mix file; choose another mix name "
                     "(or oname).\nNothing was written.\n",
@@ -173,11 +174,11 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
     // Every output is written under its temporary name and put in place once
     // the run is complete; what an interrupted run left at those names goes
     // first.
-    staged.add("mix file", s.fader.outputPath, true);
+    staged.add("mix file", s.settings.fader.outputPath, true);
     if (!out.tapPath.empty()) staged.add("tap file", out.tapPath, true);
     staged.add("statistics report", statsPathOf(s), false);
     staged.add("fader copy", faderCopyPathOf(s), false);
-    if (!s.prefs.plotPath.empty()) staged.add("plot", s.prefs.plotPath, false);
+    if (!s.settings.prefs.plotPath.empty()) staged.add("plot", s.settings.prefs.plotPath, false);
     staged.removeLeftovers();
     // The mix loop gets the streams open past their headers, which claim
     // samples that are not there yet.
@@ -191,21 +192,22 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
             stopRun(1, "Could not create the %s %s: %s\n", what, path.c_str(),
                     std::strerror(error));
         uint8_t bytes[kWavHeaderBytes];
-        makeHeaderBytes(std::span<uint8_t, kWavHeaderBytes>(bytes), s.tracks.sampleRate, bits,
-                        channels, frames);
+        makeHeaderBytes(std::span<uint8_t, kWavHeaderBytes>(bytes), s.settings.tracks.sampleRate,
+                        bits, channels, frames);
         if (std::fwrite(bytes, 1, sizeof bytes, stream) != sizeof bytes || std::fflush(stream) != 0)
             stopRun(1, "Could not create the %s %s: %s\n", what, path.c_str(),
                     std::strerror(errno != 0 ? errno : EIO));
     };
-    header("mix file", s.fader.outputPath, static_cast<uint32_t>(out.outBits), out.outChannels,
-           s.mixStream);
-    if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2, s.tapStream);
+    header("mix file", s.settings.fader.outputPath, static_cast<uint32_t>(out.outBits),
+           out.outChannels, s.state.mixStream);
+    if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2, s.state.tapStream);
 }
 
 void readEffects(MixSession& s, const FaderLines& fader) {
-    const double rate = rateOrFallback(s.tracks.sampleRate);
-    readEffectSettings(fader.fields(), s.tracks.fadersPath, rate, s.prefs.percentMode,
-                       s.prefs.verbosity, s.prefs.tapSignal, s.fx, &s.diagnostics);
+    const double rate = rateOrFallback(s.settings.tracks.sampleRate);
+    readEffectSettings(fader.fields(), s.settings.tracks.fadersPath, rate,
+                       s.settings.prefs.percentMode, s.settings.prefs.verbosity,
+                       s.settings.prefs.tapSignal, s.settings.fx, &s.diagnostics);
 }
 
 void runStages(MixSession& s, const RunOptions& options, std::FILE* input, StagedOutputs& staged,
@@ -216,31 +218,32 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
     readCommandLine(s, options.files);
 
     const PreferenceLines prefs = readPreferenceLines(
-        readPreferencesFile(s.tracks.prefsPath,
+        readPreferencesFile(s.settings.tracks.prefsPath,
                             checkOnly ? MissingPrefs::useDefaults : MissingPrefs::create),
-        s.tracks.prefsPath);
+        s.settings.tracks.prefsPath);
     loadPreferences(s, prefs);
     applyOptions(s, options);
-    const TrackListLines trackList =
-        readTrackListLines(readTrackListFile(s.tracks.tracksPath), s.tracks.tracksPath);
+    const TrackListLines trackList = readTrackListLines(
+        readTrackListFile(s.settings.tracks.tracksPath), s.settings.tracks.tracksPath);
     countTracks(s, trackList);
     if (checkOnly) refuseMissingFaderFileInCheck(s);
     const FaderLines fader(readFaderFile(s, input));
     takeFaderLines(s, fader);
     signals.check("fader file");
     checkFaderLines(s, fader, prefs);
-    allocateBlockBuffers(s);
+    allocateBlockBuffers(s.state);
     readTrackList(s, trackList);
-    const std::array<int32_t, kSlotCount> listedOn = s.tracks.channelOn;
+    const std::array<int32_t, kSlotCount> listedOn = s.settings.tracks.channelOn;
 
     readWavHeaders(s);
     checkSampleRates(s);
     readStartOffsets(s, fader);
-    if (s.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.tracks.sampleRate);
-    s.tracks.meterWindow = static_cast<float>(s.tracks.sampleRate) / 10.0f;
+    if (s.settings.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.settings.tracks.sampleRate);
+    s.settings.tracks.meterWindow = static_cast<float>(s.settings.tracks.sampleRate) / 10.0f;
     // Without a seed the noise differs from run to run, as it always has.
-    s.dither.reseed(s.prefs.ditherSeedSet ? static_cast<unsigned>(s.prefs.ditherSeed)
-                                          : static_cast<unsigned>(std::time(nullptr) % 3600));
+    s.state.dither.reseed(s.settings.prefs.ditherSeedSet
+                              ? static_cast<unsigned>(s.settings.prefs.ditherSeed)
+                              : static_cast<unsigned>(std::time(nullptr) % 3600));
 
     settleMixName(s, prefs, fader);
     checkPreferences(s, prefs);
@@ -266,8 +269,9 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
     if (checkOnly) {
         checkReverbRooms(s);
         warn("%s", renderPlanText(s, listedOn).c_str());
-        if (s.prefs.launchSet)
-            warn("A render would then run through the shell: %s\n", s.prefs.launchCommand.c_str());
+        if (s.settings.prefs.launchSet)
+            warn("A render would then run through the shell: %s\n",
+                 s.settings.prefs.launchCommand.c_str());
         warn("Check only: no file was written.\n");
         return;
     }
@@ -281,10 +285,10 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
         reportsOk = staged.commit();
         signals.release();
     } else
-        staged.discard(s, false);
-    if (s.prefs.launchSet) {
+        staged.discard(s.state, false);
+    if (s.settings.prefs.launchSet) {
         std::fflush(stdout);
-        [[maybe_unused]] const int ignored = std::system(s.prefs.launchCommand.c_str());
+        [[maybe_unused]] const int ignored = std::system(s.settings.prefs.launchCommand.c_str());
     }
     if (!reportsOk) throw RunStopped(1);
 }
@@ -320,7 +324,7 @@ int runTarvex(const RunOptions& options, std::FILE* input) {
     const int signal = staged.committed() ? 0 : signals.caught();
     signals.release();
     if (signal != 0) status = 128 + signal;
-    if (status != 0) staged.discard(*session, signal != 0);
+    if (status != 0) staged.discard(session->state, signal != 0);
     std::fflush(stdout);
     if (signal != 0) {
         std::fprintf(stderr, "Stopped by %s: no file was replaced.\n", signalName(signal).c_str());

@@ -17,20 +17,20 @@ constexpr float kTicksPerBeat = 480.0f;
 } // namespace
 
 void buildTempoMap(MixSession& s, const FaderLines& fader) {
-    if (!s.prefs.tempoMode) return;
-    if (s.prefs.verbosity == 2) warn("Constructing tempo map...\n");
+    if (!s.settings.prefs.tempoMode) return;
+    if (s.settings.prefs.verbosity == 2) warn("Constructing tempo map...\n");
     const KeywordText& text = fader.fields();
-    const double rate = s.tracks.sampleRate;
-    std::vector<TempoSection>& map = s.automation.tempoMap;
+    const double rate = s.settings.tracks.sampleRate;
+    std::vector<TempoSection>& map = s.settings.automation.tempoMap;
     map.clear();
     for (const KeywordHit& hit : text.find("tmap")) {
-        const std::string& file = s.tracks.fadersPath;
+        const std::string& file = s.settings.tracks.fadersPath;
         if (text.valueCount(hit) < 3) {
             s.diagnostics.error(file, text.fileLine(hit),
                                 "tmap has %zu of its 3 fields (tempo, beats per bar, bars)",
                                 text.valueCount(hit));
             stopRun(2, "%s line %d: a tmap line needs a tempo, beats per bar and bars.\n",
-                    s.tracks.fadersPath.c_str(), text.fileLine(hit));
+                    s.settings.tracks.fadersPath.c_str(), text.fileLine(hit));
         }
         const double tempo = parseDouble(text.value(hit, 0));
         if (!(tempo > 0.0)) {
@@ -39,7 +39,7 @@ void buildTempoMap(MixSession& s, const FaderLines& fader) {
             stopRun(2,
                     "%s line %d: a tempo of %g beats per minute cannot be used; it must be "
                     "above 0.\n",
-                    s.tracks.fadersPath.c_str(), text.fileLine(hit), tempo);
+                    s.settings.tracks.fadersPath.c_str(), text.fileLine(hit), tempo);
         }
         if (map.size() == kMaxSections) {
             s.diagnostics.error(file, text.fileLine(hit),
@@ -48,7 +48,8 @@ void buildTempoMap(MixSession& s, const FaderLines& fader) {
             stopRun(2,
                     "%s line %d: more than %zu tmap lines; the tempo map holds at most %zu "
                     "sections.\n",
-                    s.tracks.fadersPath.c_str(), text.fileLine(hit), kMaxSections, kMaxSections);
+                    s.settings.tracks.fadersPath.c_str(), text.fileLine(hit), kMaxSections,
+                    kMaxSections);
         }
         TempoSection section{};
         section.samplesPerBeat = rate * (60.0 / tempo);
@@ -59,7 +60,8 @@ void buildTempoMap(MixSession& s, const FaderLines& fader) {
         map.push_back(section);
     }
     if (map.empty()) {
-        s.diagnostics.error(s.tracks.fadersPath, 0, "no tmap line: tempo mode needs a tempo map");
+        s.diagnostics.error(s.settings.tracks.fadersPath, 0,
+                            "no tmap line: tempo mode needs a tempo map");
         stopRun(2, "Tempo mode is on, but no tempos or meters have been entered!\n");
     }
 }

@@ -42,7 +42,7 @@ std::string slotText(int slot, bool vca) {
 // A time of the song as the fader file writes it (m:ss.mmm when a tempo
 // section without beats leaves no bar and beat to name).
 std::string timeText(const MixSession& s, int64_t position) {
-    return cueTextOf(s, position);
+    return cueTextOf(s.settings, position);
 }
 
 // The reading state of the timeline pass.
@@ -120,8 +120,8 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
         (f.kind == ChannelKind::Submix && f.number >= 1 && f.number <= kSubmixCount);
     const bool numeric = f.group != GroupMark::Joined && plainNumber(number);
     if (inRange && numeric) {
-        if (f.kind == ChannelKind::Channel && f.number > s.tracks.channelCount)
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+        if (f.kind == ChannelKind::Channel && f.number > s.settings.tracks.channelCount)
+            s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                   "channel %lld has no track (the line has no effect)",
                                   static_cast<long long>(f.number));
         return;
@@ -131,7 +131,7 @@ void noteChannelField(MixSession& s, const KeywordText& text, const KeywordHit& 
     std::string used = slotText(ch.slot, false) + " used";
     if (ch.slot == kMasterSlot && needsSwitch)
         used += std::string(" (it counts only beside a '") + code + " M' line)";
-    const std::string& file = s.tracks.fadersPath;
+    const std::string& file = s.settings.tracks.fadersPath;
     if (numeric && f.group == GroupMark::Separate)
         s.diagnostics.warning(file, text.fileLine(hit), "submix %s is out of range (1 to 8): %s",
                               std::string(number).c_str(), used.c_str());
@@ -200,7 +200,7 @@ bool haveLatestEntry(Reader& r, const KeywordHit& hit, const char* line, bool no
 }
 
 void readTimeLine(Reader& r, const KeywordHit& hit) {
-    const int32_t fields = r.s.prefs.timeFields;
+    const int32_t fields = r.s.settings.prefs.timeFields;
     if (r.text.valueCount(hit) < static_cast<std::size_t>(fields)) {
         r.s.diagnostics.error(r.file, r.text.fileLine(hit),
                               "t has %zu time field%s where %d are needed", r.text.valueCount(hit),
@@ -212,8 +212,8 @@ void readTimeLine(Reader& r, const KeywordHit& hit) {
         return static_cast<float>(parseDouble(r.text.value(hit, k)));
     };
     int64_t position = 0;
-    const int64_t offset = r.s.prefs.automationOffset;
-    if (r.s.prefs.tempoMode) {
+    const int64_t offset = r.s.settings.prefs.automationOffset;
+    if (r.s.settings.prefs.tempoMode) {
         const float tick = fields == 3 ? field(2) : 0.0f;
         position = tempoPosition(r.au.tempoMap, field(0), field(1), tick, offset);
     } else {
@@ -227,13 +227,13 @@ void readTimeLine(Reader& r, const KeywordHit& hit) {
         }
         const double total = static_cast<double>(seconds) + static_cast<double>(minutes) * 60.0 +
                              static_cast<double>(millis) / 1000.0;
-        position = truncToSamples(total * r.s.tracks.sampleRate) + offset;
+        position = truncToSamples(total * r.s.settings.tracks.sampleRate) + offset;
     }
     ++r.timeEntries;
-    if (position > r.s.tracks.songLength) {
+    if (position > r.s.settings.tracks.songLength) {
         r.s.diagnostics.error(
             r.file, r.text.fileLine(hit), "time %s is after the end of the song at %s",
-            timeText(r.s, position).c_str(), timeText(r.s, r.s.tracks.songLength).c_str());
+            timeText(r.s, position).c_str(), timeText(r.s, r.s.settings.tracks.songLength).c_str());
         stopRun(2, "Error:  Time entry %i exceeds song length\n", r.timeEntries);
     }
     if (position < 0) {
@@ -283,7 +283,7 @@ void readVolumeLine(Reader& r, const KeywordHit& hit) {
     if (ch.slot > kMaxChannels) r.au.slots.groupLevel[ch.slot] = 1;
     if (ch.master) r.au.slots.masterLevel = 1;
     double value = parseDouble(r.text.value(hit, ch.used));
-    const bool percent = r.s.prefs.percentMode;
+    const bool percent = r.s.settings.prefs.percentMode;
     noteFader(r, hit, r.text.value(hit, ch.used), value, percent);
     limitFaderValue(value, percent, ch.slot, r.au.volume.count[ch.slot]);
     addEntry(r, hit, r.au.volume, ch.slot, levelOfFader(value, percent), LevelKind::Volume);
@@ -299,7 +299,7 @@ void readVcaLine(Reader& r, const KeywordHit& hit) {
         vca = 0;
     }
     double value = parseDouble(r.text.value(hit, 1));
-    const bool percent = r.s.prefs.percentMode;
+    const bool percent = r.s.settings.prefs.percentMode;
     if (vca != 0) noteFader(r, hit, r.text.value(hit, 1), value, percent);
     limitFaderValue(value, percent, vca, r.au.vca.count[vca]);
     addEntry(r, hit, r.au.vca, vca, levelOfFader(value, percent), LevelKind::Vca);
@@ -310,12 +310,12 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
     if (!enoughValues(r, hit, 1, "rmp") || !haveLatestEntry(r, hit, "rmp", !underFirst)) return;
     const bool vca = r.kind == LevelKind::Vca;
     const double written = parseDouble(r.text.value(hit, 0));
-    int64_t ramp = truncToSamples(r.s.tracks.sampleRate * written);
+    int64_t ramp = truncToSamples(r.s.settings.tracks.sampleRate * written);
     const int32_t line = r.text.fileLine(hit);
     // One diagnostic for the line: the first that applies.
     bool noted = !r.levelAtCursor && !underFirst;
     const float start = static_cast<float>(r.cursor) + r.entryOffset;
-    const auto song = static_cast<float>(r.s.tracks.songLength);
+    const auto song = static_cast<float>(r.s.settings.tracks.songLength);
     bool clip = false;
     if (underFirst) {
         warn("Error:  A ramp was found under an initial volume entry (channel %i).\nThis is for "
@@ -339,8 +339,9 @@ void readRampLine(Reader& r, const KeywordHit& hit) {
                 r.file, line,
                 "ramp of %g s for %s runs past the end of the song at %s (cut "
                 "to %g s)",
-                written, r.lastSlotText().c_str(), timeText(r.s, r.s.tracks.songLength).c_str(),
-                ramp > 0 ? static_cast<double>(ramp) / r.s.tracks.sampleRate : 0.0);
+                written, r.lastSlotText().c_str(),
+                timeText(r.s, r.s.settings.tracks.songLength).c_str(),
+                ramp > 0 ? static_cast<double>(ramp) / r.s.settings.tracks.sampleRate : 0.0);
         noted = true;
         warn(vca ? "Adjusted vca ramp that exceeded song length (channel %i)\n"
                  : "Adjusted volume ramp that exceeded song length (channel %i)\n",
@@ -374,7 +375,7 @@ void readShapeLine(Reader& r, const KeywordHit& hit) {
 void readOffsetLine(Reader& r, const KeywordHit& hit) {
     if (!enoughValues(r, hit, 1, "ofs") || !haveLatestEntry(r, hit, "ofs")) return;
     const auto shift =
-        static_cast<float>(parseDouble(r.text.value(hit, 0)) * r.s.tracks.sampleRate);
+        static_cast<float>(parseDouble(r.text.value(hit, 0)) * r.s.settings.tracks.sampleRate);
     int64_t& time = r.lastTable().times[r.lastAt()];
     time = truncToSamples(static_cast<double>(static_cast<float>(time) + shift));
     r.entryOffset = shift;
@@ -418,14 +419,14 @@ void readTimelinePass(Reader& r) {
             } else if (tok == "inc") {
                 if (!enoughValues(r, hit, 1, "inc")) break;
                 r.cursor = truncToSamples(static_cast<double>(r.cursor) +
-                                          static_cast<float>(r.s.tracks.sampleRate) *
+                                          static_cast<float>(r.s.settings.tracks.sampleRate) *
                                               parseDouble(text.value(hit, 0)));
-                if (r.cursor > r.s.tracks.songLength)
+                if (r.cursor > r.s.settings.tracks.songLength)
                     r.s.diagnostics.warning(r.file, text.fileLine(hit),
                                             "inc moves the time to %s, after the end of the song "
                                             "at %s (a cue there never plays)",
                                             timeText(r.s, r.cursor).c_str(),
-                                            timeText(r.s, r.s.tracks.songLength).c_str());
+                                            timeText(r.s, r.s.settings.tracks.songLength).c_str());
             } else {
                 known = false;
             }
@@ -442,25 +443,25 @@ void readTimeFieldCount(MixSession& s, const PreferenceLines& prefs) {
         if (prefs.valueCount(hit) == 0) continue;
         const int32_t v = parseInt(prefs.value(hit, 0));
         // A value outside 1 to 3 is named by the preferences' own checks.
-        s.prefs.timeFields = (v >= 1 && v <= 3) ? v : 3;
+        s.settings.prefs.timeFields = (v >= 1 && v <= 3) ? v : 3;
         fieldsLine = prefs.fileLine(hit);
-        if (s.prefs.verbosity != 2) continue;
-        if (s.prefs.timeFields == 1)
+        if (s.settings.prefs.verbosity != 2) continue;
+        if (s.settings.prefs.timeFields == 1)
             warn("Using 1 time field\n");
         else
-            warn("Using %i time fields\n", s.prefs.timeFields);
+            warn("Using %i time fields\n", s.settings.prefs.timeFields);
     }
-    if (s.prefs.tempoMode && s.prefs.timeFields == 1) {
-        s.diagnostics.error(s.tracks.prefsPath, fieldsLine,
+    if (s.settings.prefs.tempoMode && s.settings.prefs.timeFields == 1) {
+        s.diagnostics.error(s.settings.tracks.prefsPath, fieldsLine,
                             "tfields 1 cannot hold bar, beat and tick in tempo mode");
         stopRun(2, "Tempo mode needs 2 or 3 time fields (bar, beat and tick), but tfields is 1.\n");
     }
 }
 
 void readDelayPans(MixSession& s, const KeywordText& text) {
-    const std::string& file = s.tracks.fadersPath;
+    const std::string& file = s.settings.tracks.fadersPath;
     // A pan law of 0 delay-pans every mono channel.
-    const bool delayMode = s.prefs.panLaw == 0.0f;
+    const bool delayMode = s.settings.prefs.panLaw == 0.0f;
     for (const KeywordHit& hit : text.find("dp")) {
         if (text.valueCount(hit) < 2) continue;
         const int32_t line = text.fileLine(hit);
@@ -469,7 +470,8 @@ void readDelayPans(MixSession& s, const KeywordText& text) {
         const int64_t ch = f.group == GroupMark::None ? f.number : 0;
         if (ch < 0 || ch >= kEntrySlots) {
             warn("%s line %d: dp channel %lld has no slot; line ignored.\n",
-                 s.tracks.fadersPath.c_str(), text.fileLine(hit), static_cast<long long>(ch));
+                 s.settings.tracks.fadersPath.c_str(), text.fileLine(hit),
+                 static_cast<long long>(ch));
             s.diagnostics.warning(file, line, "dp channel %lld is out of range (line ignored)",
                                   static_cast<long long>(ch));
             continue;
@@ -479,7 +481,7 @@ void readDelayPans(MixSession& s, const KeywordText& text) {
         const std::string channel(text.value(hit, 0));
         // Delay pans are read for channels 1 up to the last track only.
         if (f.group != GroupMark::None || f.kind != ChannelKind::Channel || ch == 0 ||
-            ch > s.tracks.channelCount)
+            ch > s.settings.tracks.channelCount)
             s.diagnostics.warning(file, line,
                                   "dp channel '%s' names no track channel (the line has no "
                                   "effect)",
@@ -488,17 +490,18 @@ void readDelayPans(MixSession& s, const KeywordText& text) {
             s.diagnostics.warning(file, line,
                                   "delay pan '%s' is not -100 to 100 (no delay pan used)",
                                   std::string(text.value(hit, 1)).c_str());
-        else if (value != 0 && delayMode && s.tracks.channelOn[ch] != 0)
+        else if (value != 0 && delayMode && s.settings.tracks.channelOn[ch] != 0)
             s.diagnostics.warning(file, line,
                                   "dp is not used: with pan law 0 every mono channel is "
                                   "delay-panned by its p value");
-        else if (value != 0 && s.tracks.wavChannels[ch] != 1 && s.tracks.channelOn[ch] != 0)
+        else if (value != 0 && s.settings.tracks.wavChannels[ch] != 1 &&
+                 s.settings.tracks.channelOn[ch] != 0)
             s.diagnostics.warning(file, line,
                                   "dp on channel %lld is not used: its track is stereo (its pan "
                                   "is dropped, both sides at unity)",
                                   static_cast<long long>(ch));
         if (!inRange) value = 0;
-        s.automation.slots.delayPan[static_cast<std::size_t>(ch)] = value;
+        s.settings.automation.slots.delayPan[static_cast<std::size_t>(ch)] = value;
     }
 }
 
@@ -510,7 +513,7 @@ void scaleEntries(EntryTable& t, int slot, int32_t rows, double ratio) {
 }
 
 void readTrims(MixSession& s, const KeywordText& text) {
-    AutomationScript& au = s.automation;
+    AutomationScript& au = s.settings.automation;
     std::array<double, kEntrySlots> ratio{};
     std::array<bool, kEntrySlots> on{};
     for (const KeywordHit& hit : text.find("trim")) {
@@ -521,17 +524,18 @@ void readTrims(MixSession& s, const KeywordText& text) {
         noteChannelField(s, text, hit, ch, "trim", false);
         const std::string written(text.value(hit, ch.used));
         const double value = parseDouble(written);
-        const double r = s.prefs.percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
+        const double r =
+            s.settings.prefs.percentMode ? value / 100.0 : std::pow(10.0, value / 20.0);
         if (r > kMaxTrimRatio) {
             warn("Channel %i volume trim set above 24 dB. Trim bypassed.\n", ch.slot);
-            s.diagnostics.warning(s.tracks.fadersPath, line,
+            s.diagnostics.warning(s.settings.tracks.fadersPath, line,
                                   "trim '%s' is above +24 dB (line ignored)", written.c_str());
             continue;
         }
         // A negative percentage would turn levels negative; it is refused.
         if (r < 0.0) {
             warn("Channel %i volume trim set below 0 percent. Trim bypassed.\n", ch.slot);
-            s.diagnostics.warning(s.tracks.fadersPath, line,
+            s.diagnostics.warning(s.settings.tracks.fadersPath, line,
                                   "trim '%s' is below 0 percent (line ignored)", written.c_str());
             continue;
         }
@@ -543,7 +547,7 @@ void readTrims(MixSession& s, const KeywordText& text) {
 }
 
 void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
-    AutomationScript& au = s.automation;
+    AutomationScript& au = s.settings.automation;
     bool scaled = false;
     double factor = 1.0;
     for (const KeywordHit& hit : text.find("scale")) {
@@ -551,7 +555,7 @@ void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
         const double f = parseDouble(text.value(hit, 0));
         if (f > 8.0) {
             warn("Scale function value is set above 8.  Scale bypassed\n");
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+            s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                   "scale '%s' is above 8 (line ignored)",
                                   std::string(text.value(hit, 0)).c_str());
             continue;
@@ -560,7 +564,7 @@ void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
         // value to ramp through; it is refused like one above 8.
         if (f < 0.0) {
             warn("Scale function value is set below 0.  Scale bypassed\n");
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+            s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                   "scale '%s' is below 0 (line ignored)",
                                   std::string(text.value(hit, 0)).c_str());
             continue;
@@ -579,7 +583,7 @@ void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
         const double dB = parseDouble(text.value(hit, 0));
         if (dB > 24.0) {
             warn("Master Trim is set above allowed value of 24 dB\n Master trim bypassed\n");
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+            s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                   "mtrim '%s' is above +24 dB (line ignored)",
                                   std::string(text.value(hit, 0)).c_str());
             continue;
@@ -593,7 +597,7 @@ void readScaleAndMasterTrim(MixSession& s, const KeywordText& text) {
 }
 
 void readEffectsGains(MixSession& s, const KeywordText& text) {
-    SlotSettings& slots = s.automation.slots;
+    SlotSettings& slots = s.settings.automation.slots;
     slots.fxGain.fill(1.0);
     for (const KeywordHit& hit : text.find("fxg")) {
         const LineSlot ch = lineSlot(text, hit);
@@ -603,7 +607,7 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
         if (ch.master) slots.masterEffects = 1;
         double gain = std::pow(10.0, parseDouble(text.value(hit, ch.used)) / 20.0);
         if (gain > 15.9 || gain < -15.9) {
-            s.diagnostics.warning(s.tracks.fadersPath, text.fileLine(hit),
+            s.diagnostics.warning(s.settings.tracks.fadersPath, text.fileLine(hit),
                                   "effects gain '%s' is above +24 dB (0 dB used)",
                                   std::string(text.value(hit, ch.used)).c_str());
             gain = 1.0;
@@ -613,12 +617,12 @@ void readEffectsGains(MixSession& s, const KeywordText& text) {
 }
 
 void validate(MixSession& s, const EntryLines& lines) {
-    AutomationScript& au = s.automation;
+    AutomationScript& au = s.settings.automation;
     for (int slot = 0; slot < kEntrySlots; ++slot) {
         int32_t& pan = au.slots.pan[slot];
         if (pan < -100 || pan > 100) {
             warn("Pan on channel %i appears to be set wrong.  Setting to 0.\n", slot);
-            s.diagnostics.warning(s.tracks.fadersPath, lines.pan[slot],
+            s.diagnostics.warning(s.settings.tracks.fadersPath, lines.pan[slot],
                                   "pan %d is not -100 to 100 (0 used)", pan);
             pan = 0;
         }
@@ -629,7 +633,7 @@ void validate(MixSession& s, const EntryLines& lines) {
             int32_t& level = t.levels[t.at(n, slot)];
             if (level > kMaxLevel || level < -kMaxLevel) {
                 // Only trims and scales take a level this high.
-                s.diagnostics.warning(s.tracks.fadersPath, lines.volume[t.at(n, slot)],
+                s.diagnostics.warning(s.settings.tracks.fadersPath, lines.volume[t.at(n, slot)],
                                       "level of %s comes to %+.2f dB with its trims and scale "
                                       "(above +12 dB: silence used)",
                                       slotText(slot, false).c_str(), levelTodB(level));
@@ -653,12 +657,12 @@ void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t,
                 const std::string name = slotText(slot, vca);
                 // VCA slot 0 holds the cues of VCA numbers that were refused,
                 // and the lines of a channel without a track are named already.
-                const bool named =
-                    vca ? slot == 0
-                        : slot >= 1 && slot <= kMaxChannels && slot > s.tracks.channelCount;
+                const bool named = vca ? slot == 0
+                                       : slot >= 1 && slot <= kMaxChannels &&
+                                             slot > s.settings.tracks.channelCount;
                 if (!named)
                     s.diagnostics.warning(
-                        s.tracks.fadersPath, lines[t.at(n, slot)],
+                        s.settings.tracks.fadersPath, lines[t.at(n, slot)],
                         "cue at %s is %s the cue before it for %s%s (it never plays, nor does "
                         "any later cue of %s)",
                         timeText(s, time).c_str(),
@@ -666,7 +670,7 @@ void warnAboutUnreachableEntries(MixSession& s, const EntryTable& t,
                         time == before ? "" : (" at " + timeText(s, before)).c_str(), name.c_str());
                 warn("%s: %s %s entry %d is not later than the entry before it; it and the "
                      "entries after it never start.\n",
-                     s.tracks.fadersPath.c_str(), vca ? "VCA" : "channel",
+                     s.settings.tracks.fadersPath.c_str(), vca ? "VCA" : "channel",
                      vca ? std::to_string(slot).c_str() : slotName(slot).c_str(), n + 1);
                 break;
             }
@@ -686,20 +690,22 @@ void clipRamps(MixSession& s, EntryTable& t, int slot, const std::vector<int32_t
         const int64_t cut = next > time ? next - time : 0;
         const int32_t line = rampLines[t.at(n, slot)];
         if (line != 0 && next > time && !(vca && slot == 0))
-            s.diagnostics.warning(
-                s.tracks.fadersPath, line,
-                "ramp of %g s for %s is cut to %g s by the next cue at %s",
-                static_cast<double>(ramp) / s.tracks.sampleRate, slotText(slot, vca).c_str(),
-                static_cast<double>(cut) / s.tracks.sampleRate, timeText(s, next).c_str());
+            s.diagnostics.warning(s.settings.tracks.fadersPath, line,
+                                  "ramp of %g s for %s is cut to %g s by the next cue at %s",
+                                  static_cast<double>(ramp) / s.settings.tracks.sampleRate,
+                                  slotText(slot, vca).c_str(),
+                                  static_cast<double>(cut) / s.settings.tracks.sampleRate,
+                                  timeText(s, next).c_str());
         ramp = cut;
     }
 }
 
 void settleRamps(MixSession& s, const EntryLines& lines) {
-    AutomationScript& au = s.automation;
+    AutomationScript& au = s.settings.automation;
     EntryTable& t = au.volume;
-    const float speed = s.prefs.rampSpeed > 0.0f ? s.prefs.rampSpeed : kDefaultRampSpeed;
-    const double rate = s.tracks.sampleRate;
+    const float speed =
+        s.settings.prefs.rampSpeed > 0.0f ? s.settings.prefs.rampSpeed : kDefaultRampSpeed;
+    const double rate = s.settings.tracks.sampleRate;
     auto defaults = [&](int slot) {
         for (int32_t n = 1; n < t.count[slot]; ++n) {
             int64_t& ramp = t.ramps[t.at(n, slot)];
@@ -710,7 +716,7 @@ void settleRamps(MixSession& s, const EntryLines& lines) {
         }
         clipRamps(s, t, slot, lines.volumeRamp, false);
     };
-    for (int slot = 0; slot <= s.tracks.channelCount; ++slot)
+    for (int slot = 0; slot <= s.settings.tracks.channelCount; ++slot)
         defaults(slot);
     for (int slot = kFirstGroupSlot; slot < kEntrySlots; ++slot)
         defaults(slot);
@@ -760,12 +766,12 @@ int32_t levelOfFader(double value, bool percent) {
 
 void readTimeEntries(MixSession& s, const FaderLines& fader, const PreferenceLines& prefs) {
     readTimeFieldCount(s, prefs);
-    if (s.prefs.verbosity == 2) warn("Reading volume and pan settings...\n");
+    if (s.settings.prefs.verbosity == 2) warn("Reading volume and pan settings...\n");
     const KeywordText& text = fader.fields();
     EntryLines lines;
-    Reader reader{s, text, s.automation, s.tracks.fadersPath, lines};
+    Reader reader{s, text, s.settings.automation, s.settings.tracks.fadersPath, lines};
     readTimelinePass(reader);
-    if (s.prefs.verbosity == 2) {
+    if (s.settings.prefs.verbosity == 2) {
         if (reader.timeEntries == 0)
             warn("No time entries found!\n");
         else if (reader.timeEntries == 1)
@@ -779,8 +785,8 @@ void readTimeEntries(MixSession& s, const FaderLines& fader, const PreferenceLin
     readEffectsGains(s, text);
     validate(s, lines);
     settleRamps(s, lines);
-    for (int c = 1; c <= s.tracks.channelCount; ++c)
-        if (s.tracks.channelOn[c] != 0 && s.automation.volume.count[c] == 0)
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c)
+        if (s.settings.tracks.channelOn[c] != 0 && s.settings.automation.volume.count[c] == 0)
             warn("Channel %d has no volume entry (v line) and stays silent.\n", c);
 }
 

@@ -51,12 +51,12 @@ std::string readTrackListFile(const std::string& path) {
 
 void countTracks(MixSession& s, const TrackListLines& list) {
     // The layout warnings count the "begin" line as line 1.
-    if (s.prefs.verbosity > 1) {
-        if (!s.prefs.trackListTab)
+    if (s.settings.prefs.verbosity > 1) {
+        if (!s.settings.prefs.trackListTab)
             for (const int line : list.tabLines)
                 warn("\n>>>  Warning: Tab found on line %i of tracks file:\n",
                      line - list.firstLine + 1);
-        if (s.prefs.trackListTab)
+        if (s.settings.prefs.trackListTab)
             for (const int line : list.doubleSpaceLines)
                 warn("\n>>>  Warning: Extra space found on line %i of tracks file.\n",
                      line - list.firstLine + 1);
@@ -97,25 +97,25 @@ void countTracks(MixSession& s, const TrackListLines& list) {
                       "'%s' is not exactly 'end' (it names channel %zu, the list goes on)",
                       shownText(text).c_str(), i + 1);
     }
-    s.tracks.channelCount = static_cast<int32_t>(lines.size());
-    if (s.prefs.verbosity == 2) {
-        if (s.tracks.channelCount == 1)
+    s.settings.tracks.channelCount = static_cast<int32_t>(lines.size());
+    if (s.settings.prefs.verbosity == 2) {
+        if (s.settings.tracks.channelCount == 1)
             warn("Counted 1 track\n");
         else
-            warn("Counted %i tracks\n", s.tracks.channelCount);
+            warn("Counted %i tracks\n", s.settings.tracks.channelCount);
     }
 }
 
 void readTrackList(MixSession& s, const TrackListLines& list) {
     Diagnostics& d = s.diagnostics;
-    const char sep = s.prefs.trackListTab ? '\t' : ' ';
-    s.tracks.trackNames.assign(static_cast<std::size_t>(kMaxChannels) + 1, std::string());
-    const int mode = s.prefs.trackListMode;
+    const char sep = s.settings.prefs.trackListTab ? '\t' : ' ';
+    s.settings.tracks.trackNames.assign(static_cast<std::size_t>(kMaxChannels) + 1, std::string());
+    const int mode = s.settings.prefs.trackListMode;
     bool anySolo = false;
     for (std::size_t i = 0; i < list.channels.size(); ++i) {
         const int channel = static_cast<int>(i) + 1;
         const TrackLine& line = list.channels[i];
-        s.tracks.listLine[channel] = line.fileLine;
+        s.settings.tracks.listLine[channel] = line.fileLine;
         const auto fields = list.fields(line, sep);
         const std::string_view text = list.text(line);
         // Lines switched off on purpose, and the lines named by countTracks,
@@ -124,31 +124,32 @@ void readTrackList(MixSession& s, const TrackListLines& list) {
         // A tab in a space-separated list joins the fields it stands between.
         const bool tabSlip = sep == ' ' && text.find('\t') != std::string_view::npos;
         const auto nameTab = [&](const char* outcome) {
-            const std::string& read = s.tracks.trackNames[i];
+            const std::string& read = s.settings.tracks.trackNames[i];
             d.warning(list.fileName, line.fileLine,
                       "tab in '%s', but this list separates its fields by spaces (no tlist=tab in "
                       "%s): %s%s%s, channel %d %s",
-                      shownText(text).c_str(), s.tracks.prefsPath.c_str(),
+                      shownText(text).c_str(), s.settings.tracks.prefsPath.c_str(),
                       read.empty() ? "the line reads as one field" : "file name read as '",
                       shownText(read).c_str(), read.empty() ? "" : "'", channel, outcome);
         };
         // Runs of the separator count as one, in the file name too.
         if (mode == 0) {
-            s.tracks.trackNames[i] = joinFields(fields, 0, sep);
-            s.tracks.channelOn[channel] = 1;
+            s.settings.tracks.trackNames[i] = joinFields(fields, 0, sep);
+            s.settings.tracks.channelOn[channel] = 1;
             if (quiet) continue;
             if (tabSlip)
                 nameTab("on");
-            else if (s.tracks.trackNames[i] != text)
+            else if (s.settings.tracks.trackNames[i] != text)
                 d.warning(list.fileName, line.fileLine,
                           "runs of separators in '%s' count as one (file name '%s' used)",
-                          shownText(text).c_str(), shownText(s.tracks.trackNames[i]).c_str());
+                          shownText(text).c_str(),
+                          shownText(s.settings.tracks.trackNames[i]).c_str());
             continue;
         }
         // The label field is not used.
         const std::size_t name = mode != 1 ? 1 : 0;
         if (fields.size() <= name + 1) {
-            if (name < fields.size()) s.tracks.trackNames[i] = std::string(fields[name]);
+            if (name < fields.size()) s.settings.tracks.trackNames[i] = std::string(fields[name]);
             warn("%s line %d: no status (\"+\" or \"++\") after the file name; channel %d stays "
                  "off.\n",
                  list.fileName.c_str(), line.fileLine, channel);
@@ -160,7 +161,7 @@ void readTrackList(MixSession& s, const TrackListLines& list) {
                 d.warning(list.fileName, line.fileLine,
                           "no tab in '%s', but this list separates its fields by tabs (tlist=tab "
                           "in %s): channel %d stays off",
-                          shownText(text).c_str(), s.tracks.prefsPath.c_str(), channel);
+                          shownText(text).c_str(), s.settings.tracks.prefsPath.c_str(), channel);
             else
                 d.warning(list.fileName, line.fileLine,
                           "no status ('+' or '++') after the file name in '%s' (channel %d stays "
@@ -168,13 +169,13 @@ void readTrackList(MixSession& s, const TrackListLines& list) {
                           shownText(text).c_str(), channel);
             continue;
         }
-        s.tracks.trackNames[i] = std::string(fields[name]);
+        s.settings.tracks.trackNames[i] = std::string(fields[name]);
         // Everything after the file name is the status, further fields too.
         const std::string status = joinFields(fields, name + 1, sep);
         const bool on = status == "+" || status == "++";
-        if (on) s.tracks.channelOn[channel] = 1;
+        if (on) s.settings.tracks.channelOn[channel] = 1;
         if (status == "++") {
-            s.tracks.soloFlags[channel] = 1;
+            s.settings.tracks.soloFlags[channel] = 1;
             anySolo = true;
         }
         if (quiet) continue;
@@ -192,7 +193,7 @@ void readTrackList(MixSession& s, const TrackListLines& list) {
     }
     if (anySolo)
         for (int c = 1; c <= kMaxChannels; ++c)
-            s.tracks.channelOn[c] = s.tracks.soloFlags[c];
+            s.settings.tracks.channelOn[c] = s.settings.tracks.soloFlags[c];
 }
 
 } // namespace tarvex

@@ -233,8 +233,8 @@ BlockSize blockSizeAt(int64_t pos, int64_t end) {
 
 void runMixLoop(MixSession& session, const StopCheck& stop) {
     // From here on the settings are read only.
-    const MixSettings& cfg = session;
-    MixState& st = session;
+    const MixSettings& cfg = session.settings;
+    MixState& st = session.state;
     BlockBuffers& b = st.buffers;
     // Buses exist only where routing asked for them; bus 0 always does.
     for (int bus = 0; bus < kBusCount; ++bus)

@@ -294,7 +294,7 @@ void finishMixViews(const MixSettings& cfg, MixState& st) {
 }
 
 std::string mixViewsReport(const MixSession& s) {
-    const MixViews& w = s.views;
+    const MixViews& w = s.state.views;
     std::string text;
     if (w.loudnessOn) {
         const LoudnessResult& r = w.loudnessResult;
@@ -303,12 +303,12 @@ std::string mixViewsReport(const MixSession& s) {
         appendf(text, "Range\t\t%.1f LU\n", r.range);
         appendf(text, "Momentary max\t%.1f LUFS\n", r.momentaryMax);
         appendf(text, "Short-term max\t%.1f LUFS\n", r.shortTermMax);
-        if (s.output.outChannels == 2)
+        if (s.settings.output.outChannels == 2)
             appendf(text, "True peak\tL  %.2f dBTP\tR  %.2f dBTP\n", r.truePeakL, r.truePeakR);
         else
             appendf(text, "True peak\t%.2f dBTP\n", r.truePeakL);
-        if (s.prefs.loudnessTargetSet) {
-            const double target = s.prefs.loudnessTarget;
+        if (s.settings.prefs.loudnessTargetSet) {
+            const double target = s.settings.prefs.loudnessTarget;
             if (!std::isfinite(r.integrated)) {
                 appendf(text,
                         "Target\t\t%.1f LUFS: the output is too quiet or too short to "
@@ -327,28 +327,30 @@ std::string mixViewsReport(const MixSession& s) {
         }
     }
     if (w.oversOn) {
-        const uint32_t rate = s.tracks.sampleRate;
+        const uint32_t rate = s.settings.tracks.sampleRate;
         if (w.overs.stretches.empty()) {
             text += "\nOvers: none\n";
         } else {
             text += "\nOvers (time, sample, length, the cue before it)\n";
             for (const FullScaleStretch& o : w.overs.stretches) {
-                const int64_t cue = cueBefore(s, o.start);
+                const int64_t cue = cueBefore(s.settings, o.start);
                 const std::string cueText =
-                    cue < 0 ? std::string("none") : "t " + cueTextOf(s, cue);
-                const double master = masterdBAt(s, o.start);
+                    cue < 0 ? std::string("none") : "t " + cueTextOf(s.settings, cue);
+                const double master = masterdBAt(s.settings, o.start);
                 if (o.blockOnly)
                     appendf(text,
                             "%s\t%s\tsample %" PRId64 "\tclips in this block of %" PRId64
                             " samples\tcue %s\tmaster %.1f dB\n",
-                            sourceName(s, o.source).c_str(), clockTextOf(o.start, rate).c_str(),
-                            o.start, o.length, cueText.c_str(), master);
+                            sourceName(s.settings, o.source).c_str(),
+                            clockTextOf(o.start, rate).c_str(), o.start, o.length, cueText.c_str(),
+                            master);
                 else
                     appendf(text,
                             "%s\t%s\tsample %" PRId64 "\t%" PRId64
                             " samples\tcue %s\tmaster %.1f dB\n",
-                            sourceName(s, o.source).c_str(), clockTextOf(o.start, rate).c_str(),
-                            o.start, o.length, cueText.c_str(), master);
+                            sourceName(s.settings, o.source).c_str(),
+                            clockTextOf(o.start, rate).c_str(), o.start, o.length, cueText.c_str(),
+                            master);
             }
             if (w.overs.dropped > 0) appendf(text, "... and %" PRId64 " more\n", w.overs.dropped);
         }

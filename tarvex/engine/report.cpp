@@ -41,7 +41,7 @@ bool writeFile(const std::string& path, const std::string& text) {
 }
 
 std::string backupPrefix(const MixSession& s) {
-    return s.prefs.backupDirSet ? s.prefs.backupDir : std::string();
+    return s.settings.prefs.backupDirSet ? s.settings.prefs.backupDir : std::string();
 }
 
 } // namespace
@@ -53,22 +53,22 @@ void songTimeOf(int64_t position, uint32_t rate, float& minutes, float& seconds)
 }
 
 std::string statsPathOf(const MixSession& s) {
-    return backupPrefix(s) + "stats_" + s.fader.mixName + ".txt";
+    return backupPrefix(s) + "stats_" + s.settings.fader.mixName + ".txt";
 }
 
 std::string faderCopyPathOf(const MixSession& s) {
-    return backupPrefix(s) + "faders_" + s.fader.mixName + ".txt";
+    return backupPrefix(s) + "faders_" + s.settings.fader.mixName + ".txt";
 }
 
 std::string reportText(const MixSession& s) {
-    const MixMeters& m = s.meters;
+    const MixMeters& m = s.state.meters;
     std::string text = "Peaks (dB):\n\n";
-    for (int c = 1; c <= s.tracks.channelCount; ++c) {
-        const ChannelState& ch = s.strips[static_cast<std::size_t>(c)];
+    for (int c = 1; c <= s.settings.tracks.channelCount; ++c) {
+        const ChannelState& ch = s.state.strips[static_cast<std::size_t>(c)];
         const double l = dbOf(ch.peakL, kBusFullScale);
         const double r = dbOf(ch.peakR, kBusFullScale);
-        if (s.trackListOn[c] != 0) {
-            const std::string& name = s.tracks.trackNames[static_cast<std::size_t>(c) - 1];
+        if (s.state.trackListOn[c] != 0) {
+            const std::string& name = s.settings.tracks.trackNames[static_cast<std::size_t>(c) - 1];
             const std::string cut = name.substr(0, name.find('.'));
             appendf(text, "Ch %i\tL  %.2f\tR  %.2f\t%s", c, l, r, cut.c_str());
         }
@@ -81,10 +81,10 @@ std::string reportText(const MixSession& s) {
         const char* format;
         const char* over;
     } sends[] = {
-        {s.fx.rtnOn != 0 || s.fx.revInsert != 0, kRecursiveSendPeak,
+        {s.settings.fx.rtnOn != 0 || s.settings.fx.revInsert != 0, kRecursiveSendPeak,
          "\nRev\tL  %.2f\tR  %.2f\t(send)", "Reverb Over!"},
-        {s.fx.trtnOn != 0 || s.fx.trevInsert != 0, kTapSendPeak, "\nTrev\tL  %.2f\tR  %.2f\t(send)",
-         "Tap Reverb Over!"},
+        {s.settings.fx.trtnOn != 0 || s.settings.fx.trevInsert != 0, kTapSendPeak,
+         "\nTrev\tL  %.2f\tR  %.2f\t(send)", "Tap Reverb Over!"},
     };
     for (const auto& send : sends) {
         if (!send.present) continue;
@@ -96,8 +96,8 @@ std::string reportText(const MixSession& s) {
         text += "\n";
     }
     for (int k = 1; k <= kSubmixCount; ++k) {
-        if (s.routing.busFlags[k] == 0) continue;
-        const ChannelState& group = s.strips[static_cast<std::size_t>(groupSlot(k))];
+        if (s.settings.routing.busFlags[k] == 0) continue;
+        const ChannelState& group = s.state.strips[static_cast<std::size_t>(groupSlot(k))];
         const double l = dbOf(group.peakL, kBusFullScale);
         const double r = dbOf(group.peakR, kBusFullScale);
         appendf(text, "\nSub %i\tL  %.2f\tR  %.2f", k, l, r);
@@ -110,8 +110,8 @@ std::string reportText(const MixSession& s) {
     if (rmsL > 0.0 || rmsR > 0.0) text += "RMS Over!";
     text += "\n";
 
-    const double outRef = outputFullScale(s.output.outBits);
-    const uint32_t rate = s.tracks.sampleRate;
+    const double outRef = outputFullScale(s.settings.output.outBits);
+    const uint32_t rate = s.settings.tracks.sampleRate;
     float minutes = 0.0f, seconds = 0.0f;
     const double outL = dbOf(m.outPeakL, outRef);
     songTimeOf(m.outPeakPosL, rate, minutes, seconds);
@@ -126,7 +126,9 @@ std::string reportText(const MixSession& s) {
     if (outR > 0.0) text += "Main Out Right Over";
     text += "\n";
 
-    auto clipped = [&](int slot) { return s.strips[static_cast<std::size_t>(slot)].clip != 0; };
+    auto clipped = [&](int slot) {
+        return s.state.strips[static_cast<std::size_t>(slot)].clip != 0;
+    };
     for (int c = 1; c <= kMaxChannels; ++c)
         if (clipped(c)) appendf(text, "Channel %i is clipping after effects processing!\n", c);
     for (int k = 1; k <= kSubmixCount; ++k)
@@ -134,7 +136,8 @@ std::string reportText(const MixSession& s) {
             appendf(text, "Submix %i is clipping after effects processing!\n", k);
     if (clipped(kMasterSlot)) text += "Master channel is clipping after effects processing!\n";
     // Only a fixed seed is named: a render with it can be made again exactly.
-    if (s.prefs.ditherSeedSet) appendf(text, "Dither seed = %u\n", s.prefs.ditherSeed);
+    if (s.settings.prefs.ditherSeedSet)
+        appendf(text, "Dither seed = %u\n", s.settings.prefs.ditherSeed);
     text += "\n";
     return text;
 }
@@ -146,15 +149,15 @@ bool CreateTextFiles(const MixSession& s) {
     const auto ticks =
         static_cast<unsigned long>(std::clock()) - static_cast<unsigned long>(s.startClock);
     const double t = static_cast<double>(ticks) / 1000000.0;
-    if (s.prefs.verbosity >= 1) warn("%s", text.c_str());
+    if (s.settings.prefs.verbosity >= 1) warn("%s", text.c_str());
     appendf(text, "Processing time = %.2lf sec\n", t);
-    if (s.prefs.verbosity >= 3) warn("\nProcessing time = %.2lf sec\n", t);
+    if (s.settings.prefs.verbosity >= 3) warn("\nProcessing time = %.2lf sec\n", t);
     // The optional loudness and overs blocks follow the report's last line.
     const std::string views = mixViewsReport(s);
-    if (s.prefs.verbosity >= 1) warn("%s", views.c_str());
+    if (s.settings.prefs.verbosity >= 1) warn("%s", views.c_str());
     text += views;
     const bool statsOk = writeFile(statsPathOf(s), text);
-    const bool copyOk = writeFile(faderCopyPathOf(s), s.fader.faderText);
+    const bool copyOk = writeFile(faderCopyPathOf(s), s.settings.fader.faderText);
     return statsOk && copyOk;
 }
 

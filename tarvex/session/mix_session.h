@@ -1,7 +1,7 @@
 // The run-wide data of one mix.
 //
-// `MixSession` is owned by the run driver for the whole run. It has two
-// halves. `MixSettings` is what the driver builds before the first block:
+// `MixSession` is owned by the run driver for the whole run. It holds two
+// parts. `MixSettings` is what the driver builds before the first block:
 // preferences, track facts, the fader file, output format, routing, the
 // automation script and the effect settings; the mix loop only reads it.
 // `MixState` is what the loop changes: every strip's state (open file,
@@ -217,9 +217,11 @@ struct MixState {
     }
 };
 
-// The whole run: the driver fills the settings half, then hands both halves
+// The whole run: the driver fills the settings, then hands them and the state
 // to the mix loop, which takes the settings read-only.
-struct MixSession : MixSettings, MixState {
+struct MixSession {
+    MixSettings settings;        // built before the first block
+    MixState state;              // changed by the mix loop
     std::string banner;          // program banner, printed at verbosity 2
     std::clock_t startClock = 0; // processor clock at start-up
     Diagnostics diagnostics;     // what the readers said about the control files

@@ -21,12 +21,12 @@ TEST(FaderFile, TemplateForMissingFile) {
 
 TEST(FaderFile, StartOffsetsAndSongLength) {
     auto s = std::make_unique<MixSession>();
-    s->tracks.sampleRate = 48000;
-    s->tracks.channelCount = 3;
-    s->tracks.channelOn[1] = s->tracks.channelOn[2] = 1;
-    s->tracks.wavFrames[1] = 100000;
-    s->tracks.wavFrames[2] = 1000;
-    s->tracks.wavFrames[3] = 10'000'000; // off: does not count
+    s->settings.tracks.sampleRate = 48000;
+    s->settings.tracks.channelCount = 3;
+    s->settings.tracks.channelOn[1] = s->settings.tracks.channelOn[2] = 1;
+    s->settings.tracks.wavFrames[1] = 100000;
+    s->settings.tracks.wavFrames[2] = 1000;
+    s->settings.tracks.wavFrames[3] = 10'000'000; // off: does not count
     // sstamp adds to tstamp whatever their order; the last tstamp wins.
     const FaderLines stamps(
         "begin\nmix\nsstamp\t2\t-100\ntstamp\t2\t0\t9\t0\ntstamp\t2\t0\t1\t500\n"
@@ -34,31 +34,31 @@ TEST(FaderFile, StartOffsetsAndSongLength) {
     testing::internal::CaptureStdout();
     readStartOffsets(*s, stamps);
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(s->fader.startOffset[2], 71900);
-    EXPECT_EQ(s->tracks.songLength, 100000);
+    EXPECT_EQ(s->settings.fader.startOffset[2], 71900);
+    EXPECT_EQ(s->settings.tracks.songLength, 100000);
     EXPECT_NE(out.find("faders.txt line 6: \"tstamp\" channel 200 is outside 1 to 127"),
               std::string::npos);
     EXPECT_NE(out.find("\"sstamp\" channel 0 is outside"), std::string::npos);
 
     const FaderLines later("begin\nmix\ntstamp\t2\t0\t3\t0\n");
     readStartOffsets(*s, later);
-    EXPECT_EQ(s->tracks.songLength, 144000 + 1000);
+    EXPECT_EQ(s->settings.tracks.songLength, 144000 + 1000);
 
-    s->tracks.channelOn.fill(0);
+    s->settings.tracks.channelOn.fill(0);
     readStartOffsets(*s, later);
-    EXPECT_EQ(s->tracks.songLength, 0);
+    EXPECT_EQ(s->settings.tracks.songLength, 0);
 }
 
 TEST(FaderFile, MixNameAndOutputPath) {
     auto s = std::make_unique<MixSession>();
     const FaderLines fader("begin\n\n be ginner \nt\t0\t0\t0\n");
     settleMixName(*s, readPreferenceLines("", "prefs.txt"), fader);
-    EXPECT_EQ(s->fader.mixName, "beginner");
-    EXPECT_EQ(s->fader.outputPath, "beginner.wav");
+    EXPECT_EQ(s->settings.fader.mixName, "beginner");
+    EXPECT_EQ(s->settings.fader.outputPath, "beginner.wav");
 
-    s->prefs.mixDirSet = true;
-    s->prefs.mixDir = "mixes/";
+    s->settings.prefs.mixDirSet = true;
+    s->settings.prefs.mixDir = "mixes/";
     settleMixName(*s, readPreferenceLines("begin\noname\tfinal take\n", "prefs.txt"), fader);
-    EXPECT_EQ(s->fader.mixName, "final take");
-    EXPECT_EQ(s->fader.outputPath, "mixes/final take.wav");
+    EXPECT_EQ(s->settings.fader.mixName, "final take");
+    EXPECT_EQ(s->settings.fader.outputPath, "mixes/final take.wav");
 }

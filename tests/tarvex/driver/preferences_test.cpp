@@ -22,8 +22,8 @@ struct Prefs {
 
 Prefs sessionWith(const std::string& body) {
     Prefs p{std::make_unique<MixSession>(), readPreferenceLines("\n" + body, "prefs.txt")};
-    p->tracks.sampleRate = 44100;
-    p->tracks.songLength = 44100 * 60;
+    p->settings.tracks.sampleRate = 44100;
+    p->settings.tracks.songLength = 44100 * 60;
     return p;
 }
 
@@ -73,9 +73,10 @@ TEST(Preferences, RenderWindow) {
         std::snprintf(window, sizeof window, "%d", status);
         if (status == 0)
             std::snprintf(window, sizeof window, "0 %lld %lld%s%s",
-                          static_cast<long long>(s->prefs.renderStart),
-                          static_cast<long long>(s->prefs.renderLength),
-                          s->fader.outputPath.empty() ? "" : " ", s->fader.outputPath.c_str());
+                          static_cast<long long>(s->settings.prefs.renderStart),
+                          static_cast<long long>(s->settings.prefs.renderLength),
+                          s->settings.fader.outputPath.empty() ? "" : " ",
+                          s->settings.fader.outputPath.c_str());
         EXPECT_EQ(std::string(window), row.window) << row.body;
         EXPECT_TRUE(out.ends_with(row.printedEnd)) << row.body << out;
     }
@@ -106,7 +107,7 @@ TEST(Preferences, OutputSettingsAndCorrections) {
     for (const auto& row : rows) {
         auto s = sessionWith(row.body);
         const std::string out = checkedOutput(s);
-        const PrefsSettings& p = s->prefs;
+        const PrefsSettings& p = s->settings.prefs;
         char settings[80];
         std::snprintf(settings, sizeof settings, "%d %.8g %d %d %d %d %g %g %d", p.monoOut,
                       p.monoGain, p.outBits, p.ditherBits, p.percentMode, p.tempoMode, p.rampSpeed,
@@ -117,7 +118,7 @@ TEST(Preferences, OutputSettingsAndCorrections) {
     // A long command is kept whole.
     auto s = sessionWith("launch\t" + std::string(300, 'x') + "\n");
     checkedOutput(s);
-    EXPECT_EQ(s->prefs.launchCommand, std::string(300, 'x'));
+    EXPECT_EQ(s->settings.prefs.launchCommand, std::string(300, 'x'));
 }
 
 TEST(Preferences, AutomationOffset) {
@@ -126,14 +127,14 @@ TEST(Preferences, AutomationOffset) {
     testing::internal::CaptureStdout();
     readAutomationOffset(*s, s.lines);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Automation offset by 44100 samples.\n");
-    EXPECT_EQ(s->prefs.automationOffset, 44100);
+    EXPECT_EQ(s->settings.prefs.automationOffset, 44100);
 
     s = sessionWith("offset\t0\t0\t500\n");
     checkedOutput(s);
     testing::internal::CaptureStdout();
     readAutomationOffset(*s, s.lines);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(s->prefs.automationOffset, 22050);
+    EXPECT_EQ(s->settings.prefs.automationOffset, 22050);
 }
 
 // What the split file keeps: every occurrence of a keyword with its file line

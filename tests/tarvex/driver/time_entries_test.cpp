@@ -18,13 +18,13 @@ struct Read {
     std::string out;
     int status = 0;
     int32_t level(int slot, int n) const {
-        return s->automation.volume.levels[s->automation.volume.at(n, slot)];
+        return s->settings.automation.volume.levels[s->settings.automation.volume.at(n, slot)];
     }
     int64_t time(int slot, int n) const {
-        return s->automation.volume.times[s->automation.volume.at(n, slot)];
+        return s->settings.automation.volume.times[s->settings.automation.volume.at(n, slot)];
     }
     int64_t ramp(int slot, int n) const {
-        return s->automation.volume.ramps[s->automation.volume.at(n, slot)];
+        return s->settings.automation.volume.ramps[s->settings.automation.volume.at(n, slot)];
     }
 };
 
@@ -33,11 +33,11 @@ Read readScript(const std::string& body, const std::string& prefs = "",
     Read r;
     const FaderLines fader("begin\nmix\n" + body);
     const PreferenceLines prefsLines = readPreferenceLines("begin\n" + prefs, "prefs.txt");
-    r.s->prefs.tempoMode = prefs.find("tempo") != std::string::npos;
-    r.s->prefs.percentMode = prefs.find("v=percent") != std::string::npos;
-    r.s->tracks.sampleRate = 44100;
-    r.s->tracks.songLength = song;
-    r.s->tracks.channelCount = 4;
+    r.s->settings.prefs.tempoMode = prefs.find("tempo") != std::string::npos;
+    r.s->settings.prefs.percentMode = prefs.find("v=percent") != std::string::npos;
+    r.s->settings.tracks.sampleRate = 44100;
+    r.s->settings.tracks.songLength = song;
+    r.s->settings.tracks.channelCount = 4;
     testing::internal::CaptureStdout();
     try {
         buildTempoMap(*r.s, fader);
@@ -83,7 +83,7 @@ TEST(TimeEntries, TimeLinesInEachFieldCount) {
 TEST(TimeEntries, LevelLinesAndTheirSlots) {
     Read r = readScript("t\t0\t0\t0\nv\tG\t2\t-6\nv\tM\t0\nv\t1\t0\nv\t1\t12.02\nv\t1\t-144\n"
                         "v\t3\t20\nv\t200\t0\nvca\t9\t-3\npol\t2\t0\npol\t3\t-1\n");
-    const SlotSettings& s = r.s->automation.slots;
+    const SlotSettings& s = r.s->settings.automation.slots;
     EXPECT_EQ(s.groupLevel[129], 1);
     EXPECT_EQ(r.level(129, 0), static_cast<int32_t>(std::pow(10.0, -0.3) * 134217728.0));
     EXPECT_EQ(s.masterLevel, 1);
@@ -95,7 +95,7 @@ TEST(TimeEntries, LevelLinesAndTheirSlots) {
     // An out-of-range channel is limited to 135 before it is flagged.
     EXPECT_TRUE(has(r, ">>Channel number out of range or not specified!"));
     EXPECT_EQ(s.groupLevel[135], 1);
-    EXPECT_EQ(r.s->automation.vca.count[0], 1);
+    EXPECT_EQ(r.s->settings.automation.vca.count[0], 1);
     EXPECT_EQ(s.polarity[2], 1);
     EXPECT_EQ(s.polarity[3], -1);
 
@@ -115,15 +115,17 @@ TEST(TimeEntries, RampsShapesAndDefaults) {
     // Default ramp at 192 dB/s; a ramp that runs into the next entry is cut.
     EXPECT_EQ(r.ramp(1, 1), 4410);
     EXPECT_EQ(r.ramp(1, 2), 4410);
-    EXPECT_EQ(r.s->automation.volume.shapes[r.s->automation.volume.at(1, 1)], 1.0f);
-    EXPECT_EQ(r.s->automation.volume.shapes[r.s->automation.volume.at(2, 1)], 2.0f);
+    EXPECT_EQ(r.s->settings.automation.volume.shapes[r.s->settings.automation.volume.at(1, 1)],
+              1.0f);
+    EXPECT_EQ(r.s->settings.automation.volume.shapes[r.s->settings.automation.volume.at(2, 1)],
+              2.0f);
     EXPECT_EQ(
         r.ramp(1, 3),
         static_cast<int64_t>(
             std::fabs(20.0 * std::log10(static_cast<int32_t>(std::pow(10.0, -0.3) * 134217728.0) /
                                         134217728.0)) *
             44100 / 192));
-    EXPECT_EQ(r.s->automation.volume.count[1], 4);
+    EXPECT_EQ(r.s->settings.automation.volume.count[1], 4);
 
     r = readScript("t\t0\t9\t0\nv\t1\t0\nt\t0\t9\t500\nv\t1\t-6\nrmp\t5\n", "", 44100 * 11);
     EXPECT_TRUE(has(r, "Adjusted volume ramp that exceeded song length (channel 1)\n"));
@@ -142,11 +144,11 @@ TEST(TimeEntries, TrimScaleAndLimits) {
     EXPECT_EQ(r.level(2, 0),
               static_cast<int32_t>(static_cast<int32_t>(134217728.0 * std::pow(10.0, -0.3)) * 4.0));
     EXPECT_TRUE(has(r, "Channel 3 volume trim set above 24 dB. Trim bypassed.\n"));
-    EXPECT_EQ(r.s->automation.slots.masterEffects, 1);
-    EXPECT_NEAR(r.s->automation.slots.fxGain[0], 1.9952623, 1e-6);
-    EXPECT_EQ(r.s->automation.slots.fxGain[1], 1.0);
+    EXPECT_EQ(r.s->settings.automation.slots.masterEffects, 1);
+    EXPECT_NEAR(r.s->settings.automation.slots.fxGain[0], 1.9952623, 1e-6);
+    EXPECT_EQ(r.s->settings.automation.slots.fxGain[1], 1.0);
     EXPECT_TRUE(has(r, "dp channel 200 has no slot; line ignored."));
-    EXPECT_EQ(r.s->automation.slots.delayPan[2], 0);
+    EXPECT_EQ(r.s->settings.automation.slots.delayPan[2], 0);
     EXPECT_TRUE(has(r, "Pan on channel 4 appears to be set wrong.  Setting to 0.\n"));
 
     // Negative scale factors would make levels without a dB value: refused.
@@ -158,7 +160,7 @@ TEST(TimeEntries, TrimScaleAndLimits) {
     for (int n = 0; n < 513; ++n)
         many += "v\t2\t0\n";
     r = readScript(many);
-    EXPECT_EQ(r.s->automation.volume.count[2], 512);
+    EXPECT_EQ(r.s->settings.automation.volume.count[2], 512);
     EXPECT_TRUE(has(r, "line 516: channel 2 already holds 512 entries; this entry is ignored."));
 }
 
@@ -167,7 +169,7 @@ TEST(TempoMap, BarsBeatsAndTicks) {
                         "t\t9\t1\t0\nv\t1\t-2\n",
                         "tempo\n");
     ASSERT_EQ(r.status, 0) << r.out;
-    EXPECT_EQ(r.s->automation.tempoMap[0].length, 705600);
+    EXPECT_EQ(r.s->settings.automation.tempoMap[0].length, 705600);
     EXPECT_EQ(r.time(1, 0), 55125);
     EXPECT_EQ(r.time(1, 1), 88200);
     EXPECT_EQ(r.time(1, 2), 705600); // past the map: the last section goes on

@@ -44,8 +44,8 @@ TEST(TrackList, CountsAndReadsEachLayout) {
     };
     for (const auto& row : rows) {
         auto s = std::make_unique<MixSession>();
-        s->prefs.trackListMode = row.mode;
-        s->prefs.trackListTab = row.tab;
+        s->settings.prefs.trackListMode = row.mode;
+        s->settings.prefs.trackListTab = row.tab;
         const TrackListLines list = readTrackListLines(row.text, "tracks.txt");
         int status = 0;
         testing::internal::CaptureStdout();
@@ -57,9 +57,9 @@ TEST(TrackList, CountsAndReadsEachLayout) {
         }
         const std::string out = testing::internal::GetCapturedStdout();
         std::string names, on;
-        for (int c = 1; c <= s->tracks.channelCount; ++c) {
-            names.append(c > 1 ? "|" : "").append(s->tracks.trackNames[c - 1u]);
-            on += s->tracks.channelOn[static_cast<std::size_t>(c)] != 0 ? "+" : "-";
+        for (int c = 1; c <= s->settings.tracks.channelCount; ++c) {
+            names.append(c > 1 ? "|" : "").append(s->settings.tracks.trackNames[c - 1u]);
+            on += s->settings.tracks.channelOn[static_cast<std::size_t>(c)] != 0 ? "+" : "-";
         }
         EXPECT_EQ(std::to_string(status) + ":" + names + ":" + on, row.outcome) << row.text;
         EXPECT_NE(out.find(row.printed), std::string::npos) << row.text;

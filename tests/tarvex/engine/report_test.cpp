@@ -11,10 +11,10 @@ namespace {
 
 std::unique_ptr<MixSession> reportSession() {
     auto s = std::make_unique<MixSession>();
-    s->tracks.channelCount = 3;
-    s->tracks.sampleRate = 44100;
-    s->tracks.trackNames = {"kick.wav", "snare.take2.wav", "off.wav"};
-    s->trackListOn[1] = s->trackListOn[2] = 1;
+    s->settings.tracks.channelCount = 3;
+    s->settings.tracks.sampleRate = 44100;
+    s->settings.tracks.trackNames = {"kick.wav", "snare.take2.wav", "off.wav"};
+    s->state.trackListOn[1] = s->state.trackListOn[2] = 1;
     return s;
 }
 
@@ -22,12 +22,12 @@ std::unique_ptr<MixSession> reportSession() {
 
 TEST(Report, PeaksNamesAndOutputLines) {
     auto s = reportSession();
-    s->strips[1].peakL = 1073741824.0; // half of bus full scale
-    s->strips[1].peakR = 2147483648.0 * 1.5;
-    s->meters.outPeakL = 8388607.0;
-    s->meters.outPeakPosL = 3969000;
-    s->strips[2].clip = 1;
-    s->strips[0].clip = 1;
+    s->state.strips[1].peakL = 1073741824.0; // half of bus full scale
+    s->state.strips[1].peakR = 2147483648.0 * 1.5;
+    s->state.meters.outPeakL = 8388607.0;
+    s->state.meters.outPeakPosL = 3969000;
+    s->state.strips[2].clip = 1;
+    s->state.strips[0].clip = 1;
     const std::string text = reportText(*s);
     EXPECT_EQ(text, "Peaks (dB):\n\n"
                     "Ch 1\tL  -6.02\tR  3.52\tkickChannel Over!\n"
@@ -43,13 +43,13 @@ TEST(Report, PeaksNamesAndOutputLines) {
 
 TEST(Report, SixteenBitFullScaleIsNotOverAndSubmixesShow) {
     auto s = reportSession();
-    s->output.outBits = 16;
-    s->meters.outPeakL = 32768.0;
-    s->meters.outPeakR = 40000.0;
-    s->routing.busFlags[3] = 1;
-    s->strips[groupSlot(3)].peakL = 2147483648.0;
-    s->meters.rms.sumL = 8388608.0f;
-    s->meters.rms.countL = 2.0f;
+    s->settings.output.outBits = 16;
+    s->state.meters.outPeakL = 32768.0;
+    s->state.meters.outPeakR = 40000.0;
+    s->settings.routing.busFlags[3] = 1;
+    s->state.strips[groupSlot(3)].peakL = 2147483648.0;
+    s->state.meters.rms.sumL = 8388608.0f;
+    s->state.meters.rms.countL = 2.0f;
     const std::string text = reportText(*s);
     EXPECT_NE(text.find("\nSub 3\tL  0.00\tR  -144.00\n"), std::string::npos);
     EXPECT_NE(text.find("\nRMS\tL  -6.02\tR  -144.00\t(average)\n"), std::string::npos);
@@ -60,10 +60,10 @@ TEST(Report, SixteenBitFullScaleIsNotOverAndSubmixesShow) {
 
 TEST(Report, PathsFollowTheBackupDirectory) {
     auto s = reportSession();
-    s->fader.mixName = "song";
+    s->settings.fader.mixName = "song";
     EXPECT_EQ(statsPathOf(*s), "stats_song.txt");
-    s->prefs.backupDirSet = true;
-    s->prefs.backupDir = "old/";
+    s->settings.prefs.backupDirSet = true;
+    s->settings.prefs.backupDir = "old/";
     EXPECT_EQ(statsPathOf(*s), "old/stats_song.txt");
     EXPECT_EQ(faderCopyPathOf(*s), "old/faders_song.txt");
 
