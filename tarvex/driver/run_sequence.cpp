@@ -278,7 +278,7 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
     signals.check("headers");
     runMixLoop(s, signals.blockCheck());
     signals.check("mix");
-    bool reportsOk = CreateTextFiles(s);
+    bool reportsOk = writeReportFiles(s);
     signals.check("reports");
     // From here on a signal no longer stops the run: its files go in place.
     if (reportsOk) {

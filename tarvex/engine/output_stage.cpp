@@ -79,7 +79,7 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
         divideBlock(b.masterR.data(), b.stageR.data(), n, shift);
         raiseOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL.data(), n, pos);
         raiseOutputPeak(m.outPeakR, m.outPeakPosR, b.stageR.data(), n, pos);
-        MasterRMS(m.rms, b.masterL, b.masterR, cfg.tracks.meterWindow, kMeterDivisor, n);
+        measureMasterRms(m.rms, b.masterL, b.masterR, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
             encodeStereo16(b.stageL, b.stageR, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 4;
@@ -98,7 +98,7 @@ void writeOutputBlock(const MixSettings& cfg, MixState& st, int64_t pos, int32_t
         raiseOutputPeak(m.outPeakL, m.outPeakPosL, b.stageL.data(), n, pos);
         m.outPeakR = m.outPeakL;
         m.outPeakPosR = m.outPeakPosL;
-        MasterRMS(m.rms, b.mono, b.mono, cfg.tracks.meterWindow, kMeterDivisor, n);
+        measureMasterRms(m.rms, b.mono, b.mono, cfg.tracks.meterWindow, kMeterDivisor, n);
         if (out.outBits == 16) {
             encodeMono16(b.stageL, b.outBytes, n);
             bytes = static_cast<std::size_t>(n) * 2;

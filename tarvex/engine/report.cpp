@@ -21,9 +21,7 @@ namespace tarvex {
 namespace {
 
 double dbOf(double raw, double ref) {
-    double out = 0.0;
-    RawTodB(raw, out, ref, kFloorDb);
-    return out;
+    return rawToDb(raw, ref, kFloorDb);
 }
 
 // An average over no interval at all (silence, or a render shorter than a
@@ -142,7 +140,7 @@ std::string reportText(const MixSession& s) {
     return text;
 }
 
-bool CreateTextFiles(const MixSession& s) {
+bool writeReportFiles(const MixSession& s) {
     std::string text = reportText(s);
     // The processor clock is 32 bits on the board: unsigned arithmetic keeps
     // the difference right across one wrap of the counter.

@@ -26,6 +26,6 @@ std::string faderCopyPathOf(const MixSession& session);
 // Prints the report, appends the processing time and writes both files.
 // Returns false (after a message naming the file) when a file could not be
 // written.
-bool CreateTextFiles(const MixSession& session);
+bool writeReportFiles(const MixSession& session);
 
 } // namespace tarvex

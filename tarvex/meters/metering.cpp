@@ -25,8 +25,8 @@ void meterSide(int32_t sample, int32_t divisor, float minInterval, float& sumSqu
 
 } // namespace
 
-void MasterRMS(RmsMeter& m, std::span<const int32_t> left, std::span<const int32_t> right,
-               float minInterval, int32_t divisor, int32_t n) {
+void measureMasterRms(RmsMeter& m, std::span<const int32_t> left, std::span<const int32_t> right,
+                      float minInterval, int32_t divisor, int32_t n) {
     if (m.first == 0) {
         m = RmsMeter{};
         m.first = 1;

@@ -30,8 +30,9 @@ struct RmsMeter {
 // Runs the meter over one block of master samples (2^31 full scale); each
 // sample is divided by `divisor` (toward zero) before it is squared.
 // Runs in the mix loop, once per block.
-void MasterRMS(RmsMeter& meter, std::span<const int32_t> left, std::span<const int32_t> right,
-               float minInterval, int32_t divisor, int32_t n);
+void measureMasterRms(RmsMeter& meter, std::span<const int32_t> left,
+                      std::span<const int32_t> right, float minInterval, int32_t divisor,
+                      int32_t n);
 
 // |v| as an unsigned integer, so the most negative sample counts as 2^31.
 inline uint32_t magnitudeOf(int32_t v) {

@@ -144,7 +144,8 @@ double TruePeakMeter::peak(int32_t channel) const {
 }
 
 double TruePeakMeter::samplePeak(int32_t channel) const {
-    return static_cast<double>(sides_[static_cast<std::size_t>(channel)].samplePeak) / kBusFullScale;
+    return static_cast<double>(sides_[static_cast<std::size_t>(channel)].samplePeak) /
+           kBusFullScale;
 }
 
 // Hands samples [start, end) of the block to the library, after the samples
