@@ -53,6 +53,19 @@ inline void addSaturating(int32_t* dst, const int32_t* src, int32_t n) {
     }
 }
 
+// Sums and differences of sample positions, held at the 64-bit limits: a
+// position read from a damaged file may lie at either limit already.
+inline int64_t addPositions(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
+inline int64_t subtractPositions(int64_t a, int64_t b) {
+    int64_t difference = 0;
+    if (!__builtin_sub_overflow(a, b, &difference)) return difference;
+    return b < 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+}
+
 // A sample position truncated toward zero into 64 bits, saturating.
 inline int64_t truncToSamples(double v) {
     if (v >= 9.0e18) return std::numeric_limits<int64_t>::max();

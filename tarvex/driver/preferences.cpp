@@ -481,13 +481,13 @@ void checkPreferences(MixSession& s, const PreferenceLines& text) {
             checkNumbers(d, text, hit, "xin", need, false);
             xin = readTime(text, hit, p.cutFields, rate);
             p.cutIn = xin;
-            p.renderLength -= xin;
+            p.renderLength = subtractPositions(p.renderLength, xin);
             p.renderStart = xin;
             step(hit);
         }
         if (lastWithValues(d, text, "xout", need, hit)) {
             checkNumbers(d, text, hit, "xout", need, false);
-            p.renderLength = readTime(text, hit, p.cutFields, rate) - xin;
+            p.renderLength = subtractPositions(readTime(text, hit, p.cutFields, rate), xin);
             step(hit);
         }
         for (const char* keyword : {"head", "tail"}) {
@@ -495,8 +495,8 @@ void checkPreferences(MixSession& s, const PreferenceLines& text) {
             checkNumbers(d, text, hit, keyword, 1, false);
             const int64_t cut = secondsFloorSingle(parseDouble(text.value(hit, 0)), rate);
             if (cut > 1 && cut < song) {
-                p.renderLength -= cut;
-                if (keyword[0] == 'h') p.renderStart += cut;
+                p.renderLength = subtractPositions(p.renderLength, cut);
+                if (keyword[0] == 'h') p.renderStart = addPositions(p.renderStart, cut);
                 step(hit);
             } else if (cut != 0 && song > 0) {
                 d.warning(text.fileName, text.fileLine(hit),
