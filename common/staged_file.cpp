@@ -21,7 +21,8 @@ std::string folderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Writes all of `text`, going on after short writes and interrupted calls.
+} // namespace
+
 int writeAll(int fd, std::string_view text) {
     while (!text.empty()) {
         const ssize_t written = ::write(fd, text.data(), text.size());
@@ -33,8 +34,6 @@ int writeAll(int fd, std::string_view text) {
     }
     return 0;
 }
-
-} // namespace
 
 std::string resolvedTarget(const std::string& path) {
     struct stat info {};

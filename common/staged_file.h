@@ -29,6 +29,10 @@ std::string stagingPathOf(const std::string& path);
 // True when `path` is a device or a FIFO, which is written in place.
 bool writtenInPlace(const std::string& path);
 
+// Writes all of `text` to `fd`, going on after short writes and interrupted
+// calls. Returns 0 or the system's error number.
+int writeAll(int fd, std::string_view text);
+
 // Opens what stands in for `path` for writing: a new temporary file (one of
 // that name that is already there is refused), or the device itself. Returns
 // the descriptor, or -1 with the reason in errno.

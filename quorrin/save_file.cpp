@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/staged_file.h"
+
 namespace quorrin {
 
 namespace {
@@ -34,18 +36,6 @@ bool exists(const std::string& name) {
 SaveResult reportFailure(const std::string& name, int error, std::ostream& out) {
     out << "Could not write " << name << ": " << std::strerror(error) << "\n";
     return SaveResult::failed;
-}
-
-// Writes all of `text`, retrying short writes and interrupted calls; returns
-// the error number, 0 on success.
-int writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return errno;
-        text.remove_prefix(static_cast<size_t>(written));
-    }
-    return 0;
 }
 
 // Attempts at finding an unused temporary name before giving up.
@@ -97,7 +87,7 @@ std::optional<std::string> replaceFileText(const std::string& path, std::string_
     if (exists && !S_ISREG(info.st_mode)) {
         const int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
         if (fd < 0) return "cannot open " + path + " for writing: " + std::strerror(errno);
-        int error = writeAll(fd, text);
+        int error = toolset::writeAll(fd, text);
         if (::close(fd) != 0 && error == 0) error = errno;
         if (error != 0) return "cannot write " + path + ": " + std::strerror(error);
         return std::nullopt;
@@ -112,7 +102,7 @@ std::optional<std::string> replaceFileText(const std::string& path, std::string_
     if (fd < 0)
         return "cannot write " + path + " through " + tempPath + ": " + std::strerror(errno);
     if (exists) (void)::fchmod(fd, info.st_mode & 07777); // best effort: the text matters more
-    int error = writeAll(fd, text);
+    int error = toolset::writeAll(fd, text);
     if (error == 0 && ::fsync(fd) != 0) error = errno;
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && std::rename(tempPath.c_str(), target.c_str()) != 0) error = errno;

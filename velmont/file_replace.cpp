@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/staged_file.h"
+
 namespace velmont {
 namespace {
 
@@ -36,24 +38,11 @@ std::string resolveLink(const std::string& path) {
     return resolved;
 }
 
-// Writes all of `text`, retrying short writes and interrupted calls.
-int writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        text.remove_prefix(static_cast<size_t>(written));
-    }
-    return 0;
-}
-
 std::optional<std::string> writeInPlace(const std::string& path, const std::string& target,
                                         std::string_view text) {
     const int fd = open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (fd < 0) return cannotOpen(path, errno);
-    int error = writeAll(fd, text);
+    int error = toolset::writeAll(fd, text);
     if (close(fd) != 0 && error == 0) error = errno;
     if (error != 0) return "cannot write " + path + ": " + reason(error);
     return std::nullopt;
@@ -97,7 +86,7 @@ std::optional<std::string> replaceFileContents(const std::string& path, std::str
     }
     if (exists) (void)fchmod(fd, info.st_mode & 07777); // best effort: the text matters more
 
-    int error = writeAll(fd, text);
+    int error = toolset::writeAll(fd, text);
     if (error == 0 && fsync(fd) != 0) error = errno;
     if (close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && rename(tempPath.c_str(), target.c_str()) != 0) error = errno;

@@ -25,20 +25,6 @@ constexpr int kTempNameAttempts = 100;
 // The mix and tap headers; the data size is the last field.
 constexpr off_t kHeaderBytes = 44;
 
-// Writes all of `text`, going on after short writes and interrupted calls.
-// Returns 0 or the system's error number.
-int writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return 0;
-}
-
 // True when the file holds every data byte its 44-byte header claims, as a
 // mix that was closed before a later output failed does.
 bool holdsItsData(const std::string& path, off_t size) {
@@ -70,7 +56,7 @@ std::optional<std::string> createWholeFile(const std::string& path, std::string_
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return std::strerror(errno);
-    int error = writeAll(fd, text);
+    int error = toolset::writeAll(fd, text);
     if (::close(fd) != 0 && error == 0) error = errno;
     if (error == 0 && std::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
     if (error != 0) {
