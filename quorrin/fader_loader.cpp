@@ -94,9 +94,9 @@ class Parser {
 
   private:
     void note(const char* what);
-    float number(std::string_view field);
-    // As number(); `plain` turns false unless the number fills a field that
-    // ends at a tab (`whole`) or begins the rest of the line.
+    // The leading number of a field (0, with a note, when out of range);
+    // `plain` turns false unless the number fills a field that ends at a tab
+    // (`whole`) or begins the rest of the line.
     float number(std::string_view field, bool whole, bool& plain);
     void addPlace(ValuePlace::Kind kind, std::string_view first, std::string_view last, float value,
                   int32_t fieldsFound, bool plain);
@@ -129,19 +129,15 @@ void Parser::note(const char* what) {
                                             fileName_.data(), static_cast<int>(lineNumber_), what));
 }
 
-float Parser::number(std::string_view field) {
-    Number read = readNumber(field);
+// Each field is read once: the files quorrin loads may hold millions of them.
+float Parser::number(std::string_view field, bool whole, bool& plain) {
+    const Number read = readNumber(field);
     if (!read.inRange) {
         std::string what(field.substr(0, field.find('\t')));
         note(toolset::formatText("%s is out of range; 0 is used", what.c_str()).c_str());
     }
-    return static_cast<float>(read.value);
-}
-
-float Parser::number(std::string_view field, bool whole, bool& plain) {
-    const Number read = readNumber(field);
     if (!read.inRange || read.length == 0 || (whole && read.length != field.size())) plain = false;
-    return number(field);
+    return static_cast<float>(read.value);
 }
 
 void Parser::addPlace(ValuePlace::Kind kind, std::string_view first, std::string_view last,
