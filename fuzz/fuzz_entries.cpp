@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "audio/byte_source.h"
@@ -53,18 +54,48 @@ enum Fault : int {
     kBadCueTable = 6,     // a cue table slot over its entry limit
 };
 
-// A session whose four channels are on, each 10 s of 44100 Hz audio.
-std::unique_ptr<tarvex::MixSession> sessionWithTracks() {
-    auto s = std::make_unique<tarvex::MixSession>();
-    s->settings.tracks.channelCount = 4;
-    s->settings.tracks.sampleRate = 44100;
+// The settings of a session whose four channels are on, each 10 s of 44100 Hz audio.
+tarvex::MixSettings settingsWithTracks() {
+    tarvex::MixSettings settings;
+    settings.tracks.channelCount = 4;
+    settings.tracks.sampleRate = 44100;
     for (int c = 1; c <= 4; ++c) {
-        s->settings.tracks.channelOn[static_cast<size_t>(c)] = 1;
-        s->settings.tracks.wavFrames[static_cast<size_t>(c)] = 441000;
+        settings.tracks.channelOn[static_cast<size_t>(c)] = 1;
+        settings.tracks.wavFrames[static_cast<size_t>(c)] = 441000;
     }
-    s->settings.tracks.songLength = 441000;
-    s->settings.tracks.trackNames.assign(tarvex::kMaxChannels + 1, "in.wav");
-    return s;
+    settings.tracks.songLength = 441000;
+    settings.tracks.trackNames.assign(tarvex::kMaxChannels + 1, "in.wav");
+    return settings;
+}
+
+// One session per target process, put back to its first settings for every
+// input. A new MixSession maps several megabytes of tables, and under the
+// sanitizers mapping and zeroing them cost far more than reading an input;
+// copying settings over tables of the same size reuses their memory. The
+// readers change only the settings and the diagnostics.
+class ReusedSession {
+  public:
+    explicit ReusedSession(tarvex::MixSettings start)
+        : start_(std::move(start)), session_(std::make_unique<tarvex::MixSession>()) {}
+    tarvex::MixSession& fresh() {
+        session_->settings = start_;
+        session_->diagnostics = tarvex::Diagnostics();
+        return *session_;
+    }
+
+  private:
+    tarvex::MixSettings start_;
+    std::unique_ptr<tarvex::MixSession> session_;
+};
+
+ReusedSession& sessionWithTracks() {
+    static ReusedSession session(settingsWithTracks());
+    return session;
+}
+
+ReusedSession& emptySession() {
+    static ReusedSession session{tarvex::MixSettings()};
+    return session;
 }
 
 int checkEntryTables(const tarvex::MixSession& s) {
@@ -115,7 +146,7 @@ int trackList(const uint8_t* data, size_t size) {
     const tarvex::TrackListLines list = tarvex::readTrackListLines(
         std::string_view(reinterpret_cast<const char*>(data), size), "tracks.txt");
     for (int layout = 0; layout < 6; ++layout) {
-        auto s = std::make_unique<tarvex::MixSession>();
+        tarvex::MixSession* s = &emptySession().fresh();
         s->settings.prefs.trackListMode = layout % 3;
         s->settings.prefs.trackListTab = layout >= 3;
         try {
@@ -133,7 +164,7 @@ int trackList(const uint8_t* data, size_t size) {
 int preferences(const uint8_t* data, size_t size) {
     const tarvex::PreferenceLines prefs = tarvex::readPreferenceLines(
         std::string_view(reinterpret_cast<const char*>(data), size), "prefs.txt");
-    auto s = sessionWithTracks();
+    tarvex::MixSession* s = &sessionWithTracks().fresh();
     const tarvex::FaderLines fader("mix\n");
     try {
         tarvex::loadPreferences(*s, prefs);
@@ -157,7 +188,7 @@ int faderFile(const uint8_t* data, size_t size) {
         "verbo\t2\ntempo\nv=percent\ndbps\t20\noffset\t0\t0\t5\npan\t0\ntap\trev\n",
     };
     for (const char* prefs : kPrefs) {
-        auto s = sessionWithTracks();
+        tarvex::MixSession* s = &sessionWithTracks().fresh();
         const tarvex::PreferenceLines prefsLines = tarvex::readPreferenceLines(prefs, "prefs.txt");
         try {
             tarvex::loadPreferences(*s, prefsLines);
