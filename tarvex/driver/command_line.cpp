@@ -42,7 +42,10 @@ enum Setting : int32_t {
     kLoudnessTarget,
     kPlot,
     kOvers,
-    kStrict
+    kStrict,
+    kStems,
+    kNormalize,
+    kCeiling
 };
 
 const toolset::OptionRow kOptions[] = {
@@ -63,6 +66,12 @@ const toolset::OptionRow kOptions[] = {
      kOvers},
     {'\0', "strict", nullptr,
      "stop before writing anything when a control-file line is not used as written", kStrict},
+    {'\0', "stems", nullptr,
+     "also write each submix, the direct channels and each reverb return as a WAV file", kStems},
+    {'\0', "normalize", "LUFS",
+     "render again with the mtrim that brings the mix to LUFS (at most four passes)", kNormalize},
+    {'\0', "ceiling", "DBTP",
+     "with --normalize: name a true peak above DBTP in the report (default -1.0)", kCeiling},
 };
 
 // Stores one setting; returns an empty string, or the reason its value is
@@ -95,6 +104,23 @@ std::string applySetting(RunOptions& options, const toolset::GivenSetting& given
     case kStrict:
         options.strict = true;
         break;
+    case kStems:
+        options.stemsOn = true;
+        break;
+    case kNormalize:
+        if (!readLoudnessTarget(v, options.normalizeTarget))
+            return "--normalize needs a level from -70 to 0 LUFS, not '" + v + "'";
+        options.normalizeSet = true;
+        break;
+    case kCeiling: {
+        char* end = nullptr;
+        const double ceiling = std::strtod(v.c_str(), &end);
+        if (v.empty() || *end != '\0' || !(ceiling >= -30.0 && ceiling <= 0.0))
+            return "--ceiling needs a true peak from -30 to 0 dBTP, not '" + v + "'";
+        options.ceiling = ceiling;
+        options.ceilingSet = true;
+        break;
+    }
     }
     return std::string();
 }
@@ -114,6 +140,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             line.error = why;
             return line;
         }
+    }
+    if (reading.action == toolset::OptionReading::Action::run && line.options.ceilingSet &&
+        !line.options.normalizeSet) {
+        line.action = CommandLine::Action::usageError;
+        line.error = "--ceiling goes with --normalize";
+        return line;
     }
     switch (reading.action) {
     case toolset::OptionReading::Action::run:

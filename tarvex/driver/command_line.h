@@ -31,6 +31,11 @@ struct RunOptions {
     std::string plotPath;           // --plot: SVG picture of the mix
     bool oversOn = false;           // --overs: list the overs in the report
     bool strict = false;            // --strict: a diagnostic about a control file stops the run
+    bool stemsOn = false;           // --stems: the stems of the mix in the same pass
+    bool normalizeSet = false;      // --normalize given
+    double normalizeTarget = 0.0;   // integrated loudness the mix is rendered to, LUFS
+    bool ceilingSet = false;        // --ceiling given (it needs --normalize)
+    double ceiling = -1.0;          // --ceiling: true peak named when the mix passes it, dBTP
 };
 
 // The outcome of reading the command line.

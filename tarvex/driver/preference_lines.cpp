@@ -17,7 +17,7 @@ constexpr std::string_view kPrefsKeywords[] = {
     "threads",   "seed",   "loudness", "plot",   "overs",  "sfields", "pre",
     "start",     "length", "xfields",  "xin",    "xout",   "head",    "tail",
     "v=percent", "tempo",  "launch",   "mono",   "dbps",   "dither",  "outbits",
-    "offset",    "pan",    "tfields",  "oname",  "tap"};
+    "offset",    "pan",    "tfields",  "oname",  "tap",    "stems"};
 
 bool isKeyword(std::string_view field) {
     return std::find(std::begin(kPrefsKeywords), std::end(kPrefsKeywords), field) !=

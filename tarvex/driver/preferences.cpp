@@ -242,7 +242,7 @@ void readWorkersAndSeed(MixSession& s, const PreferenceLines& text) {
 }
 
 // `loudness` (optionally with a target in LUFS), `plot` (the SVG file to
-// write) and `overs`: the optional views of the mix.
+// write), `overs` and `stems`: the optional views and deliveries of the mix.
 void readMixViews(MixSession& s, const PreferenceLines& text) {
     Diagnostics& d = s.diagnostics;
     PrefsHit hit;
@@ -267,6 +267,7 @@ void readMixViews(MixSession& s, const PreferenceLines& text) {
     if (lastWithValues(d, text, "plot", 1, hit))
         s.settings.prefs.plotPath = std::string(text.value(hit, 0));
     if (lastOf(d, text, "overs", hit)) s.settings.prefs.oversOn = true;
+    if (lastOf(d, text, "stems", hit)) s.settings.prefs.stemsOn = true;
 }
 
 // Lines that no stage reads: unknown keywords, fields separated by spaces,

@@ -67,6 +67,7 @@ void applyOptions(MixSession& s, const RunOptions& options) {
     }
     if (!options.plotPath.empty()) s.settings.prefs.plotPath = options.plotPath;
     if (options.oversOn) s.settings.prefs.oversOn = true;
+    if (options.stemsOn) s.settings.prefs.stemsOn = true;
 }
 
 // A render asks for a default fader level and writes a template when the

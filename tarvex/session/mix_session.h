@@ -75,6 +75,7 @@ struct PrefsSettings {
     std::string plotPath;            // `plot`: SVG picture of the mix; empty = none
     bool oversOn = false;            // `overs`: list the overs in the report
     int32_t tapSignal = 0;           // `tap`: 1 the recursive reverb, 2 its return, 0 none
+    bool stemsOn = false;            // `stems`: a WAV file per submix, direct and reverb return
 };
 
 // The track list and the facts of every input file.
