@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/console.h"
+#include "core/saturate.h"
 #include "core/scales.h"
 #include "driver/output_files.h"
 #include "driver/preferences.h"
@@ -119,13 +120,16 @@ void readStartOffsets(MixSession& s, const FaderLines& fader) {
                 parseDouble(text.value(hit, 3)), rate);
     for (const KeywordHit& hit : text.find("sstamp"))
         if (const int c = channelOf(hit, "sstamp", 2))
-            s.settings.fader.startOffset[c] += parseLong(text.value(hit, 1));
+            s.settings.fader.startOffset[c] =
+                addPositions(s.settings.fader.startOffset[c], parseLong(text.value(hit, 1)));
 
     int64_t song = 0;
     bool any = false;
     for (int c = 1; c <= s.settings.tracks.channelCount; ++c) {
         if (s.settings.tracks.channelOn[c] == 0) continue;
-        const int64_t end = s.settings.fader.startOffset[c] + s.settings.tracks.wavFrames[c];
+        // A start far past any song saturates instead of wrapping round.
+        const int64_t end =
+            addPositions(s.settings.fader.startOffset[c], s.settings.tracks.wavFrames[c]);
         if (!any || end > song) song = end;
         any = true;
     }
