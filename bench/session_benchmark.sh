@@ -15,6 +15,7 @@
 # four submixes with a compressor each, sends to both reverbs and their
 # returns with input filters. With BENCH_PREPARE_ONLY=1 the script only
 # writes the session (for bench/peer_benchmark.sh) and renders nothing.
+# BENCH_ARGS adds options to the render (for example BENCH_ARGS=--stems).
 set -euo pipefail
 build=${1:-build}
 tracks=${2:-16}
@@ -76,7 +77,8 @@ else
 fi
 [ "${BENCH_PREPARE_ONLY:-0}" = 1 ] && exit 0
 
-/usr/bin/time -v "$exe" > run.log 2> time.log
+# shellcheck disable=SC2086 # the options are split on purpose
+/usr/bin/time -v "$exe" ${BENCH_ARGS:-} > run.log 2> time.log
 wall=$(grep 'Elapsed (wall clock)' time.log | awk '{print $NF}')
 rss=$(grep 'Maximum resident set size' time.log | awk '{print $NF}')
 secs=$(echo "$wall" | awk -F: '{ if (NF == 3) print $1 * 3600 + $2 * 60 + $3; else print $1 * 60 + $2 }')

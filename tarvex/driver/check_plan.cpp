@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "core/console.h"
+#include "driver/stem_plan.h"
 #include "driver/time_entries.h"
 #include "engine/report.h"
 
@@ -258,6 +259,10 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
         appendf(text, "Dither %d bit%s, seeded from the clock\n", out.ditherBits,
                 out.ditherBits == 1 ? "" : "s");
     if (!out.tapPath.empty()) appendf(text, "Tap file %s: 24-bit stereo\n", out.tapPath.c_str());
+    for (const StemSpec& stem : out.stems)
+        appendf(text, "Stem %s: %s\n", stem.path.c_str(), stemContentOf(stem).c_str());
+    if (p.stemsOn && reverbIsMasterInsert(s.settings.fx))
+        text += "No reverb stem: a reverb that is a master insert is part of the master\n";
     appendf(text, "Report %s, fader copy %s\n", statsPathOf(s).c_str(), faderCopyPathOf(s).c_str());
     if (p.threads == 0)
         text += "Channel-strip workers: one per core\n";
@@ -299,6 +304,10 @@ void probeOutputFiles(const MixSession& s) {
                                {"fader copy", faderCopyPathOf(s)},
                                {"plot", s.settings.prefs.plotPath,
                                 "choose another file for --plot (or plot in prefs.txt)"}};
+    for (const StemSpec& stem : s.settings.output.stems)
+        if (!canCreate(stem.path, error))
+            stopRun(1, "Could not create the stem %s: %s\n", stem.path.c_str(),
+                    std::strerror(error));
     for (const NamedPath& out : later)
         if (!out.path.empty() && !canCreate(out.path, error))
             stopRun(1, "Could not create the %s %s: %s; %s.\nNothing was written.\n",

@@ -114,6 +114,10 @@ void StagedOutputs::discard(MixState& state, bool quiet) {
     if (state.tapStream != nullptr) std::fclose(state.tapStream);
     state.mixStream = nullptr;
     state.tapStream = nullptr;
+    for (StemStream& stem : state.stems) {
+        if (stem.stream != nullptr) std::fclose(stem.stream);
+        stem.stream = nullptr;
+    }
     for (const Entry& e : entries_) {
         if (toolset::writtenInPlace(e.path)) continue;
         const std::string temp = toolset::stagingPathOf(e.path);

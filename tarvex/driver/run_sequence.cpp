@@ -24,6 +24,7 @@
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
 #include "driver/routing_lines.h"
+#include "driver/stem_plan.h"
 #include "driver/stop_signals.h"
 #include "driver/tempo_map.h"
 #include "driver/text_fields.h"
@@ -82,6 +83,12 @@ void refuseMissingFaderFileInCheck(const MixSession& s) {
             "(or -999 to exit) and write a template faders.txt; nothing to check without a "
             "fader file.\n",
             s.settings.tracks.fadersPath.c_str());
+}
+
+// Without a seed the noise differs from run to run, as it always has.
+uint32_t ditherSeedOf(const PrefsSettings& prefs) {
+    return prefs.ditherSeedSet ? prefs.ditherSeed
+                               : static_cast<uint32_t>(std::time(nullptr) % 3600);
 }
 
 void readWavHeaders(MixSession& s) {
@@ -170,6 +177,13 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
                                   "the tap line of prefs.txt"}},
                                 inputPathsOf(s));
     }
+    out.stems = planStems(s.settings);
+    std::vector<NamedPath> stemPaths;
+    for (const StemSpec& stem : out.stems)
+        stemPaths.push_back({"stem", stem.path,
+                             "choose another mix name (or oname), or leave out "
+                             "--stems and the stems line of prefs.txt"});
+    refuseOutputsOverInputs(stemPaths, inputPathsOf(s));
     probeOutputFiles(s);
     if (checkOnly) return;
     // Every output is written under its temporary name and put in place once
@@ -180,6 +194,8 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
     staged.add("statistics report", statsPathOf(s), false);
     staged.add("fader copy", faderCopyPathOf(s), false);
     if (!s.settings.prefs.plotPath.empty()) staged.add("plot", s.settings.prefs.plotPath, false);
+    for (const StemSpec& stem : out.stems)
+        staged.add("stem", stem.path, true);
     staged.removeLeftovers();
     // The mix loop gets the streams open past their headers, which claim
     // samples that are not there yet.
@@ -202,6 +218,15 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
     header("mix file", s.settings.fader.outputPath, static_cast<uint32_t>(out.outBits),
            out.outChannels, s.state.mixStream);
     if (!out.tapPath.empty()) header("tap file", out.tapPath, 24, 2, s.state.tapStream);
+    // Each stem has dither noise of its own, so that the mix's stays as it
+    // is without stems.
+    s.state.stems.resize(out.stems.size());
+    for (std::size_t i = 0; i < out.stems.size(); ++i) {
+        StemStream& stem = s.state.stems[i];
+        stem.dither.reseed(ditherSeedOf(s.settings.prefs) + static_cast<uint32_t>(i) + 1);
+        header("stem", out.stems[i].path, static_cast<uint32_t>(out.outBits), out.outChannels,
+               stem.stream);
+    }
 }
 
 void readEffects(MixSession& s, const FaderLines& fader) {
@@ -241,10 +266,7 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
     readStartOffsets(s, fader);
     if (s.settings.prefs.verbosity == 2) warn("Sample Rate: %u\n", s.settings.tracks.sampleRate);
     s.settings.tracks.meterWindow = static_cast<float>(s.settings.tracks.sampleRate) / 10.0f;
-    // Without a seed the noise differs from run to run, as it always has.
-    s.state.dither.reseed(s.settings.prefs.ditherSeedSet
-                              ? static_cast<unsigned>(s.settings.prefs.ditherSeed)
-                              : static_cast<unsigned>(std::time(nullptr) % 3600));
+    s.state.dither.reseed(ditherSeedOf(s.settings.prefs));
 
     settleMixName(s, prefs, fader);
     checkPreferences(s, prefs);

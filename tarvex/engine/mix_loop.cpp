@@ -53,6 +53,16 @@ void closeFiles(const MixSettings& cfg, MixState& st) {
     if (!mixOk || !closed)
         stopRun(1, "Could not write the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
                 std::strerror(mixOk ? errno : mixError));
+    for (std::size_t i = 0; i < st.stems.size(); ++i) {
+        std::FILE*& stream = st.stems[i].stream;
+        const bool stemOk = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+        const int stemError = errno;
+        const bool stemClosed = std::fclose(stream) == 0;
+        stream = nullptr;
+        if (!stemOk || !stemClosed)
+            stopRun(1, "Could not write the stem %s: %s\n", cfg.output.stems[i].path.c_str(),
+                    std::strerror(stemOk ? errno : stemError));
+    }
     if (st.tapStream == nullptr) return;
     const bool tapOk = std::fflush(st.tapStream) == 0 && std::ferror(st.tapStream) == 0;
     const int tapError = errno;
@@ -254,6 +264,7 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
     for (int entry = 0; entry < kStripEntries; ++entry)
         setUpStripEffect(cfg.fx, entry, st.strips[static_cast<std::size_t>(entry)].effects);
     prepareReverbs(cfg, st);
+    prepareTapShare(cfg, st);
     std::array<LevelCursor*, kEntrySlots> levels{};
     for (int slot = 0; slot < kEntrySlots; ++slot)
         levels[static_cast<std::size_t>(slot)] = &st.strips[static_cast<std::size_t>(slot)].level;
@@ -299,6 +310,8 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
         // the flush once the mix is complete is short.
         for (std::FILE* out : {st.mixStream, st.tapStream})
             if (out != nullptr) toolset::startWriteback(::fileno(out));
+        for (const StemStream& stem : st.stems)
+            toolset::startWriteback(::fileno(stem.stream));
         const BlockSize size = blockSizeAt(pos, end);
         const int32_t n = size.length;
         const int64_t blockEnd = pos + n;
@@ -327,6 +340,7 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
         writeOutputBlock(cfg, st, pos, n);
         writeTapBlock(cfg, st, n);
         observeOutputBlock(cfg, st, pos, n);
+        writeStemBlocks(cfg, st, pos, n);
         printProgress(cfg, st, q, pos);
         pos = blockEnd;
     }

@@ -45,7 +45,97 @@ void divideBlock(const int32_t* in, int32_t* out, int32_t n, int shift) {
         out[i] = divideTowardZero(in[i], shift);
 }
 
+// Where a stem's samples are, at bus scale: `left`/`right`, less
+// `lessLeft`/`lessRight` (in wrapping arithmetic) when those are set.
+struct StemSignal {
+    const int32_t* left = nullptr;
+    const int32_t* right = nullptr;
+    const int32_t* lessLeft = nullptr;
+    const int32_t* lessRight = nullptr;
+    int32_t leftAt(int32_t i) const { return sampleAt(left, lessLeft, i); }
+    int32_t rightAt(int32_t i) const { return sampleAt(right, lessRight, i); }
+
+  private:
+    static int32_t sampleAt(const int32_t* v, const int32_t* less, int32_t i) {
+        if (less == nullptr) return v[i];
+        return static_cast<int32_t>(static_cast<uint32_t>(v[i]) - static_cast<uint32_t>(less[i]));
+    }
+};
+
+StemSignal stemSignalOf(const StemSpec& stem, const MixState& st) {
+    const BlockBuffers& b = st.buffers;
+    const TapReturnShare& share = st.tapShare;
+    const bool shared = !share.nowL.empty();
+    switch (stem.source) {
+    case StemSource::submix:
+    case StemSource::direct: {
+        const auto bus = static_cast<std::size_t>(stem.submix);
+        return {b.busL[bus].data(), b.busR[bus].data()};
+    }
+    case StemSource::room:
+        if (shared)
+            return {b.returnL.data(), b.returnR.data(), share.nowL.data(), share.nowR.data()};
+        return {b.returnL.data(), b.returnR.data()};
+    case StemSource::taps:
+        if (shared) return {share.nowL.data(), share.nowR.data()};
+        return {b.returnL.data(), b.returnR.data()};
+    }
+    return {};
+}
+
+// A stem block goes through the master's conversion (its own dither noise,
+// the mono fold, the division), without the master's fader and effects.
+void writeStemBlock(const OutputSetup& out, const StemSpec& spec, const StemSignal& signal,
+                    StemStream& stem, BlockBuffers& b, int64_t pos, int32_t n) {
+    const int shift = outputShift(out.outBits);
+    const int64_t noiseStep = outputStep(out.outBits);
+    const bool dither = out.ditherBits != 0;
+    auto dithered = [&](int32_t v) {
+        return dither ? clampToInt32(static_cast<int64_t>(v) +
+                                     ditherNoise(out, stem.dither) * noiseStep)
+                      : v;
+    };
+    std::size_t bytes = 0;
+    if (out.outChannels == 2) {
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t l = dithered(signal.leftAt(i));
+            const int32_t r = dithered(signal.rightAt(i));
+            b.stageL[i] = divideTowardZero(l, shift);
+            b.stageR[i] = divideTowardZero(r, shift);
+        }
+        raiseOutputPeak(stem.peakL, stem.peakPosL, b.stageL.data(), n, pos);
+        raiseOutputPeak(stem.peakR, stem.peakPosR, b.stageR.data(), n, pos);
+        if (out.outBits == 16)
+            encodeStereo16(b.stageL, b.stageR, b.outBytes, n);
+        else
+            encodeStereo24(b.stageL, b.stageR, b.outBytes, n);
+        bytes = static_cast<std::size_t>(n) * (out.outBits == 16 ? 4 : 6);
+    } else {
+        for (int32_t i = 0; i < n; ++i)
+            b.stageL[i] = divideTowardZero(dithered(truncToInt32(signal.leftAt(i) * out.monoGain +
+                                                                 signal.rightAt(i) * out.monoGain)),
+                                           shift);
+        raiseOutputPeak(stem.peakL, stem.peakPosL, b.stageL.data(), n, pos);
+        stem.peakR = stem.peakL;
+        stem.peakPosR = stem.peakPosL;
+        if (out.outBits == 16)
+            encodeMono16(b.stageL, b.outBytes, n);
+        else
+            encodeMono24(b.stageL, b.outBytes, n);
+        bytes = static_cast<std::size_t>(n) * (out.outBits == 16 ? 2 : 3);
+    }
+    if (std::fwrite(b.outBytes.data(), 1, bytes, stem.stream) != bytes)
+        stopRun(1, "Could not write the stem %s: %s\n", spec.path.c_str(), std::strerror(errno));
+}
+
 } // namespace
+
+void writeStemBlocks(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
+    const std::vector<StemSpec>& specs = cfg.output.stems;
+    for (std::size_t i = 0; i < specs.size() && i < st.stems.size(); ++i)
+        writeStemBlock(cfg.output, specs[i], stemSignalOf(specs[i], st), st.stems[i], st.buffers,
+                       pos, n);
+}
 
 int32_t ditherOffsetFor(int32_t bits) {
     return bits == 0 ? 0 : static_cast<int32_t>(std::pow(2.0, bits - 1));

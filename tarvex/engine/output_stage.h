@@ -21,4 +21,10 @@ int32_t ditherRangeFor(int32_t bits);
 // when the mix file cannot be written.
 void writeOutputBlock(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
 
+// Converts and writes one block of every stem, as the master's block is
+// converted but with each stem's own dither noise. Runs once the master's
+// block has been written and observed: it reuses the output buffers. Ends
+// the run with status 1 when a stem cannot be written.
+void writeStemBlocks(const MixSettings& settings, MixState& state, int64_t pos, int32_t n);
+
 } // namespace tarvex

@@ -133,6 +133,19 @@ std::string reportText(const MixSession& s) {
         if (clipped(groupSlot(k)))
             appendf(text, "Submix %i is clipping after effects processing!\n", k);
     if (clipped(kMasterSlot)) text += "Master channel is clipping after effects processing!\n";
+    const std::vector<StemSpec>& stems = s.settings.output.stems;
+    if (!stems.empty())
+        text += "\nStems: what each adds to the master, before the master's fader and effects\n";
+    for (std::size_t i = 0; i < stems.size() && i < s.state.stems.size(); ++i) {
+        const StemStream& stem = s.state.stems[i];
+        const double l = dbOf(stem.peakL, outRef);
+        const double r = dbOf(stem.peakR, outRef);
+        appendf(text, "Stem\tL  %.2f\tR  %.2f\t%s", l, r, stems[i].path.c_str());
+        if (l > 0.0 || r > 0.0) text += "\tStem Over!";
+        text += "\n";
+    }
+    if (s.settings.prefs.stemsOn && (s.settings.fx.revInsert != 0 || s.settings.fx.trevInsert != 0))
+        text += "No reverb stem: a reverb that is a master insert is part of the master\n";
     // Only a fixed seed is named: a render with it can be made again exactly.
     if (s.settings.prefs.ditherSeedSet)
         appendf(text, "Dither seed = %u\n", s.settings.prefs.ditherSeed);

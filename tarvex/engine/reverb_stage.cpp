@@ -74,6 +74,46 @@ void runTapReverb(const MixSettings& cfg, MixState& st, int32_t n) {
                    whole(b.returnNextR), whole(b.returnL), whole(b.returnR));
 }
 
+// `to` less `from`, sample by sample, in 32-bit wrapping arithmetic: each
+// difference is what the tap reverb added to one cell of the shared return,
+// so the parts add up to the return exactly.
+void wrappingSubtract(std::vector<int32_t>& to, const std::vector<int32_t>& from, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        to[i] = static_cast<int32_t>(static_cast<uint32_t>(to[i]) - static_cast<uint32_t>(from[i]));
+}
+
+void wrappingAdd(std::vector<int32_t>& to, const std::vector<int32_t>& from, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+        to[i] = static_cast<int32_t>(static_cast<uint32_t>(to[i]) + static_cast<uint32_t>(from[i]));
+}
+
+// The tap reverb on the shared return, its part of it kept in `share`: what
+// it added to this block's return, plus what it added to this block's return
+// while the block before ran.
+void runTapReverbKeepingItsShare(const MixSettings& cfg, MixState& st, int32_t n) {
+    BlockBuffers& b = st.buffers;
+    TapReturnShare& share = st.tapShare;
+    const auto frames = static_cast<std::size_t>(n);
+    // now = carried - before; later = the next block's return before
+    for (std::size_t i = 0; i < frames; ++i) {
+        share.nowL[i] = share.laterL[i];
+        share.nowR[i] = share.laterR[i];
+    }
+    wrappingSubtract(share.nowL, b.returnL, frames);
+    wrappingSubtract(share.nowR, b.returnR, frames);
+    std::copy(b.returnNextL.begin(), b.returnNextL.end(), share.laterL.begin());
+    std::copy(b.returnNextR.begin(), b.returnNextR.end(), share.laterR.begin());
+    runTapReverb(cfg, st, n);
+    wrappingAdd(share.nowL, b.returnL, frames);
+    wrappingAdd(share.nowR, b.returnR, frames);
+    for (std::size_t i = 0; i < share.laterL.size(); ++i) {
+        share.laterL[i] = static_cast<int32_t>(static_cast<uint32_t>(b.returnNextL[i]) -
+                                               static_cast<uint32_t>(share.laterL[i]));
+        share.laterR[i] = static_cast<int32_t>(static_cast<uint32_t>(b.returnNextR[i]) -
+                                               static_cast<uint32_t>(share.laterR[i]));
+    }
+}
+
 void runRecursiveReverb(const MixSettings& cfg, MixState& st, int32_t n) {
     BlockBuffers& b = st.buffers;
     ReverbEffects& rv = st.effects.reverbs;
@@ -130,6 +170,20 @@ void prepareReverbs(const MixSettings& cfg, MixState& st) {
         b.tapR.assign(kFrames, 0);
         b.tapBytes.assign(kFrames * 6, 0);
     }
+}
+
+void prepareTapShare(const MixSettings& cfg, MixState& st) {
+    bool room = false, taps = false;
+    for (const StemSpec& stem : cfg.output.stems) {
+        room = room || stem.source == StemSource::room;
+        taps = taps || stem.source == StemSource::taps;
+    }
+    if (!room || !taps) return;
+    TapReturnShare& share = st.tapShare;
+    share.nowL.assign(kFrames, 0);
+    share.nowR.assign(kFrames, 0);
+    share.laterL.assign(kFrames, 0);
+    share.laterR.assign(kFrames, 0);
 }
 
 SetUpResult setUpReverbs(const EffectSettings& fx, double rate, int32_t firstBlock,
@@ -234,7 +288,10 @@ void runReverbsInSendMode(const MixSettings& cfg, MixState& st, int32_t n) {
     if (anyInsert(fx)) return;
     BlockBuffers& b = st.buffers;
     if (fx.trtnOn != 0) {
-        runTapReverb(cfg, st, n);
+        if (st.tapShare.nowL.empty())
+            runTapReverb(cfg, st, n);
+        else
+            runTapReverbKeepingItsShare(cfg, st, n);
         updateSendPeaks(st.meters, kTapSendPeak, b.trevSendL, b.trevSendR, n);
     }
     if (fx.rtnOn != 0) {

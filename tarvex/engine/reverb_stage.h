@@ -22,6 +22,10 @@ namespace tarvex {
 // about a master insert whose return line is missing. Before the first block.
 void prepareReverbs(const MixSettings& settings, MixState& state);
 
+// When both reverbs have a stem, keeps the buffers in which the tap reverb's
+// part of their shared return is followed. Before the first block.
+void prepareTapShare(const MixSettings& settings, MixState& state);
+
 // Sets the reverbs that will run up (the tap reverb, then the recursive one)
 // for a first block of `firstBlock` frames at the song's rate, and the
 // filters on their sends. Reports the first that fails. Before the first

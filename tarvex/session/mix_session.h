@@ -109,14 +109,25 @@ struct FaderScript {
 };
 
 // Output format and the open output stream.
+// What a stem file carries: one submix after its fader, VCA and effects, the
+// channels that reach the master directly, or one reverb's return.
+enum class StemSource : int32_t { submix, direct, room, taps };
+
+struct StemSpec {
+    StemSource source;
+    int32_t submix;   // 1..8 for a submix stem, else 0
+    std::string path; // the mix name with the stem's suffix
+};
+
 struct OutputSetup {
-    int32_t outBits = 24;     // 16 or 24
-    int32_t outChannels = 2;  // 1 for mono output
-    double monoGain = 1.0;    // fold gain of each side
-    int32_t ditherBits = 1;   // 0..8
-    int32_t ditherOffset = 0; // centre of the dither noise, output steps
-    int32_t ditherRange = 0;  // number of dither noise values
-    std::string tapPath;      // tap file
+    int32_t outBits = 24;        // 16 or 24
+    int32_t outChannels = 2;     // 1 for mono output
+    double monoGain = 1.0;       // fold gain of each side
+    int32_t ditherBits = 1;      // 0..8
+    int32_t ditherOffset = 0;    // centre of the dither noise, output steps
+    int32_t ditherRange = 0;     // number of dither noise values
+    std::string tapPath;         // tap file
+    std::vector<StemSpec> stems; // stem files, in the order of the report
 };
 
 // Routing: which bus each slot feeds and which buses exist.
@@ -191,6 +202,22 @@ inline std::string wavPathOf(const MixSettings& s, int channel) {
     return s.prefs.wavDirSet ? s.prefs.wavDir + name : name;
 }
 
+// One stem file as the mix loop writes it: its stream, its own dither noise
+// (the mix's noise stays as it would be without stems) and its peaks.
+struct StemStream {
+    std::FILE* stream = nullptr;
+    DitherNoise dither;
+    double peakL = 0.0, peakR = 0.0;    // largest |output sample|, output scale
+    int64_t peakPosL = 0, peakPosR = 0; // song sample of each peak
+};
+
+// While both reverbs return in send mode their returns share one buffer; the
+// tap reverb's part is kept apart for its stem.
+struct TapReturnShare {
+    std::vector<int32_t> nowL, nowR;     // the tap reverb's part of this block's return
+    std::vector<int32_t> laterL, laterR; // its part of the next block's return
+};
+
 // Everything the mix loop changes.
 struct MixState {
     std::vector<ChannelState> strips = std::vector<ChannelState>(kSlotCount); // by slot
@@ -205,6 +232,8 @@ struct MixState {
     DitherNoise dither;             // dither noise, seeded before the first block
     std::FILE* mixStream = nullptr; // mix file, open for appending
     std::FILE* tapStream = nullptr; // tap file, open for appending
+    std::vector<StemStream> stems;  // one per stem of the output setup
+    TapReturnShare tapShare;        // filled only when both reverb stems are written
 
     MixState() = default;
     MixState(const MixState&) = delete;
@@ -213,6 +242,8 @@ struct MixState {
     ~MixState() {
         if (mixStream != nullptr) std::fclose(mixStream);
         if (tapStream != nullptr) std::fclose(tapStream);
+        for (const StemStream& stem : stems)
+            if (stem.stream != nullptr) std::fclose(stem.stream);
         for (const ChannelState& strip : strips)
             if (strip.input != nullptr) std::fclose(strip.input);
     }

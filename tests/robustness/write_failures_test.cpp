@@ -137,6 +137,7 @@ std::vector<Row> rows() {
         {"tap file", Program::tarvex, Fault::fullDevice, tarvexSession(kTap, kTapLines), "revTap.wav", {}, "", 1, kFull},
         {"report", Program::tarvex, Fault::fullDevice, tarvexSession(kMono16), "stats_mix.txt", {}, "", 1, kFull},
         {"fader copy", Program::tarvex, Fault::fullDevice, tarvexSession(kMono16), "faders_mix.txt", {}, "", 1, kFull},
+        {"stem", Program::tarvex, Fault::fullDevice, tarvexSession(kMono16 + "stems\n"), "mix_direct.wav", {}, "", 1, kFull},
         {"velmont template", Program::velmont, Fault::fullDevice, nothing(), "faders.txt", {}, kVelmontAnswers, 2, kFull},
         {"quorrin save", Program::quorrin, Fault::fullDevice, quorrinInput(), "out.txt", {}, kQuorrinSave, 1, kFull},
         // A file-size limit cuts the write part-way (the mix is 4044 bytes, the tap file 12044).
@@ -247,12 +248,14 @@ RunResult renderStoppedAt(const TempDir& dir, const std::string& pause, int sign
 // leaves every file of the earlier render byte for byte and no temporary
 // file; after a kill the next render removes the leftovers and writes what an
 // uninterrupted one writes. The track spans five blocks (0 to 4) of the mix.
+// The stem of the direct channel is one more output written the same way.
 TEST(WriteFailures, StoppedRenderLeavesTheEarlierFilesOrTheNewOnes) {
     const std::size_t kFrames = 4 * 131072 + 3000;
-    const std::vector<std::string> outputs{"mix.wav", "mix.svg", "stats_mix.txt", "faders_mix.txt"};
-    // The earlier render is 3 dB quieter than the new one.
+    const std::vector<std::string> outputs{"mix.wav", "mix.svg", "stats_mix.txt", "faders_mix.txt",
+                                           "mix_direct.wav"};
+    // The earlier render is 3 dB quieter than the new one; both write a stem.
     const auto render = [&](const TempDir& d, const char* level) {
-        session(d, kMono16, "\n", kFrames);
+        session(d, kMono16 + "stems\n", "\n", kFrames);
         writeText(d.file("faders.txt"),
                   std::string("begin\nmix\nt\t0\t0\t0\nv\t1\t") + level + "\nend\n");
     };
@@ -324,6 +327,7 @@ TEST(WriteFailures, StoppedRenderLeavesTheEarlierFilesOrTheNewOnes) {
                   std::string::npos)
             << where << "\n"
             << next.out;
+        EXPECT_NE(next.out.find("Removed .mix_direct.wav.partial"), std::string::npos) << where;
         EXPECT_TRUE(readBytes(dir.file("mix.wav")) == newMix) << where;
         expectNothingClaimsMore(dir, where);
     }
