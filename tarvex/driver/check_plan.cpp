@@ -259,6 +259,11 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
                 out.ditherBits == 1 ? "" : "s");
     if (!out.tapPath.empty()) appendf(text, "Tap file %s: 24-bit stereo\n", out.tapPath.c_str());
     appendf(text, "Report %s, fader copy %s\n", statsPathOf(s).c_str(), faderCopyPathOf(s).c_str());
+    if (p.normalizeOn)
+        appendf(text,
+                "Normalize to %.1f LUFS: up to four renders, each moving mtrim by what the "
+                "one before missed\n",
+                p.normalizeTarget);
     if (p.threads == 0)
         text += "Channel-strip workers: one per core\n";
     else
