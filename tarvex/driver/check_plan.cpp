@@ -264,6 +264,11 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
     if (p.stemsOn && reverbIsMasterInsert(s.settings.fx))
         text += "No reverb stem: a reverb that is a master insert is part of the master\n";
     appendf(text, "Report %s, fader copy %s\n", statsPathOf(s).c_str(), faderCopyPathOf(s).c_str());
+    if (p.normalizeOn)
+        appendf(text,
+                "Normalize to %.1f LUFS: up to four renders, each moving mtrim by what the "
+                "one before missed\n",
+                p.normalizeTarget);
     if (p.threads == 0)
         text += "Channel-strip workers: one per core\n";
     else

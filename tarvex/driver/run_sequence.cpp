@@ -20,6 +20,7 @@
 #include "driver/effect_lines.h"
 #include "driver/fader_file.h"
 #include "driver/fader_line_check.h"
+#include "driver/normalize_passes.h"
 #include "driver/output_files.h"
 #include "driver/output_guard.h"
 #include "driver/preferences.h"
@@ -69,6 +70,10 @@ void applyOptions(MixSession& s, const RunOptions& options) {
     if (!options.plotPath.empty()) s.settings.prefs.plotPath = options.plotPath;
     if (options.oversOn) s.settings.prefs.oversOn = true;
     if (options.stemsOn) s.settings.prefs.stemsOn = true;
+    if (options.normalizeSet) {
+        s.settings.prefs.normalizeOn = true;
+        s.settings.prefs.normalizeTarget = options.normalizeTarget;
+    }
 }
 
 // A render asks for a default fader level and writes a template when the
@@ -236,8 +241,10 @@ void readEffects(MixSession& s, const FaderLines& fader) {
                        s.settings.prefs.tapSignal, s.settings.fx, &s.diagnostics);
 }
 
+// `normalize` is the passes of --normalize, of which this run is one; null
+// for any other run.
 void runStages(MixSession& s, const RunOptions& options, std::FILE* input, StagedOutputs& staged,
-               StopSignals& signals) {
+               StopSignals& signals, NormalizePasses* normalize) {
     const bool checkOnly = options.check;
     s.banner = kBanner;
     s.startClock = std::clock();
@@ -253,7 +260,8 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
         readTrackListFile(s.settings.tracks.tracksPath), s.settings.tracks.tracksPath);
     countTracks(s, trackList);
     if (checkOnly) refuseMissingFaderFileInCheck(s);
-    const FaderLines fader(readFaderFile(s, input));
+    const FaderLines fader(normalize != nullptr ? normalize->faderText(s, input)
+                                                : readFaderFile(s, input));
     takeFaderLines(s, fader);
     signals.check("fader file");
     checkFaderLines(s, fader, prefs);
@@ -301,6 +309,11 @@ void runStages(MixSession& s, const RunOptions& options, std::FILE* input, Stage
     signals.check("headers");
     runMixLoop(s, signals.blockCheck());
     signals.check("mix");
+    // A pass of --normalize that another pass follows leaves no file.
+    if (normalize != nullptr && !normalize->finishPass(s)) {
+        staged.discard(s.state, true);
+        return;
+    }
     bool reportsOk = writeReportFiles(s);
     signals.check("reports");
     // From here on a signal no longer stops the run: its files go in place.
@@ -332,7 +345,15 @@ int runTarvex(const RunOptions& options, std::FILE* input) {
     int status = 0;
     bool strictStop = false;
     try {
-        runStages(*session, options, input, staged, signals);
+        if (options.normalizeSet && !options.check) {
+            NormalizePasses passes(options);
+            passes.run([&] {
+                if (passes.pass() > 1) session = std::make_unique<MixSession>();
+                runStages(*session, options, input, staged, signals, &passes);
+            });
+        } else {
+            runStages(*session, options, input, staged, signals, nullptr);
+        }
     } catch (const StrictStop& stop) {
         status = stop.status;
         strictStop = true;

@@ -347,7 +347,8 @@ void runMixLoop(MixSession& session, const StopCheck& stop) {
 
     closeFiles(cfg, st);
     finishMixViews(cfg, st);
-    if (cfg.prefs.verbosity > 0)
+    // The passes of --normalize name the file of the last one only.
+    if (cfg.prefs.verbosity > 0 && !cfg.prefs.normalizeOn)
         warn("\nDone!  Created the file: %s\n\n", cfg.fader.outputPath.c_str());
 }
 

@@ -146,7 +146,8 @@ void prepareMixViews(const MixSettings& cfg, MixState& st) {
     MixViews& w = st.views;
     const PrefsSettings& p = cfg.prefs;
     const OutputSetup& out = cfg.output;
-    w.loudnessOn = p.loudnessOn;
+    // --normalize measures every pass, with or without the report's block.
+    w.loudnessOn = p.loudnessOn || p.normalizeOn;
     w.oversOn = p.oversOn;
     w.plotOn = !p.plotPath.empty();
     const int32_t outHigh = outputHigh(out.outBits);
@@ -290,13 +291,15 @@ void finishMixViews(const MixSettings& cfg, MixState& st) {
     // Written under its temporary name; the run puts it in place.
     if (const int error = toolset::writeStaged(path, svg); error != 0)
         stopRun(1, "Could not write the plot %s: %s\n", path.c_str(), std::strerror(error));
-    if (cfg.prefs.verbosity > 0) warn("Wrote the plot %s\n", path.c_str());
+    // The passes of --normalize name the plot of the last one only.
+    if (cfg.prefs.verbosity > 0 && !cfg.prefs.normalizeOn)
+        warn("Wrote the plot %s\n", path.c_str());
 }
 
 std::string mixViewsReport(const MixSession& s) {
     const MixViews& w = s.state.views;
     std::string text;
-    if (w.loudnessOn) {
+    if (s.settings.prefs.loudnessOn) {
         const LoudnessResult& r = w.loudnessResult;
         text += "\nLoudness of the output (EBU R128)\n";
         appendf(text, "Integrated\t%.1f LUFS\n", r.integrated);
@@ -326,6 +329,7 @@ std::string mixViewsReport(const MixSession& s) {
             }
         }
     }
+    text += s.normalizeReport;
     if (w.oversOn) {
         const uint32_t rate = s.settings.tracks.sampleRate;
         if (w.overs.stretches.empty()) {

@@ -72,6 +72,8 @@ struct PrefsSettings {
     bool loudnessOn = false;         // `loudness`: loudness and true peak in the report
     bool loudnessTargetSet = false;  // `loudness` gave a target
     double loudnessTarget = -23.0;   // target integrated loudness, LUFS
+    bool normalizeOn = false;        // --normalize: rendered in passes to a loudness
+    double normalizeTarget = 0.0;    // the integrated loudness of --normalize, LUFS
     std::string plotPath;            // `plot`: SVG picture of the mix; empty = none
     bool oversOn = false;            // `overs`: list the overs in the report
     int32_t tapSignal = 0;           // `tap`: 1 the recursive reverb, 2 its return, 0 none
@@ -257,6 +259,7 @@ struct MixSession {
     std::string banner;          // program banner, printed at verbosity 2
     std::clock_t startClock = 0; // processor clock at start-up
     Diagnostics diagnostics;     // what the readers said about the control files
+    std::string normalizeReport; // --normalize: its lines of the report, "" otherwise
 };
 
 } // namespace tarvex
