@@ -11,7 +11,6 @@ TEST(VelmontOptions, HelpVersionAndRefusedOptionsWriteNothing) {
         {{{"-h"}, 0, "Usage: velmont [options]\n", ""},
          {{"--version"}, 0, "velmont 1.03.1\n", ""},
          {{"--colour"}, 2, "", "velmont: unknown option '--colour'\nUsage: velmont"},
-         {{"--force=yes"}, 2, "", "velmont: option '--force=yes' takes no value\nUsage: velmont"},
          {{"--level", "-6"}, 2, "", "velmont: --channels is needed when the answers are given as options\n"},
          {{"--channels", "128"}, 2, "", "velmont: --channels '128' is not a number from 1 to 127\n"},
          {{"--channels=2x"}, 2, "", "velmont: --channels '2x' is not a number from 1 to 127\n"},

@@ -126,28 +126,58 @@ TEST(VelmontRun, ReplacingAFileKeepsItsPermissions) {
     EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
-TEST(VelmontRun, ExitAtTheFirstQuestionLeavesTheFileAlone) {
-    TempDir dir;
-    writeText(dir.file("faders.txt"), kOldMix);
-    const RunResult run = runVelmont(dir, "4\n");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(endsWith(run.out, "4. Exit.\nExiting\n")) << run.out;
-    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
-}
-
-TEST(VelmontRun, EffectsAnswer4WritesNothingAndKeepsAnExistingMix) {
-    TempDir dir;
-    writeText(dir.file("faders.txt"), kOldMix);
-    RunResult run = runVelmont(dir, "1\n8\n0\n4\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_FALSE(endsWith(run.out, kConfirmation));
-    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
-
-    TempDir empty;
-    run = runVelmont(empty, "1\n8\n0\n4\n");
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(readText(empty.file("faders.txt")), "");
-    EXPECT_EQ(listDirectory(empty.path()), Names{"faders.txt"});
+// Each row: the answers, faders.txt before the run (nullptr: no file, kDir: a
+// directory), a limit on the size of written files, then the exit status,
+// standard error, the end of standard output and faders.txt afterwards
+// (kWritten: a new template).
+TEST(VelmontRun, StopsAndFailuresKeepTheOldFile) {
+    const char* const kDir = "<directory>";
+    const char* const kWritten = "<written>";
+    const char* const old = kOldMix.c_str();
+    const std::string notChanged = "; faders.txt was not changed.\n";
+    const std::string channels = "velmont: the answer ";
+    const std::string isDir = "velmont: cannot open faders.txt for writing: Is a directory\n";
+    const struct {
+        const char* answers;
+        const char* before;
+        std::optional<uint64_t> sizeLimit;
+        int status;
+        std::string err;
+        const char* outEnd;
+        const char* after;
+    } rows[] = {
+        // clang-format off
+        {"4\n", old, {}, 1, "", "4. Exit.\nExiting\n", old},
+        // An effects answer of 4 writes nothing, but leaves an empty file where there was none.
+        {"1\n8\n0\n4\n", old, {}, 0, "", "3. Don't add effects\n", old},
+        {"1\n8\n0\n4\n", nullptr, {}, 0, "", "3. Don't add effects\n", ""},
+        {"1\ntwo\n-6\n3\n", nullptr, {}, 2, channels + "\"two\" to \"Number of channels (1-127)?\" is not a number" + notChanged, "(1-127)?\n", nullptr},
+        // More channels than tarvex mixes would only grow the template without bound.
+        {"1\n1000000000\n-6\n3\n", old, {}, 2, channels + "1000000000 to \"Number of channels (1-127)?\" is more than 127 channels" + notChanged, "(1-127)?\n", old},
+        {"1\n127\n-6\n3\n", old, {}, 0, "", kConfirmation.c_str(), kWritten},
+        {"1\n2\n0\n3\n", kDir, {}, 2, isDir, "3. Don't add effects\n", kDir},
+        {"1\n2\n0\n4\n", kDir, {}, 2, isDir, "3. Don't add effects\n", kDir},
+        // A file-size limit makes the write fail part-way, as a full disk would.
+        {"2\n127\n0\n1\n1\n", old, 4096, 2, "velmont: cannot write faders.txt: File too large; the existing file was left as it was\n", "or enter new values (2)?\n", old},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.answers);
+        TempDir dir;
+        if (row.before == kDir) {
+            ASSERT_EQ(mkdir(dir.file("faders.txt").c_str(), 0755), 0);
+        } else if (row.before != nullptr) {
+            writeText(dir.file("faders.txt"), row.before);
+        }
+        const RunResult run = runVelmont(dir, row.answers, row.sizeLimit);
+        EXPECT_EQ(run.status, row.status);
+        EXPECT_EQ(run.err, row.err);
+        EXPECT_TRUE(endsWith(run.out, row.outEnd)) << run.out;
+        EXPECT_EQ(listDirectory(dir.path()), row.after == nullptr ? Names{} : Names{"faders.txt"});
+        if (row.after != nullptr && row.after != kDir && row.after != kWritten) {
+            EXPECT_EQ(readText(dir.file("faders.txt")), row.after);
+        }
+    }
 }
 
 // Cutting the answers off after any number of them must stop the run with a
@@ -171,52 +201,6 @@ TEST(VelmontRun, InputEndingAtAnyQuestionStopsAndKeepsTheOldFile) {
         }
         EXPECT_GT(questions, 15);
     }
-}
-
-TEST(VelmontRun, AnAnswerThatIsNotANumberStopsWithoutWriting) {
-    TempDir dir;
-    const RunResult run = runVelmont(dir, "1\ntwo\n-6\n3\n");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "velmont: the answer \"two\" to \"Number of channels (1-127)?\" is not a "
-                       "number; faders.txt was not changed.\n");
-    EXPECT_EQ(listDirectory(dir.path()), Names{});
-}
-
-// More channels than tarvex mixes would only grow the template without bound.
-TEST(VelmontRun, MoreThan127ChannelsStopsWithoutWriting) {
-    TempDir dir;
-    writeText(dir.file("faders.txt"), kOldMix);
-    const RunResult run = runVelmont(dir, "1\n1000000000\n-6\n3\n");
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "velmont: the answer 1000000000 to \"Number of channels (1-127)?\" is more "
-                       "than 127 channels; faders.txt was not changed.\n");
-    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
-    // 127 is still written.
-    EXPECT_EQ(runVelmont(dir, "1\n127\n-6\n3\n").status, 0);
-}
-
-TEST(VelmontRun, AFaderFileThatCannotBeOpenedIsReportedByName) {
-    TempDir dir;
-    ASSERT_EQ(mkdir(dir.file("faders.txt").c_str(), 0755), 0);
-    for (const char* answers : {"1\n2\n0\n3\n", "1\n2\n0\n4\n"}) {
-        const RunResult run = runVelmont(dir, answers);
-        EXPECT_EQ(run.status, 2) << answers;
-        EXPECT_EQ(run.err, "velmont: cannot open faders.txt for writing: Is a directory\n");
-        EXPECT_FALSE(endsWith(run.out, kConfirmation));
-    }
-    EXPECT_EQ(listDirectory(dir.path()), Names{"faders.txt"});
-}
-
-// A file-size limit makes the write fail part-way, as a full disk would.
-TEST(VelmontRun, AWriteFailingPartWayKeepsTheOldFile) {
-    TempDir dir;
-    writeText(dir.file("faders.txt"), kOldMix);
-    const RunResult run = runVelmont(dir, "2\n127\n0\n1\n1\n", 4096);
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "velmont: cannot write faders.txt: File too large; the existing file "
-                       "was left as it was\n");
-    EXPECT_EQ(readText(dir.file("faders.txt")), kOldMix);
-    EXPECT_EQ(listDirectory(dir.path()), Names{"faders.txt"});
 }
 
 } // namespace

@@ -66,13 +66,10 @@ std::string lastLine(const std::string& text) {
 
 TEST(TarvexOptions, HelpVersionAndRefusedOptions) {
     // Nothing is read or written: not even a prefs.txt is created.
-    expectOptionAnswers(
-        TARVEX_EXE, "",
-        {{{"--help"}, 0, "Usage: tarvex ", ""},
-         {{"-V"}, 0, "tarvex 1.164 (w20e)\n", ""},
-         {{"--bogus"}, 2, "", "tarvex: unknown option '--bogus'\nUsage: tarvex "},
-         {{"-j", "65"}, 2, "", "tarvex: --threads needs a whole number from 1 to 64"},
-         {{"--seed", "x"}, 2, "", "tarvex: --seed needs a whole number from 0 to"}});
+    expectOptionAnswers(TARVEX_EXE, "",
+                        {{{"--help"}, 0, "Usage: tarvex ", ""},
+                         {{"-V"}, 0, "tarvex 1.164 (w20e)\n", ""},
+                         {{"--bogus"}, 2, "", "tarvex: unknown option '--bogus'\nUsage: tarvex "}});
 }
 
 TEST(TarvexOptions, FileNamesBeginningWithADashFollowTheDoubleDash) {

@@ -135,17 +135,6 @@ Limiter limiter(int32_t threshold) {
 
 } // namespace
 
-TEST(DynamicsSampleRules, PolarityMagnitudeAndTheSquareOfTheFloor) {
-    EXPECT_EQ(polarityOf(0.0), 1.0);
-    EXPECT_EQ(polarityOf(-0.0), 1.0);
-    EXPECT_EQ(polarityOf(-1e-300), -1.0);
-    EXPECT_EQ(magnitudeOf(-3e-5), 0.0001);
-    EXPECT_EQ(magnitudeOf(-0.0001), 0.0001);
-    EXPECT_EQ(magnitudeOf(-2.5), 2.5);
-    // A raised magnitude squares to exactly 1e-8.
-    EXPECT_EQ(kMinMagnitude * kMinMagnitude, 1e-8);
-}
-
 TEST(LinearCompressors, SignalUnderTheThresholdPassesBitForBit) {
     for (const Kind kind : {Kind::Peak, Kind::Rms}) {
         SCOPED_TRACE(kind == Kind::Peak ? "peak" : "rms");
@@ -191,36 +180,56 @@ TEST(PeakCompressor, AttackFollowsTheQuarterSineForItsLength) {
     EXPECT_EQ(r[7], 700.0 / 3.0);
 }
 
-// In state 3, quiet half-cycles (peak under half the threshold) count on each
-// side at its crossings; release starts after the crossing that makes both
-// counts pass 3. The first crossing closes the half-cycle that held the
-// trigger, so release comes on the fifth crossing of the slower side.
-TEST(PeakCompressor, ReleaseStartsOnTheFifthQuietCrossingOfTheSlowerSide) {
-    for (const bool leftSlower : {false, true}) {
-        SCOPED_TRACE(leftSlower);
-        Compressor c;
-        c.release = 10;
+// In state 3, quiet half-cycles (under half the threshold) count on each side
+// at its crossings; release starts after the crossing that makes both counts
+// pass 3. For the peak compressor the first crossing closes the half-cycle
+// that held the trigger, so release comes on the fifth crossing of the slower
+// side; for RMS a loud first sample closes its own half-cycle, so the quiet
+// crossings count from the first one and release comes on the fourth.
+TEST(LinearCompressors, ReleaseStartsOnTheLastQuietCrossingOfTheSlowerSideAndReturnsToIdle) {
+    const struct {
+        Kind kind;
+        bool leftSlower;
+        int32_t release;
+        std::size_t start;
+    } rows[] = {
+        // clang-format off
+        {Kind::Peak, false, 10, 13},
+        {Kind::Peak, true,  10, 13},
+        {Kind::Rms,  false, 6,  10},
+        {Kind::Rms,  true,  6,  10},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message()
+                     << (row.kind == Kind::Peak ? "peak " : "rms ") << row.leftSlower);
+        Compressor c(row.kind);
+        c.release = row.release;
         // Sample 0 triggers; then half-cycles of 2 samples (crossings at 1, 3,
         // 5, 7, 9) and of 3 samples (crossings at 1, 4, 7, 10, 13).
         Block fast = concat({5000.0}, square(40, 2, 100.0, true));
         Block slow = concat({5000.0}, square(40, 3, 100.0, true));
-        Block& l = leftSlower ? slow : fast;
-        Block& r = leftSlower ? fast : slow;
+        Block& l = row.leftSlower ? slow : fast;
+        Block& r = row.leftSlower ? fast : slow;
         const auto states = c.stepThrough(l, r);
-        for (std::size_t i = 0; i <= 12; ++i)
+        EXPECT_EQ(fast[0], 1250.0);
+        EXPECT_EQ(slow[0], 1250.0);
+        for (std::size_t i = 0; i < row.start; ++i)
             EXPECT_EQ(states[i], kCompCompressing) << i;
-        EXPECT_EQ(states[13], kCompRelease);
-        EXPECT_EQ(slow[13], -25.0);
-        EXPECT_EQ(slow[14], released(-100.0, 4.0, 1, 10));
-        // Quiet on both sides: one release step per sample, k = 1..10, then idle.
-        for (int k = 1; k <= 10; ++k)
-            EXPECT_EQ(fast[13 + k], released(fast[13 + k] < 0 ? -100.0 : 100.0, 4.0, k, 10));
-        for (std::size_t i = 14; i <= 22; ++i)
-            EXPECT_EQ(states[i], kCompRelease) << i;
-        EXPECT_EQ(states[23], kCompIdle);
-        EXPECT_NEAR(std::fabs(slow[23]), 100.0, 1e-9); // k = release: gain back at 1
-        for (std::size_t i = 24; i < slow.size(); ++i)
-            EXPECT_EQ(std::fabs(slow[i]), 100.0) << i;
+        EXPECT_EQ(std::fabs(slow[row.start]), 25.0);
+        // Quiet on both sides: one release step per sample, k = 1..release, then idle.
+        for (int32_t k = 1; k <= row.release; ++k) {
+            const std::size_t i = row.start + static_cast<std::size_t>(k);
+            EXPECT_EQ(states[i - 1], kCompRelease) << i - 1;
+            EXPECT_EQ(fast[i], released(fast[i] < 0 ? -100.0 : 100.0, 4.0, k, row.release)) << i;
+            EXPECT_EQ(slow[i], released(slow[i] < 0 ? -100.0 : 100.0, 4.0, k, row.release)) << i;
+        }
+        EXPECT_EQ(states[row.start + static_cast<std::size_t>(row.release)], kCompIdle);
+        for (std::size_t i = row.start + static_cast<std::size_t>(row.release) + 1; i < l.size();
+             ++i) {
+            EXPECT_EQ(std::fabs(l[i]), 100.0) << i;
+            EXPECT_EQ(std::fabs(r[i]), 100.0) << i;
+        }
     }
 }
 
@@ -241,7 +250,6 @@ TEST(PeakCompressor, BurstDuringReleaseCountsDownToZeroWithoutANewAttack) {
     Block bl = concat(Block(4, 9000.0), Block(30, -100.0));
     bl = concat(bl, Block(3, 100.0));
     Block br = square(bl.size(), 3, 100.0);
-    const Block inBl = bl;
     std::vector<int32_t> counts;
     for (std::size_t i = 0; i < bl.size(); ++i) {
         c.run(std::span(bl).subspan(i, 1), std::span(br).subspan(i, 1));
@@ -256,7 +264,6 @@ TEST(PeakCompressor, BurstDuringReleaseCountsDownToZeroWithoutANewAttack) {
     EXPECT_EQ(bl[2], released(9000.0, 4.0, k0 - 2, 1000));
     EXPECT_EQ(bl[33], -25.0); // release law at k = 0: a / r
     EXPECT_EQ(bl[35], released(100.0, 4.0, 1, 1000));
-    (void)inBl;
 }
 
 // In RMS the half-cycles closed at 7 and 11 hold one sample of 100 and one
@@ -354,27 +361,6 @@ TEST(RmsCompressor, TriggersOnTheCrossingThatEndsALoudHalfCycle) {
     EXPECT_EQ(l[9], attacked(100.0, 4.0, 2, 2));
     EXPECT_EQ(l[10], 25.0);
     EXPECT_EQ(r[10], 12.5);
-}
-
-// A loud first sample closes its own half-cycle, so the quiet crossings
-// count from the first one: left at 1, 3, 5, 7, right at 1, 4, 7, 10.
-TEST(RmsCompressor, CompressesReleasesAndReturnsToIdle) {
-    Compressor c(Kind::Rms);
-    c.release = 6;
-    Block l = concat({5000.0}, square(30, 2, 100.0, true));
-    Block r = concat({5000.0}, square(30, 3, 100.0, true));
-    const auto states = c.stepThrough(l, r);
-    for (std::size_t i = 0; i <= 9; ++i)
-        EXPECT_EQ(states[i], kCompCompressing) << i;
-    EXPECT_EQ(l[0], 1250.0);
-    EXPECT_EQ(r[10], 25.0);
-    for (std::size_t i = 10; i <= 15; ++i)
-        EXPECT_EQ(states[i], kCompRelease) << i;
-    for (int k = 1; k <= 6; ++k)
-        EXPECT_EQ(r[10 + k], released(r[10 + k] < 0 ? -100.0 : 100.0, 4.0, k, 6)) << k;
-    EXPECT_EQ(states[16], kCompIdle);
-    for (std::size_t i = 17; i < l.size(); ++i)
-        EXPECT_EQ(std::fabs(l[i]), 100.0) << i;
 }
 
 TEST(RmsCompressor, LoudHalfCycleDuringReleaseCountsDown) {

@@ -16,6 +16,7 @@
 #include "core/saturate.h"
 #include "core/slot_layout.h"
 #include "effects/room_geometry.h"
+#include "reverb_returns.h"
 
 using namespace tarvex;
 
@@ -26,17 +27,6 @@ using Echoes = std::map<int32_t, int32_t>;
 // Tap delays [tap][wall], walls in the order left, right, front, rear,
 // ceiling, floor.
 using TapTable = std::vector<std::array<int32_t, 6>>;
-
-struct Returns {
-    std::vector<int32_t> nextL = std::vector<int32_t>(kCapacity), nextR = nextL, curL = nextL,
-                         curR = nextL;
-    void rotate() {
-        curL.swap(nextL);
-        curR.swap(nextR);
-        std::fill(nextL.begin(), nextL.end(), 0);
-        std::fill(nextR.begin(), nextR.end(), 0);
-    }
-};
 
 Echoes nonzero(const std::vector<int32_t>& buf) {
     Echoes found;

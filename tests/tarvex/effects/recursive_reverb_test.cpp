@@ -13,24 +13,13 @@
 #include "core/saturate.h"
 #include "core/slot_layout.h"
 #include "effects/room_geometry.h"
+#include "reverb_returns.h"
 
 using namespace tarvex;
 
 namespace {
 
 using Echoes = std::map<int32_t, int32_t>;
-
-// The return buffers as the mix loop owns and rotates them.
-struct Returns {
-    std::vector<int32_t> nextL = std::vector<int32_t>(kMaxBlockFrames), nextR = nextL, curL = nextL,
-                         curR = nextL;
-    void rotate() {
-        curL.swap(nextL);
-        curR.swap(nextR);
-        std::fill(nextL.begin(), nextL.end(), 0);
-        std::fill(nextR.begin(), nextR.end(), 0);
-    }
-};
 
 struct Room {
     float feet = 75.0f, p1 = 37.0f, p2 = 39.0f, p3 = 43.0f, width = 50.0f;
