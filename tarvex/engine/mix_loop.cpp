@@ -39,38 +39,37 @@ void openInputs(const MixSettings& cfg, MixState& st) {
     }
 }
 
+// Flushes and closes an output stream; false, with the error, when some of
+// its data could not be written.
+bool closeOutput(std::FILE*& stream, int& error) {
+    const bool flushed = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+    const int flushError = errno;
+    const bool closed = std::fclose(stream) == 0;
+    stream = nullptr;
+    error = flushed ? errno : flushError;
+    return flushed && closed;
+}
+
 void closeFiles(const MixSettings& cfg, MixState& st) {
-    const bool mixOk = std::fflush(st.mixStream) == 0 && std::ferror(st.mixStream) == 0;
-    const int mixError = errno;
-    const bool closed = std::fclose(st.mixStream) == 0;
-    st.mixStream = nullptr;
+    int error = 0;
+    const bool mixOk = closeOutput(st.mixStream, error);
+    const int mixError = error;
     for (int c = 1; c <= cfg.tracks.channelCount; ++c) {
         std::FILE*& input = st.strips[static_cast<std::size_t>(c)].input;
         if (input == nullptr) continue;
         if (std::fclose(input) != 0) warn("Error closing audio file\n");
         input = nullptr;
     }
-    if (!mixOk || !closed)
+    if (!mixOk)
         stopRun(1, "Could not write the mix file %s: %s\n", cfg.fader.outputPath.c_str(),
-                std::strerror(mixOk ? errno : mixError));
-    for (std::size_t i = 0; i < st.stems.size(); ++i) {
-        std::FILE*& stream = st.stems[i].stream;
-        const bool stemOk = std::fflush(stream) == 0 && std::ferror(stream) == 0;
-        const int stemError = errno;
-        const bool stemClosed = std::fclose(stream) == 0;
-        stream = nullptr;
-        if (!stemOk || !stemClosed)
+                std::strerror(mixError));
+    for (std::size_t i = 0; i < st.stems.size(); ++i)
+        if (!closeOutput(st.stems[i].stream, error))
             stopRun(1, "Could not write the stem %s: %s\n", cfg.output.stems[i].path.c_str(),
-                    std::strerror(stemOk ? errno : stemError));
-    }
-    if (st.tapStream == nullptr) return;
-    const bool tapOk = std::fflush(st.tapStream) == 0 && std::ferror(st.tapStream) == 0;
-    const int tapError = errno;
-    const bool tapClosed = std::fclose(st.tapStream) == 0;
-    st.tapStream = nullptr;
-    if (!tapOk || !tapClosed)
+                    std::strerror(error));
+    if (st.tapStream != nullptr && !closeOutput(st.tapStream, error))
         stopRun(1, "Could not write the tap file %s: %s\n", cfg.output.tapPath.c_str(),
-                std::strerror(tapOk ? errno : tapError));
+                std::strerror(error));
 }
 
 // The VCA gains of one block into `gains` (one block of gains per VCA slot).
