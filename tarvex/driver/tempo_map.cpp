@@ -68,12 +68,14 @@ void buildTempoMap(MixSession& s, const FaderLines& fader) {
 
 int64_t tempoPosition(std::span<const TempoSection> map, float bar, float beat, float tick,
                       int64_t offset) {
-    int32_t passedBars = 0;
+    // At most 128 sections of at most 2^31 bars each: the bars passed fit
+    // in 64 bits; the samples of sections at the 64-bit limit saturate.
+    int64_t passedBars = 0;
     int64_t passedSamples = 0;
     std::size_t k = 0;
     while (k < map.size() && static_cast<float>(passedBars + map[k].bars) < bar) {
         passedBars += map[k].bars;
-        passedSamples += map[k].length;
+        passedSamples = addPositions(passedSamples, map[k].length);
         ++k;
     }
     const TempoSection& section = map[k < map.size() ? k : map.size() - 1];

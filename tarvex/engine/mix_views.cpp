@@ -16,6 +16,7 @@
 #include "automation/level_automation.h"
 #include "common/staged_file.h"
 #include "core/console.h"
+#include "core/saturate.h"
 #include "core/scales.h"
 #include "engine/plot_svg.h"
 
@@ -100,16 +101,19 @@ std::string cueTextOf(const MixSettings& s, int64_t position) {
     int64_t sectionStart = 0;
     int64_t barsBefore = 0;
     std::size_t k = 0;
-    while (k + 1 < map.size() && sectionStart + map[k].length <= p) {
-        sectionStart += map[k].length;
+    // Sections of a damaged map may reach the 64-bit limits: the sums hold
+    // there (at most 128 sections of 2^31 bars, so the bars fit).
+    while (k + 1 < map.size() && addPositions(sectionStart, map[k].length) <= p) {
+        sectionStart = addPositions(sectionStart, map[k].length);
         barsBefore += map[k].bars;
         ++k;
     }
     const TempoSection& sec = map[k];
-    const double beats = static_cast<double>(p - sectionStart) / sec.samplesPerBeat;
+    const double beats =
+        static_cast<double>(subtractPositions(p, sectionStart)) / sec.samplesPerBeat;
     const double wholeBeats = std::floor(beats);
-    const auto beatIndex = static_cast<int64_t>(wholeBeats);
-    const int64_t bar = barsBefore + 1 + beatIndex / sec.beatsPerBar;
+    const int64_t beatIndex = truncToSamples(wholeBeats);
+    const int64_t bar = addPositions(barsBefore + 1, beatIndex / sec.beatsPerBar);
     const int64_t beat = 1 + beatIndex % sec.beatsPerBar;
     const auto tick = static_cast<int64_t>(std::lround((beats - wholeBeats) * kTicksPerBeat));
     char text[64];
