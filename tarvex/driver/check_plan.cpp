@@ -259,7 +259,7 @@ std::string renderPlanText(const MixSession& s, const std::array<int32_t, kSlotC
         appendf(text, "Dither %d bit%s, seeded from the clock\n", out.ditherBits,
                 out.ditherBits == 1 ? "" : "s");
     if (!out.tapPath.empty()) appendf(text, "Tap file %s: 24-bit stereo\n", out.tapPath.c_str());
-    for (const StemSpec& stem : out.stems)
+    for (const StemFile& stem : out.stems)
         appendf(text, "Stem %s: %s\n", stem.path.c_str(), stemContentOf(stem).c_str());
     if (p.stemsOn && reverbIsMasterInsert(s.settings.fx))
         text += "No reverb stem: a reverb that is a master insert is part of the master\n";
@@ -309,7 +309,7 @@ void probeOutputFiles(const MixSession& s) {
                                {"fader copy", faderCopyPathOf(s)},
                                {"plot", s.settings.prefs.plotPath,
                                 "choose another file for --plot (or plot in prefs.txt)"}};
-    for (const StemSpec& stem : s.settings.output.stems)
+    for (const StemFile& stem : s.settings.output.stems)
         if (!canCreate(stem.path, error))
             stopRun(1, "Could not create the stem %s: %s\n", stem.path.c_str(),
                     std::strerror(error));

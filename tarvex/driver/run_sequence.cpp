@@ -184,7 +184,7 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
     }
     out.stems = planStems(s.settings);
     std::vector<NamedPath> stemPaths;
-    for (const StemSpec& stem : out.stems)
+    for (const StemFile& stem : out.stems)
         stemPaths.push_back({"stem", stem.path,
                              "choose another mix name (or oname), or leave out "
                              "--stems and the stems line of prefs.txt"});
@@ -199,7 +199,7 @@ void writeOutputHeaders(MixSession& s, bool checkOnly, StagedOutputs& staged) {
     staged.add("statistics report", statsPathOf(s), false);
     staged.add("fader copy", faderCopyPathOf(s), false);
     if (!s.settings.prefs.plotPath.empty()) staged.add("plot", s.settings.prefs.plotPath, false);
-    for (const StemSpec& stem : out.stems)
+    for (const StemFile& stem : out.stems)
         staged.add("stem", stem.path, true);
     staged.removeLeftovers();
     // The mix loop gets the streams open past their headers, which claim

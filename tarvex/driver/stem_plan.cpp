@@ -27,7 +27,7 @@ bool reverbIsMasterInsert(const EffectSettings& fx) {
     return fx.revInsert != 0 || fx.trevInsert != 0;
 }
 
-std::string stemSuffixOf(const StemSpec& stem) {
+std::string stemSuffixOf(const StemFile& stem) {
     switch (stem.source) {
     case StemSource::submix:
         return "sub" + std::to_string(stem.submix);
@@ -41,7 +41,7 @@ std::string stemSuffixOf(const StemSpec& stem) {
     return "stem";
 }
 
-std::string stemContentOf(const StemSpec& stem) {
+std::string stemContentOf(const StemFile& stem) {
     switch (stem.source) {
     case StemSource::submix:
         return "submix " + std::to_string(stem.submix) + " after its fader, VCA and effects";
@@ -55,8 +55,8 @@ std::string stemContentOf(const StemSpec& stem) {
     return {};
 }
 
-std::vector<StemSpec> planStems(const MixSettings& s) {
-    std::vector<StemSpec> stems;
+std::vector<StemFile> planStems(const MixSettings& s) {
+    std::vector<StemFile> stems;
     if (!s.prefs.stemsOn) return stems;
     for (int k = 1; k <= kSubmixCount; ++k)
         if (s.routing.busFlags[static_cast<std::size_t>(k)] != 0 && fedByAPlayingChannel(s, k))
@@ -69,7 +69,7 @@ std::vector<StemSpec> planStems(const MixSettings& s) {
         if (s.fx.rtnOn != 0) stems.push_back({StemSource::room, 0, {}});
         if (s.fx.trtnOn != 0) stems.push_back({StemSource::taps, 0, {}});
     }
-    for (StemSpec& stem : stems)
+    for (StemFile& stem : stems)
         stem.path = stemPathOf(s.fader.outputPath, stemSuffixOf(stem));
     return stems;
 }

@@ -16,13 +16,13 @@
 
 namespace tarvex {
 
-std::vector<StemSpec> planStems(const MixSettings& settings);
+std::vector<StemFile> planStems(const MixSettings& settings);
 
 // "sub1" .. "sub8", "direct", "room" or "taps".
-std::string stemSuffixOf(const StemSpec& stem);
+std::string stemSuffixOf(const StemFile& stem);
 
 // What the stem holds, in a few words: "submix 1 after its fader, VCA and effects".
-std::string stemContentOf(const StemSpec& stem);
+std::string stemContentOf(const StemFile& stem);
 
 // True when a reverb runs as a master insert, so its return has no stem.
 bool reverbIsMasterInsert(const EffectSettings& fx);

@@ -62,7 +62,7 @@ struct StemSignal {
     }
 };
 
-StemSignal stemSignalOf(const StemSpec& stem, const MixState& st) {
+StemSignal stemSignalOf(const StemFile& stem, const MixState& st) {
     const BlockBuffers& b = st.buffers;
     const TapReturnShare& share = st.tapShare;
     const bool shared = !share.nowL.empty();
@@ -85,7 +85,7 @@ StemSignal stemSignalOf(const StemSpec& stem, const MixState& st) {
 
 // A stem block goes through the master's conversion (its own dither noise,
 // the mono fold, the division), without the master's fader and effects.
-void writeStemBlock(const OutputSetup& out, const StemSpec& spec, const StemSignal& signal,
+void writeStemBlock(const OutputSetup& out, const std::string& path, const StemSignal& signal,
                     StemStream& stem, BlockBuffers& b, int64_t pos, int32_t n) {
     const int shift = outputShift(out.outBits);
     const int64_t noiseStep = outputStep(out.outBits);
@@ -125,16 +125,16 @@ void writeStemBlock(const OutputSetup& out, const StemSpec& spec, const StemSign
         bytes = static_cast<std::size_t>(n) * (out.outBits == 16 ? 2 : 3);
     }
     if (std::fwrite(b.outBytes.data(), 1, bytes, stem.stream) != bytes)
-        stopRun(1, "Could not write the stem %s: %s\n", spec.path.c_str(), std::strerror(errno));
+        stopRun(1, "Could not write the stem %s: %s\n", path.c_str(), std::strerror(errno));
 }
 
 } // namespace
 
 void writeStemBlocks(const MixSettings& cfg, MixState& st, int64_t pos, int32_t n) {
-    const std::vector<StemSpec>& specs = cfg.output.stems;
-    for (std::size_t i = 0; i < specs.size() && i < st.stems.size(); ++i)
-        writeStemBlock(cfg.output, specs[i], stemSignalOf(specs[i], st), st.stems[i], st.buffers,
-                       pos, n);
+    const std::vector<StemFile>& files = cfg.output.stems;
+    for (std::size_t i = 0; i < files.size() && i < st.stems.size(); ++i)
+        writeStemBlock(cfg.output, files[i].path, stemSignalOf(files[i], st), st.stems[i],
+                       st.buffers, pos, n);
 }
 
 int32_t ditherOffsetFor(int32_t bits) {

@@ -133,7 +133,7 @@ std::string reportText(const MixSession& s) {
         if (clipped(groupSlot(k)))
             appendf(text, "Submix %i is clipping after effects processing!\n", k);
     if (clipped(kMasterSlot)) text += "Master channel is clipping after effects processing!\n";
-    const std::vector<StemSpec>& stems = s.settings.output.stems;
+    const std::vector<StemFile>& stems = s.settings.output.stems;
     if (!stems.empty())
         text += "\nStems: what each adds to the master, before the master's fader and effects\n";
     for (std::size_t i = 0; i < stems.size() && i < s.state.stems.size(); ++i) {

@@ -95,10 +95,8 @@ void runTapReverbKeepingItsShare(const MixSettings& cfg, MixState& st, int32_t n
     TapReturnShare& share = st.tapShare;
     const auto frames = static_cast<std::size_t>(n);
     // now = carried - before; later = the next block's return before
-    for (std::size_t i = 0; i < frames; ++i) {
-        share.nowL[i] = share.laterL[i];
-        share.nowR[i] = share.laterR[i];
-    }
+    std::copy_n(share.laterL.begin(), frames, share.nowL.begin());
+    std::copy_n(share.laterR.begin(), frames, share.nowR.begin());
     wrappingSubtract(share.nowL, b.returnL, frames);
     wrappingSubtract(share.nowR, b.returnR, frames);
     std::copy(b.returnNextL.begin(), b.returnNextL.end(), share.laterL.begin());
@@ -174,7 +172,7 @@ void prepareReverbs(const MixSettings& cfg, MixState& st) {
 
 void prepareTapShare(const MixSettings& cfg, MixState& st) {
     bool room = false, taps = false;
-    for (const StemSpec& stem : cfg.output.stems) {
+    for (const StemFile& stem : cfg.output.stems) {
         room = room || stem.source == StemSource::room;
         taps = taps || stem.source == StemSource::taps;
     }

@@ -115,7 +115,7 @@ struct FaderScript {
 // channels that reach the master directly, or one reverb's return.
 enum class StemSource : int32_t { submix, direct, room, taps };
 
-struct StemSpec {
+struct StemFile {
     StemSource source;
     int32_t submix;   // 1..8 for a submix stem, else 0
     std::string path; // the mix name with the stem's suffix
@@ -129,7 +129,7 @@ struct OutputSetup {
     int32_t ditherOffset = 0;    // centre of the dither noise, output steps
     int32_t ditherRange = 0;     // number of dither noise values
     std::string tapPath;         // tap file
-    std::vector<StemSpec> stems; // stem files, in the order of the report
+    std::vector<StemFile> stems; // stem files, in the order of the report
 };
 
 // Routing: which bus each slot feeds and which buses exist.
